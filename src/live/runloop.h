@@ -1,0 +1,11 @@
+// The live run loop behind the run and stop buttons.
+#pragma once
+
+namespace ovx::live {
+
+extern int stop_flag;
+
+int CC_BTNRun(int panel, int control, int event, void* cbData, int d1, int d2);
+int CC_BTNStop(int panel, int control, int event, void* cbData, int d1, int d2);
+
+} // namespace ovx::live

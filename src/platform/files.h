@@ -1,0 +1,44 @@
+// File services: file arrays, the file-selection popup, the program directory.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace ovx::platform {
+
+// Text file arrays. dataType: kTypeInt (1) or kTypeUInt (7). Elements form numGroups groups of
+// numElements/numGroups; arrayOrder 0 = groups lie one after the other in the array.
+// fileLayout 0 = groups as columns (one line per index, one field per group),
+// 1 = groups as rows. colSep 0 = tab. Fields are right-aligned to fieldWidth, never cut: wider
+// values are written in full. fileAction 0 = replace (written to a temporary file that is then
+// renamed over the old one, so a failed write leaves the old file). fileType must be 1 (text).
+// Returns 0, or kFileCannotOpen, kFileWriteFailed, kFileTooFewValues (the array then holds
+// what was read, the rest unchanged), kFileBadValue, kFileInvalidArgument.
+int ArrayToFile(const char* file, const void* array, int dataType, int numElements,
+                int numGroups, int arrayOrder, int fileLayout, int colSep, int fieldWidth,
+                int fileType, int fileAction);
+int FileToArray(const char* file, void* array, int dataType, int numElements, int numGroups,
+                int arrayOrder, int fileLayout, int fileType);
+
+// Native file dialog. buttonCode 0 = save ("Save"), 3 = load ("Load"). Returns 1 with the
+// chosen path in path (capacity 260), 0 when cancelled.
+int FileSelectPopup(const char* defaultDir, const char* defaultName, const char* filter,
+                    const char* title, int buttonCode, int restrictDir, int restrictExt,
+                    int allowCancel, int allowMakeDir, char* path);
+// Tests (and automation) answer the popup instead of a person: the responder gets the
+// arguments and returns what FileSelectPopup returns, filling path.
+struct FileSelectRequest {
+    std::string defaultDir, defaultName, filter, title;
+    int buttonCode;
+};
+using FileSelectResponder = std::function<int(const FileSelectRequest&, std::string& path)>;
+void SetFileSelectResponder(FileSelectResponder responder); // empty = the real dialog
+
+// The directory of the running program, without trailing separator (capacity 260).
+int GetProjectDir(char* dir);
+// dir of the program + "/" + name (capacity 260).
+int GetFullPathFromProject(const char* name, char* fullPath);
+// Tests may point the program directory elsewhere.
+void SetProjectDirForTesting(const std::string& dir);
+
+} // namespace ovx::platform

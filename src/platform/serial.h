@@ -1,0 +1,61 @@
+// Serial port services. Ports are numbered from 1 and found through the port table: the serial
+// ports of the machine in the order the OS lists them, plus any RegisterPort() given on the
+// command line (a pty path works). The OS's own kernel queue is the input queue.
+//
+// Every call returns a negative ComError (errors.h) on failure:
+//   kComInvalidPortNumber  port < 1 or > kMaxPorts
+//   kComPortNotOpen        any call but OpenComConfig/CloseCom on a port that is not open
+//   kComNoPortFound        OpenComConfig on a number with no device, or a device path that
+//                          does not exist
+//   kComCannotOpenPort     device busy or permission denied
+//   kComInvalidParameter   OpenComConfig with settings the OS does not take
+//   kComUnknownIoError     read or write failure on an open port (device gone)
+// CloseCom on a port that is not open is harmless and returns 0.
+// All calls are made from the user-interface thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ovx::platform {
+
+constexpr int kMaxPorts = 255;
+
+// Receive notification. eventWord carries kEvNotifyCount (0x8000) when the input queue has
+// reached the notify count. Delivered only on the UI thread inside event processing
+// (RunUserInterface or ProcessSystemEvents), never while the callback itself runs, and not
+// again for the same queued bytes unless more arrive.
+constexpr int kEvNotifyCount = 0x8000;
+using ComCallback = void (*)(int port, int eventWord, void* callbackData);
+
+// Port table. RegisterPort maps a number to a device path (overrides a discovered port).
+void RegisterPort(int port, const std::string& device);
+struct PortInfo {
+    int port;
+    std::string device;      // e.g. "/dev/ttyUSB0" or a pty path
+    std::string description; // e.g. USB product text; may be empty
+};
+std::vector<PortInfo> ListPorts(); // sorted by number
+
+// deviceName "" means: the device of the port table. Returns 0 on success.
+int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize);
+int CloseCom(int port);
+// Time-out for ComRd and ComWrt, seconds. Default after opening: 10 s.
+int SetComTime(int port, double timeoutSeconds);
+int SetCTSMode(int port, int mode); // 0 = no hardware handshake
+int FlushInQ(int port);
+int FlushOutQ(int port);
+// Writes count bytes; returns the count written (== count unless the time-out passed).
+int ComWrt(int port, const char* buffer, int count);
+// Blocks until count bytes have been read or the time-out passed; returns the count read.
+int ComRd(int port, char* buffer, int count);
+// Bytes waiting in the input queue, also when no events are processed. Called again in a
+// polling loop with the queue unchanged, it waits in the OS (at most ~1 ms) for the queue to
+// grow instead of returning at once, so polling loops do not burn a core.
+int GetInQLen(int port);
+// eventMask 0 or callback nullptr removes the notification.
+int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
+                       ComCallback callback, void* callbackData);
+
+} // namespace ovx::platform

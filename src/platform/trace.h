@@ -1,0 +1,12 @@
+// --trace output: "S.mmm kind: text" lines on stderr, seconds since start.
+#pragma once
+
+namespace ovx::platform {
+
+void EnableTrace(bool on);
+bool TraceEnabled();
+// kind "tx"/"rx": bytes as lower-case hex without separators; "status": the text.
+void TraceBytes(const char* kind, const char* bytes, int count);
+void TraceText(const char* kind, const char* text);
+
+} // namespace ovx::platform
