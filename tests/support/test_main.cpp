@@ -1,0 +1,15 @@
+// main of every test program: the engine (a QApplication, offscreen) exists for all tests.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/panel.h"
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (ovx::platform::InitEngine(argc, argv) < 0) {
+        return 1;
+    }
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,56 @@
+#include "support/tool_fixture.h"
+
+#include "app/OVEXTAR1V12.h"
+#include "link/com232.h"
+#include "live/runloop.h"
+#include "params/panels.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+
+namespace ovx::testing {
+
+void PanelFixture::SetUp() {
+    app::RegisterAllCallbacks();
+    params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
+    ASSERT_GT(params::panelHandle, 0);
+    params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
+    ASSERT_GT(params::panelPopUp, 0);
+    app::InitVars();
+}
+
+void PanelFixture::TearDown() {
+    platform::CloseCom(link::com);
+    platform::DiscardPanel(params::panelPopUp);
+    platform::DiscardPanel(params::panelHandle);
+    params::panelHandle = params::panelPopUp = 0;
+}
+
+std::string PanelFixture::StatusText() const {
+    char text[512] = {};
+    platform::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, text, sizeof text);
+    return text;
+}
+
+sim::HostOptions ToolFixture::Options() const {
+    sim::HostOptions o;
+    o.lineEmulation = false;
+    o.replyLatencyMs = 0.0;
+    return o;
+}
+
+void ToolFixture::SetUp() {
+    PanelFixture::SetUp();
+    host_ = std::make_unique<sim::PtyHost>(Options());
+    std::string error;
+    ASSERT_TRUE(host_->Start(error)) << error;
+    platform::RegisterPort(1, host_->DevicePath());
+}
+
+void ToolFixture::TearDown() {
+    PanelFixture::TearDown();
+    host_.reset();
+}
+
+void ToolFixture::StartTool() { link::InitRS232(link::com); }
+
+} // namespace ovx::testing
