@@ -25,7 +25,7 @@ class ToolFixture : public PanelFixture {
   protected:
     void SetUp() override;
     void TearDown() override;
-    sim::HostOptions Options() const; // override to change the host's options
+    virtual sim::HostOptions Options() const; // override to change the host's options
     void StartTool();
     sim::PtyHost& Sim() { return *host_; }
 
