@@ -1,0 +1,118 @@
+// The data-block read. Order 9 names a block offset and a graph source; the controller answers
+// with 128 bare bytes (64 big-endian words, no sync and no order field), which are polled for in
+// the input queue with the receive notification removed by the caller.
+#include "link/datablock.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <span>
+
+#include "link/com232.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+
+namespace ovx::link {
+
+std::uint16_t yArrayA[256];
+std::uint16_t yArrayB[256];
+
+namespace {
+
+constexpr double kBlockTimeout = 1.5;
+constexpr int kBlockWords = kBlockBytes / 2;
+constexpr int kCurvePoints = 128;
+
+constexpr const char* kWaitingText = "Waiting for Data[64] ...";
+constexpr const char* kTimeoutText = "Timeout-RS-232 while reading 64 data-words!";
+constexpr const char* kReceivedText = "Data[64] block received!";
+
+// Where the block at an offset goes; nullptr for an offset that names no block.
+std::uint16_t* BlockDestination(int offset) {
+    switch (offset) {
+    case 0:
+        return yArrayA;
+    case 64:
+        return yArrayA + 64;
+    case 128:
+        return yArrayB;
+    case 192:
+        return yArrayB + 64;
+    default:
+        return nullptr;
+    }
+}
+
+// The request goes straight into szWriteBuf: word 0 the offset, word 1 the source, the rest 0.
+void BuildBlockRequest(int offset, int source, int orderCode) {
+    const std::array<std::uint16_t, kPayloadWords> words{static_cast<std::uint16_t>(offset),
+                                                         static_cast<std::uint16_t>(source)};
+    const FrameBytes frame = EncodeFrame(sync, orderCode, words);
+    std::copy(frame.begin(), frame.end(), szWriteBuf);
+}
+
+void ClearCurves() {
+    std::fill_n(yArrayA, kCurvePoints, std::uint16_t{0});
+    std::fill_n(yArrayB, kCurvePoints, std::uint16_t{0});
+}
+
+// Polls the input queue without processing events until 128 bytes stand there or more than
+// 1.5 s have passed; the time test comes first. Returns the count of the last poll.
+int PollForBlock() {
+    tstart = platform::Timer();
+    for (;;) {
+        const int n = platform::GetInQLen(com);
+        tdiff = platform::Timer() - tstart;
+        if (tdiff > kBlockTimeout) {
+            std::snprintf(szStatus, kStatusSize, "%s", kTimeoutText);
+            ClearCurves();
+            return n;
+        }
+        if (n >= kBlockBytes) {
+            return n;
+        }
+    }
+}
+
+// Reads what the last poll counted, but never more than szReadBuf holds: after a time-out the
+// queue may hold up to 4096 bytes, and whatever does not fit is discarded.
+void ReadPolledBytes(int n) {
+    const int count = std::clamp(n, 0, kBufSize);
+    nBytesR = count > 0 ? platform::ComRd(com, reinterpret_cast<char*>(szReadBuf), count) : 0;
+    if (n > kBufSize) {
+        platform::FlushInQ(com);
+    }
+}
+
+void StoreBlock(std::uint16_t* destination) {
+    const std::span<const std::uint8_t> bytes(szReadBuf, kBlockBytes);
+    for (int i = 0; i < kBlockWords; ++i) {
+        destination[i] = WordAt(bytes, static_cast<std::size_t>(i));
+    }
+}
+
+} // namespace
+
+int ReadData64(int offset, int source, int orderCode) {
+    BuildBlockRequest(offset, source, orderCode);
+    platform::FlushInQ(com);
+    platform::FlushOutQ(com);
+    rx_flag = 0;
+    nBytesW = platform::ComWrt(com, reinterpret_cast<const char*>(szWriteBuf), kFrameBytes);
+    ShowStatus(kWaitingText);
+
+    ReadPolledBytes(PollForBlock());
+
+    int result = 0;
+    if (nBytesR == kBlockBytes) {
+        std::snprintf(szStatus, kStatusSize, "%s", kReceivedText);
+        result = kBlockWords;
+        if (std::uint16_t* destination = BlockDestination(offset)) {
+            StoreBlock(destination);
+        }
+    }
+    ShowStatus();
+    return result;
+}
+
+} // namespace ovx::link

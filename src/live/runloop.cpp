@@ -1,0 +1,152 @@
+// The live run loop. The run button's callback keeps one order-8 request outstanding, plots each
+// reply and answers it with the next request, processing events once per pass, until the stop
+// button sets stop_flag or the line stays silent for more than 2.0 s.
+#include "live/runloop.h"
+
+#include "link/com232.h"
+#include "live/strip.h"
+#include "params/panels.h"
+#include "params/variables.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+
+namespace ovx::live {
+
+int stop_flag = 1;
+
+namespace {
+
+using params::panelHandle;
+
+constexpr double kLineTimeout = 2.0;
+constexpr const char* kLineOkText = "Line Ok!";
+constexpr const char* kLineTimeoutText = "Timeout RS232-Line!";
+
+void SetVisible(int control, int on) {
+    platform::SetCtrlAttribute(panelHandle, control, platform::kAttrVisible, on);
+}
+
+void SetDimmed(int control, int on) {
+    platform::SetCtrlAttribute(panelHandle, control, platform::kAttrDimmed, on);
+}
+
+void FlushBothQueues() {
+    platform::FlushInQ(link::com);
+    platform::FlushOutQ(link::com);
+}
+
+int WriteLiveRequest() {
+    return platform::ComWrt(link::com, reinterpret_cast<const char*>(link::szWriteBuf),
+                            link::kFrameBytes);
+}
+
+// Shows the strip chart of the selected graph source; any non-zero value selects NORM.
+void SelectStripChart() {
+    int source = 0;
+    platform::GetCtrlVal(panelHandle, params::PANEL_RNGGRAPHSOURCE, &source);
+    const int norm = source == 0 ? 0 : 1;
+    SetVisible(params::PANEL_STRIPRAW, 1 - norm);
+    SetVisible(params::PANEL_STRIPNORM, norm);
+    params::type = norm;
+}
+
+void StartRun() {
+    SetVisible(params::PANEL_GRAPHDATA, 0);
+    SetDimmed(params::PANEL_BTNRUN, 1);
+    SetDimmed(params::PANEL_BTNDATA, 1);
+    SelectStripChart();
+
+    link::CopyVarsToPP();
+    FlushBothQueues();
+    link::rx_flag = 0;
+    link::order = link::kOrderLiveSample;
+    link::FillTxBuf(link::kOrderLiveSample, link::pp);
+    link::nBytesW = WriteLiveRequest();
+    if (link::nBytesW == link::kFrameBytes) {
+        link::ShowStatus(kLineOkText);
+    }
+
+    link::tstart = platform::Timer();
+    stop_flag = 0;
+    link::graphrefresh = 0;
+    FillarrayNORM(params::tolerance, params::reference, 0);
+}
+
+// The plot reads the reply words in pp before the next request packs the parameters there.
+void PlotPendingFrame() {
+    if (link::graphrefresh != 1) {
+        return;
+    }
+    if (params::type == 0) {
+        PlotRAWValues();
+    } else {
+        PlotNORMValues(arrayNORM);
+    }
+    link::graphrefresh = 0;
+}
+
+void AnswerWithNextRequest() {
+    if (link::rx_flag != 1) {
+        return;
+    }
+    FlushBothQueues();
+    link::CopyVarsToPP();
+    link::FillTxBuf(link::kOrderLiveSample, link::pp);
+    link::rx_flag = 0;
+    link::tstart = platform::Timer();
+    link::nBytesW = WriteLiveRequest();
+}
+
+// One pass of the loop; false when the line time-out ended the run (events are then not
+// processed any more).
+bool RunPass() {
+    PlotPendingFrame();
+    AnswerWithNextRequest();
+    link::tdiff = platform::Timer() - link::tstart;
+    if (link::tdiff > kLineTimeout) {
+        link::ShowStatus(kLineTimeoutText);
+        stop_flag = 1;
+        return false;
+    }
+    platform::ProcessSystemEvents();
+    return true;
+}
+
+void EndRun() {
+    link::rx_flag = 0;
+    FlushBothQueues();
+    link::graphrefresh = 0;
+    SetDimmed(params::PANEL_BTNRUN, 0);
+}
+
+} // namespace
+
+int CC_BTNRun(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int /*d1*/, int /*d2*/) {
+    if (event != platform::kEventCommit) {
+        return 0;
+    }
+    StartRun();
+    while (RunPass() && stop_flag == 0) {
+    }
+    EndRun();
+    return 0;
+}
+
+int CC_BTNStop(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int /*d1*/,
+               int /*d2*/) {
+    if (event != platform::kEventCommit) {
+        return 0;
+    }
+    link::rx_flag = 0;
+    FlushBothQueues();
+    stop_flag = 1;
+    link::graphrefresh = 0;
+    SetDimmed(params::PANEL_BTNRUN, 0);
+    SetDimmed(params::PANEL_BTNDATA, 0);
+    FillarrayRAW(0, 0);
+    FillarrayNORM(params::tol10Bit, params::ref10Bit, 0);
+    return 0;
+}
+
+} // namespace ovx::live
