@@ -12,16 +12,20 @@ namespace ovx::platform {
 // 1 = groups as rows. colSep 0 = tab. Fields are right-aligned to fieldWidth, never cut: wider
 // values are written in full. fileAction 0 = replace (written to a temporary file that is then
 // renamed over the old one, so a failed write leaves the old file). fileType must be 1 (text).
-// Returns 0, or kFileCannotOpen, kFileWriteFailed, kFileTooFewValues (the array then holds
-// what was read, the rest unchanged), kFileBadValue, kFileInvalidArgument.
-int ArrayToFile(const char* file, const void* array, int dataType, int numElements,
-                int numGroups, int arrayOrder, int fileLayout, int colSep, int fieldWidth,
-                int fileType, int fileAction);
+// Reading takes integers separated by any whitespace or commas (CRLF or not, last newline or
+// not); values outside the element type are bad values. Returns 0, or kFileCannotOpen,
+// kFileWriteFailed, kFileTooFewValues, kFileBadValue, kFileInvalidArgument. On any failure of
+// FileToArray the array is left unchanged.
+int ArrayToFile(const char* file, const void* array, int dataType, int numElements, int numGroups,
+                int arrayOrder, int fileLayout, int colSep, int fieldWidth, int fileType,
+                int fileAction);
 int FileToArray(const char* file, void* array, int dataType, int numElements, int numGroups,
                 int arrayOrder, int fileLayout, int fileType);
 
 // Native file dialog. buttonCode 0 = save ("Save"), 3 = load ("Load"). Returns 1 with the
-// chosen path in path (capacity 260), 0 when cancelled.
+// chosen path in path (capacity 260), 0 when cancelled (path untouched). restrictExt appends
+// the filter's extension to a chosen name that lacks it. A path that does not fit the buffer
+// is never cut: the result is then kFileInvalidArgument and path is empty.
 int FileSelectPopup(const char* defaultDir, const char* defaultName, const char* filter,
                     const char* title, int buttonCode, int restrictDir, int restrictExt,
                     int allowCancel, int allowMakeDir, char* path);
@@ -35,6 +39,7 @@ using FileSelectResponder = std::function<int(const FileSelectRequest&, std::str
 void SetFileSelectResponder(FileSelectResponder responder); // empty = the real dialog
 
 // The directory of the running program, without trailing separator (capacity 260).
+// Both return 0, or kFileInvalidArgument (buffer left empty) when the path does not fit.
 int GetProjectDir(char* dir);
 // dir of the program + "/" + name (capacity 260).
 int GetFullPathFromProject(const char* name, char* fullPath);

@@ -1,0 +1,306 @@
+#include "platform/files.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QSaveFile>
+#include <QString>
+
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/errors.h"
+
+namespace ovx::platform {
+
+namespace {
+
+constexpr int kTypeInt = 1;
+constexpr int kTypeUInt = 7;
+constexpr int kFileTypeText = 1;
+constexpr int kPathCapacity = 260;
+
+FileSelectResponder& Responder() {
+    static FileSelectResponder responder;
+    return responder;
+}
+
+std::string& ProjectDirOverride() {
+    static std::string dir;
+    return dir;
+}
+
+// Where the codes of one call place file field t in the array.
+struct ArrayShape {
+    int dataType;
+    int numElements;
+    int numGroups;
+    int arrayOrder;
+    int fileLayout;
+
+    int PerGroup() const { return numElements / numGroups; }
+    // Field t of the file is (group, index): columns run through the groups on every line.
+    int ElementOfField(int t) const {
+        const int group = fileLayout == 0 ? t % numGroups : t / PerGroup();
+        const int index = fileLayout == 0 ? t / numGroups : t % PerGroup();
+        return arrayOrder == 0 ? group * PerGroup() + index : index * numGroups + group;
+    }
+};
+
+bool ShapeValid(const ArrayShape& s) {
+    return (s.dataType == kTypeInt || s.dataType == kTypeUInt) && s.numElements > 0 &&
+           s.numGroups > 0 && s.numElements % s.numGroups == 0 &&
+           (s.arrayOrder == 0 || s.arrayOrder == 1) && (s.fileLayout == 0 || s.fileLayout == 1);
+}
+
+bool IsSeparator(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == '\f' || c == '\v';
+}
+
+// Parses one field as a value of the element type; false when it is no integer or out of range.
+bool ParseField(std::string_view field, int dataType, std::int64_t& value) {
+    if (!field.empty() && field.front() == '+') {
+        field.remove_prefix(1);
+    }
+    const char* end = field.data() + field.size();
+    const auto [ptr, ec] = std::from_chars(field.data(), end, value);
+    if (field.empty() || ec != std::errc() || ptr != end) {
+        return false;
+    }
+    if (dataType == kTypeUInt) {
+        return value >= 0 && value <= std::numeric_limits<std::uint32_t>::max();
+    }
+    return value >= std::numeric_limits<std::int32_t>::min() &&
+           value <= std::numeric_limits<std::int32_t>::max();
+}
+
+// Reads the first count fields of text into fields. Returns 0 or a FileError.
+int ParseFields(const QByteArray& text, int dataType, std::size_t count,
+                std::vector<std::int64_t>& fields) {
+    const std::string_view all(text.constData(), static_cast<std::size_t>(text.size()));
+    std::size_t pos = 0;
+    while (fields.size() < count) {
+        while (pos < all.size() && IsSeparator(all[pos])) {
+            ++pos;
+        }
+        if (pos == all.size()) {
+            return kFileTooFewValues;
+        }
+        std::size_t end = pos;
+        while (end < all.size() && !IsSeparator(all[end])) {
+            ++end;
+        }
+        std::int64_t value = 0;
+        if (!ParseField(all.substr(pos, end - pos), dataType, value)) {
+            return kFileBadValue;
+        }
+        fields.push_back(value);
+        pos = end;
+    }
+    return 0;
+}
+
+std::int64_t ElementValue(const void* array, int dataType, int element) {
+    if (dataType == kTypeUInt) {
+        return static_cast<const std::uint32_t*>(array)[element];
+    }
+    return static_cast<const std::int32_t*>(array)[element];
+}
+
+void StoreElement(void* array, int dataType, int element, std::int64_t value) {
+    if (dataType == kTypeUInt) {
+        static_cast<std::uint32_t*>(array)[element] = static_cast<std::uint32_t>(value);
+    } else {
+        static_cast<std::int32_t*>(array)[element] = static_cast<std::int32_t>(value);
+    }
+}
+
+// One line per index (layout 0) or per group (layout 1), fields right-aligned and never cut.
+QByteArray FormatArray(const void* array, const ArrayShape& s, int fieldWidth) {
+    const int perLine = s.fileLayout == 0 ? s.numGroups : s.PerGroup();
+    QByteArray text;
+    text.reserve(s.numElements * (fieldWidth + 2));
+    for (int t = 0; t < s.numElements; ++t) {
+        const QByteArray number = QByteArray::number(
+            static_cast<qlonglong>(ElementValue(array, s.dataType, s.ElementOfField(t))));
+        text += number.rightJustified(fieldWidth, ' ', false);
+        text += (t + 1) % perLine == 0 ? '\n' : '\t';
+    }
+    return text;
+}
+
+// Copies text into a buffer of kPathCapacity; false (and an empty buffer) when it does not fit.
+bool CopyPath(const QByteArray& text, char* buffer) {
+    if (text.size() >= kPathCapacity) {
+        buffer[0] = '\0';
+        return false;
+    }
+    std::memcpy(buffer, text.constData(), static_cast<std::size_t>(text.size()));
+    buffer[text.size()] = '\0';
+    return true;
+}
+
+QString ProjectDir() {
+    if (!ProjectDirOverride().empty()) {
+        return QString::fromStdString(ProjectDirOverride());
+    }
+    if (QCoreApplication::instance() != nullptr) {
+        return QCoreApplication::applicationDirPath();
+    }
+    return QDir::currentPath();
+}
+
+// "*.dat" -> ".dat"; empty when the filter names no single extension.
+QString FilterExtension(const QString& filter) {
+    if (!filter.startsWith(QLatin1String("*.")) || filter.contains(QLatin1Char(' ')) ||
+        filter.contains(QLatin1Char(';')) || filter.size() < 3) {
+        return {};
+    }
+    return filter.mid(1);
+}
+
+QString ForceExtension(const QString& path, const QString& extension) {
+    if (extension.isEmpty() || path.endsWith(extension, Qt::CaseInsensitive)) {
+        return path;
+    }
+    return path + extension;
+}
+
+int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel, int allowMakeDir,
+              std::string& chosen) {
+    const bool save = request.buttonCode == 0;
+    QFileDialog dialog(nullptr, QString::fromStdString(request.title),
+                       QString::fromStdString(request.defaultDir));
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::ReadOnly, allowMakeDir == 0);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setLabelText(QFileDialog::Accept,
+                        save ? QStringLiteral("Save") : QStringLiteral("Load"));
+    dialog.setNameFilter(QString::fromStdString(request.filter));
+    dialog.selectFile(QString::fromStdString(request.defaultName));
+    if (restrictDir != 0) {
+        const QString home = QString::fromStdString(request.defaultDir);
+        QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog,
+                         [&dialog, home](const QString& dir) {
+                             if (QDir(dir) != QDir(home)) {
+                                 dialog.setDirectory(home);
+                             }
+                         });
+    }
+    while (dialog.exec() != QDialog::Accepted) {
+        if (allowCancel != 0) {
+            return 0;
+        }
+    }
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) {
+        return 0;
+    }
+    chosen = files.front().toStdString();
+    return 1;
+}
+
+} // namespace
+
+int ArrayToFile(const char* file, const void* array, int dataType, int numElements, int numGroups,
+                int arrayOrder, int fileLayout, int colSep, int fieldWidth, int fileType,
+                int fileAction) {
+    const ArrayShape shape{dataType, numElements, numGroups, arrayOrder, fileLayout};
+    if (file == nullptr || array == nullptr || !ShapeValid(shape) || colSep != 0 ||
+        fieldWidth < 0 || fileType != kFileTypeText || fileAction != 0) {
+        return kFileInvalidArgument;
+    }
+    const QByteArray text = FormatArray(array, shape, fieldWidth);
+    // The text goes to a temporary file beside the target and is renamed over it on commit.
+    QSaveFile out(QString::fromLocal8Bit(file));
+    if (!out.open(QIODevice::WriteOnly)) {
+        return kFileCannotOpen;
+    }
+    if (out.write(text) != text.size() || !out.commit()) {
+        out.cancelWriting();
+        return kFileWriteFailed;
+    }
+    return 0;
+}
+
+int FileToArray(const char* file, void* array, int dataType, int numElements, int numGroups,
+                int arrayOrder, int fileLayout, int fileType) {
+    const ArrayShape shape{dataType, numElements, numGroups, arrayOrder, fileLayout};
+    if (file == nullptr || array == nullptr || !ShapeValid(shape) || fileType != kFileTypeText) {
+        return kFileInvalidArgument;
+    }
+    QFile in(QString::fromLocal8Bit(file));
+    if (!in.open(QIODevice::ReadOnly)) {
+        return kFileCannotOpen;
+    }
+    const QByteArray text = in.readAll();
+    // Parsed into a scratch list first: the caller's array changes only when all values are good.
+    std::vector<std::int64_t> fields;
+    const auto count = static_cast<std::size_t>(numElements);
+    if (const int result = ParseFields(text, dataType, count, fields); result != 0) {
+        return result;
+    }
+    for (int t = 0; t < numElements; ++t) {
+        StoreElement(array, dataType, shape.ElementOfField(t), fields[static_cast<std::size_t>(t)]);
+    }
+    return 0;
+}
+
+int FileSelectPopup(const char* defaultDir, const char* defaultName, const char* filter,
+                    const char* title, int buttonCode, int restrictDir, int restrictExt,
+                    int allowCancel, int allowMakeDir, char* path) {
+    if (path == nullptr || (buttonCode != 0 && buttonCode != 3)) {
+        return kFileInvalidArgument;
+    }
+    const auto text = [](const char* s) { return std::string(s != nullptr ? s : ""); };
+    const FileSelectRequest request{text(defaultDir), text(defaultName), text(filter), text(title),
+                                    buttonCode};
+    std::string chosen;
+    const int result = Responder()
+                           ? Responder()(request, chosen)
+                           : RunDialog(request, restrictDir, allowCancel, allowMakeDir, chosen);
+    if (result <= 0) {
+        return result;
+    }
+    QString full = QString::fromStdString(chosen);
+    if (restrictExt != 0) {
+        full = ForceExtension(full, FilterExtension(QString::fromStdString(request.filter)));
+    }
+    return CopyPath(full.toLocal8Bit(), path) ? 1 : kFileInvalidArgument;
+}
+
+void SetFileSelectResponder(FileSelectResponder responder) {
+    Responder() = std::move(responder);
+}
+
+int GetProjectDir(char* dir) {
+    if (dir == nullptr) {
+        return kFileInvalidArgument;
+    }
+    return CopyPath(QDir::cleanPath(ProjectDir()).toLocal8Bit(), dir) ? 0 : kFileInvalidArgument;
+}
+
+int GetFullPathFromProject(const char* name, char* fullPath) {
+    if (name == nullptr || fullPath == nullptr) {
+        return kFileInvalidArgument;
+    }
+    QString dir = QDir::cleanPath(ProjectDir());
+    if (!dir.endsWith(QLatin1Char('/'))) {
+        dir += QLatin1Char('/');
+    }
+    const QString full = dir + QString::fromLocal8Bit(name);
+    return CopyPath(full.toLocal8Bit(), fullPath) ? 0 : kFileInvalidArgument;
+}
+
+void SetProjectDirForTesting(const std::string& dir) {
+    ProjectDirOverride() = dir;
+}
+
+} // namespace ovx::platform
