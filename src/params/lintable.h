@@ -2,21 +2,31 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace ovx::params {
 
 constexpr int kTableSize = 1024;
 constexpr int kPageSize = 256;
+constexpr int kMeasurementValues = 2 * kTableSize; // group 0 values, group 1 positions
 constexpr const char* kMeasurementFile = "TARconfig.dat";
 constexpr const char* kTableFile = "LTlinear.dat";
 
 extern std::int32_t vcorr[4096];
-extern std::int32_t flashp4[kPageSize], flashp5[kPageSize], flashp6[kPageSize],
-    flashp7[kPageSize];
+extern std::int32_t flashp4[kPageSize], flashp5[kPageSize], flashp6[kPageSize], flashp7[kPageSize];
 
-// Reads the measurement file, builds the table, writes kTableFile and the page images.
+// Builds the table from the value list and the position list (value i belongs at position i):
+// placement (the later pair wins, positions outside 0..1023 are skipped), hole filling from the
+// left, repair of drops, last entry. Entry 0 is never filled or repaired. Needs no files.
+void BuildTable(std::span<const std::int32_t, kTableSize> values,
+                std::span<const std::int32_t, kTableSize> positions,
+                std::span<std::int32_t, kTableSize> table);
+
+// Reads the measurement file, builds the table, writes kTableFile (bare name, working
+// directory, replaced atomically) and the page images.
 // Returns 1 when the table was built; 0 when the file could not be read or holds fewer than
-// 2048 integers (then nothing is changed and szError names the cause).
+// 2048 integers (then nothing is changed and szError names the cause). A table file that
+// cannot be written does not stop the build: the result is 1 and szError says so.
 int ReadCorrData(const char* path, char* szError, int errorCapacity);
 
 } // namespace ovx::params

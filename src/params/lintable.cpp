@@ -1,0 +1,137 @@
+#include "params/lintable.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/plot.h"
+
+namespace ovx::params {
+
+std::int32_t vcorr[4096];
+std::int32_t flashp4[kPageSize], flashp5[kPageSize], flashp6[kPageSize], flashp7[kPageSize];
+
+namespace {
+
+using Table = std::array<std::int32_t, kTableSize>;
+
+void PlaceValues(std::span<const std::int32_t, kTableSize> values,
+                 std::span<const std::int32_t, kTableSize> positions,
+                 std::span<std::int32_t, kTableSize> table) {
+    std::fill(table.begin(), table.end(), 0);
+    for (int i = 0; i < kTableSize; ++i) {
+        const std::int32_t pos = positions[i];
+        if (pos >= 0 && pos < kTableSize) { // a position outside the table names no entry
+            table[pos] = values[i];
+        }
+    }
+}
+
+// Every entry that is 0 takes its left neighbour's value; entry 0 stays as it is.
+void FillHoles(std::span<std::int32_t, kTableSize> table) {
+    for (int i = 1; i < kTableSize; ++i) {
+        if (table[i] == 0) {
+            table[i] = table[i - 1];
+        }
+    }
+}
+
+// A drop below the (already repaired) predecessor becomes the mean of its neighbours when the
+// successor lies above the predecessor, else the predecessor's value.
+void RepairDrops(std::span<std::int32_t, kTableSize> table) {
+    for (int i = 1; i < kTableSize - 1; ++i) {
+        const std::int32_t prev = table[i - 1];
+        const std::int32_t next = table[i + 1];
+        if (table[i] >= prev) {
+            continue;
+        }
+        if (next > prev) {
+            // 64-bit sum: two large entries must not overflow; division truncates toward zero.
+            table[i] = static_cast<std::int32_t>((std::int64_t{prev} + next) / 2);
+        } else {
+            table[i] = prev;
+        }
+    }
+    if (table[kTableSize - 1] < table[kTableSize - 2]) {
+        table[kTableSize - 1] = table[kTableSize - 2];
+    }
+}
+
+const char* BaseName(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '/' || *p == '\\') {
+            name = p + 1;
+        }
+    }
+    return name;
+}
+
+void ReadError(int code, const char* path, char* szError, int capacity) {
+    const char* name = BaseName(path);
+    if (code == platform::kFileTooFewValues) {
+        std::snprintf(szError, capacity,
+                      "error : %s holds fewer than %d values - nothing programmed!", name,
+                      kMeasurementValues);
+    } else if (code == platform::kFileBadValue) {
+        std::snprintf(szError, capacity,
+                      "error : %s holds a value that is not an integer - nothing programmed!",
+                      name);
+    } else {
+        std::snprintf(szError, capacity, "error : cannot read %s - nothing programmed!", name);
+    }
+}
+
+void FillPages(const Table& table) {
+    std::copy_n(table.begin(), kPageSize, flashp4);
+    std::copy_n(table.begin() + kPageSize, kPageSize, flashp5);
+    std::copy_n(table.begin() + 2 * kPageSize, kPageSize, flashp6);
+    std::copy_n(table.begin() + 3 * kPageSize, kPageSize, flashp7);
+}
+
+} // namespace
+
+void BuildTable(std::span<const std::int32_t, kTableSize> values,
+                std::span<const std::int32_t, kTableSize> positions,
+                std::span<std::int32_t, kTableSize> table) {
+    PlaceValues(values, positions, table);
+    FillHoles(table);
+    RepairDrops(table);
+}
+
+int ReadCorrData(const char* path, char* szError, int errorCapacity) {
+    // Read into a scratch area first: a file that fails leaves vcorr and the pages as they were.
+    std::array<std::int32_t, kMeasurementValues> measured{};
+    const int rc = platform::FileToArray(path, measured.data(), platform::kTypeInt,
+                                         kMeasurementValues, 2, 0, 0, 1);
+    if (rc < 0) {
+        ReadError(rc, path, szError, errorCapacity);
+        return 0;
+    }
+    std::copy(measured.begin(), measured.end(), vcorr);
+
+    Table values{}, positions{}, table{};
+    for (int i = 0; i < kTableSize; ++i) {
+        values[i] = vcorr[i];
+        positions[i] = vcorr[kMeasurementValues - 1 - i]; // group 1, last value first
+    }
+    BuildTable(values, positions, table);
+
+    for (int i = 0; i < kTableSize; ++i) {
+        vcorr[i] = i;
+        vcorr[kTableSize + i] = positions[i];
+        vcorr[2 * kTableSize + i] = table[i];
+    }
+    FillPages(table);
+
+    szError[0] = '\0';
+    if (platform::ArrayToFile(kTableFile, vcorr, platform::kTypeInt, 3 * kTableSize, 3, 0, 0, 0, 6,
+                              1, 0) < 0) {
+        std::snprintf(szError, errorCapacity, "error : cannot write %s!", kTableFile);
+    }
+    return 1;
+}
+
+} // namespace ovx::params

@@ -1,0 +1,282 @@
+// The linearisation table: placement, hole filling, repair of drops, the measurement file, the
+// table file and the four page images.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "params/lintable.h"
+#include "params/scratch_dir.h"
+
+namespace ovx::params {
+namespace {
+
+using Table = std::array<std::int32_t, kTableSize>;
+
+// Places table entry i at position i, then builds: the result shows what filling and repair
+// make of a placed table.
+Table BuildFromPlaced(const Table& placed) {
+    Table positions{}, table{};
+    for (int i = 0; i < kTableSize; ++i) {
+        positions[i] = i;
+    }
+    BuildTable(placed, positions, table);
+    return table;
+}
+
+Table Filled(std::int32_t value) {
+    Table t{};
+    t.fill(value);
+    return t;
+}
+
+bool NonDecreasing(const Table& t) {
+    return std::is_sorted(t.begin(), t.end());
+}
+
+TEST(TableBuilding, LaterPairWinsWhenTwoNameTheSamePosition) {
+    Table values{}, positions{}, table{};
+    for (int i = 0; i < kTableSize; ++i) {
+        values[i] = 10 * i;
+        positions[i] = i;
+    }
+    positions[3] = 700;
+    values[3] = 1; // loses: an earlier pair
+    positions[900] = 700;
+    values[900] = 123456; // wins: the later pair
+    BuildTable(values, positions, table);
+    EXPECT_EQ(table[700], 123456);
+    EXPECT_EQ(table[3], 20) << "entry 3 lost its pair and is a hole filled from entry 2";
+}
+
+TEST(TableBuilding, HolesTakeTheLastValueBeforeThemButEntryZeroIsNeverFilled) {
+    Table placed = Filled(40);
+    placed[0] = 0;
+    placed[1] = placed[2] = placed[3] = placed[4] = 37;
+    placed[5] = 0;
+    placed[6] = placed[7] = placed[8] = 0; // a run of holes
+    const Table t = BuildFromPlaced(placed);
+    EXPECT_EQ(t[0], 0);
+    EXPECT_EQ(t[5], 37);
+    EXPECT_EQ(t[8], 37);
+    EXPECT_EQ(t[9], 40);
+}
+
+TEST(TableBuilding, UnnamedPositionsAndPositionsOutsideTheTableAreSkipped) {
+    Table values{}, positions{}, table{};
+    for (int i = 0; i < kTableSize; ++i) {
+        values[i] = 1000 + i;
+        positions[i] = i;
+    }
+    positions[10] = -1;
+    positions[11] = kTableSize;
+    positions[12] = INT32_MAX;
+    positions[13] = INT32_MIN;
+    BuildTable(values, positions, table);
+    EXPECT_EQ(table[10], 1009);
+    EXPECT_EQ(table[13], 1009);
+    EXPECT_EQ(table[14], 1014);
+    EXPECT_TRUE(NonDecreasing(table));
+}
+
+TEST(TableBuilding, DropBetweenRisingNeighboursBecomesTheirMean) {
+    Table placed = Filled(20);
+    std::fill_n(placed.begin(), 100, 10);
+    placed[100] = 5; // neighbours 10, 5, 20
+    const Table t = BuildFromPlaced(placed);
+    EXPECT_EQ(t[99], 10);
+    EXPECT_EQ(t[100], 15);
+    EXPECT_EQ(t[101], 20);
+}
+
+TEST(TableBuilding, DropBeforeALowerSuccessorTakesThePredecessorThenTheSuccessorIsRepaired) {
+    Table placed = Filled(30);
+    std::fill_n(placed.begin(), 100, 10);
+    placed[100] = 5; // 10, 5, 8, 30
+    placed[101] = 8;
+    const Table t = BuildFromPlaced(placed);
+    EXPECT_EQ(t[100], 10);
+    EXPECT_EQ(t[101], 20) << "8 below its repaired predecessor 10, successor 30 above it";
+    EXPECT_EQ(t[102], 30);
+}
+
+TEST(TableBuilding, MeanIsTruncatedTowardZero) {
+    Table placed = Filled(21);
+    std::fill_n(placed.begin(), 100, 10);
+    placed[100] = 3;
+    EXPECT_EQ(BuildFromPlaced(placed)[100], 15); // (10 + 21) / 2
+
+    Table negative = Filled(-2);
+    std::fill_n(negative.begin(), 100, -3);
+    negative[100] = -10;
+    EXPECT_EQ(BuildFromPlaced(negative)[100], -2); // (-3 + -2) / 2, not -3
+}
+
+TEST(TableBuilding, MeanOfLargeNeighboursDoesNotOverflow) {
+    Table placed = Filled(INT32_MAX);
+    std::fill_n(placed.begin(), 100, INT32_MAX - 10);
+    placed[100] = 1;
+    EXPECT_EQ(BuildFromPlaced(placed)[100], INT32_MAX - 5);
+}
+
+TEST(TableBuilding, LastEntryBelowItsPredecessorIsRaised) {
+    Table placed{};
+    for (int i = 0; i < kTableSize; ++i) {
+        placed[i] = i + 1;
+    }
+    placed[kTableSize - 1] = 2;
+    const Table t = BuildFromPlaced(placed);
+    EXPECT_EQ(t[kTableSize - 1], kTableSize - 1);
+    EXPECT_EQ(t[kTableSize - 2], kTableSize - 1);
+}
+
+TEST(TableBuilding, AnyInputGivesANonDecreasingTableAndKeepsEntryZero) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<std::int32_t> value(-50000, 50000);
+    std::uniform_int_distribution<std::int32_t> position(-20, kTableSize + 20);
+    for (int run = 0; run < 20; ++run) {
+        Table values{}, positions{}, table{};
+        for (int i = 0; i < kTableSize; ++i) {
+            values[i] = value(rng);
+            positions[i] = position(rng);
+        }
+        positions[kTableSize - 1] = 0; // the last pair naming entry 0 sets it
+        BuildTable(values, positions, table);
+        EXPECT_TRUE(NonDecreasing(table)) << "run " << run;
+        EXPECT_EQ(table[0], values[kTableSize - 1]) << "run " << run;
+    }
+}
+
+// ---- Measurement file, table file, page images -------------------------------------------
+
+class MeasurementFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.Valid());
+        dir_.MakeWorkingDirectory(); // the table file lands in the working directory
+    }
+
+    // One line per pair: value, tab, position (group 0 and group 1 as columns).
+    std::string Write(const std::vector<std::int32_t>& values,
+                      const std::vector<std::int32_t>& positions, const std::string& name) {
+        std::string text;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            text += std::to_string(values[i]) + "\t" +
+                    (i < positions.size() ? std::to_string(positions[i]) : "") + "\n";
+        }
+        const std::string path = dir_.File(name);
+        testing::WriteText(path, text);
+        return path;
+    }
+
+    static Table Pages() {
+        Table t{};
+        std::copy_n(flashp4, kPageSize, t.begin());
+        std::copy_n(flashp5, kPageSize, t.begin() + kPageSize);
+        std::copy_n(flashp6, kPageSize, t.begin() + 2 * kPageSize);
+        std::copy_n(flashp7, kPageSize, t.begin() + 3 * kPageSize);
+        return t;
+    }
+
+    testing::ScratchDir dir_;
+    char error_[260] = {};
+};
+
+// A sweep as a calibration rig records it: the true position (group 0, 0..4000) against the
+// sensor's raw reading (group 1, 0..1023), nonlinear, noisy, with repeats and gaps.
+void RealisticSweep(std::vector<std::int32_t>& values, std::vector<std::int32_t>& positions) {
+    std::mt19937 rng(42);
+    std::normal_distribution<double> noise(0.0, 3.0);
+    for (int k = 0; k < kTableSize; ++k) {
+        const double x = k / double(kTableSize - 1);
+        values.push_back(static_cast<std::int32_t>(std::lround(4000.0 * x)));
+        const double raw = 1023.0 * std::pow(x, 1.4) + noise(rng);
+        positions.push_back(std::clamp(static_cast<std::int32_t>(std::lround(raw)), 0, 1023));
+    }
+}
+
+TEST_F(MeasurementFile, PositionsInFileOrderPlaceTheKthValueAtTheMirroredEntry) {
+    std::vector<std::int32_t> values, positions;
+    for (int k = 0; k < kTableSize; ++k) {
+        values.push_back(2 * (kTableSize - 1 - k) + 1);
+        positions.push_back(k);
+    }
+    ASSERT_EQ(
+        ReadCorrData(Write(values, positions, kMeasurementFile).c_str(), error_, sizeof error_), 1);
+    const Table t = Pages();
+    for (int n = 0; n < kTableSize; ++n) {
+        ASSERT_EQ(t[n], 2 * n + 1) << "entry " << n;
+    }
+}
+
+TEST_F(MeasurementFile, RealisticSweepGivesMonotonicTableFileAndPageSlices) {
+    std::vector<std::int32_t> values, positions;
+    RealisticSweep(values, positions);
+    ASSERT_EQ(
+        ReadCorrData(Write(values, positions, kMeasurementFile).c_str(), error_, sizeof error_), 1);
+    EXPECT_STREQ(error_, "");
+    const Table table = Pages();
+    EXPECT_TRUE(NonDecreasing(table));
+    EXPECT_GT(table[kTableSize - 1], 3900);
+    EXPECT_LE(table[kTableSize - 1], 4000);
+
+    // The table file: per line the entry number, the position list (group 1 reversed) and the
+    // table entry.
+    const std::vector<long long> file = testing::ReadIntegers(kTableFile);
+    ASSERT_EQ(file.size(), 3u * kTableSize);
+    for (int i = 0; i < kTableSize; ++i) {
+        ASSERT_EQ(file[3 * i], i);
+        ASSERT_EQ(file[3 * i + 1], positions[kTableSize - 1 - i]) << "line " << i;
+        ASSERT_EQ(file[3 * i + 2], table[i]) << "line " << i;
+    }
+    EXPECT_EQ(vcorr[2 * kTableSize + 256], flashp5[0]);
+    EXPECT_EQ(vcorr[3 * kTableSize - 1], flashp7[kPageSize - 1]);
+}
+
+TEST_F(MeasurementFile, FileThatCannotBeBuiltFromChangesNothing) {
+    std::vector<std::int32_t> values, positions;
+    RealisticSweep(values, positions);
+    ASSERT_EQ(
+        ReadCorrData(Write(values, positions, kMeasurementFile).c_str(), error_, sizeof error_), 1);
+    const Table before = Pages();
+    const std::string tableFile = testing::ReadText(kTableFile);
+
+    EXPECT_EQ(ReadCorrData(dir_.File("missing.dat").c_str(), error_, sizeof error_), 0);
+    EXPECT_STREQ(error_, "error : cannot read missing.dat - nothing programmed!");
+
+    values.pop_back(); // 2047 integers: the last position is missing
+    const std::string shortFile = Write(values, positions, "short.dat");
+    EXPECT_EQ(ReadCorrData(shortFile.c_str(), error_, sizeof error_), 0);
+    EXPECT_STREQ(error_, "error : short.dat holds fewer than 2048 values - nothing programmed!");
+
+    testing::WriteText(dir_.File("text.dat"), "12\tabc\n");
+    EXPECT_EQ(ReadCorrData(dir_.File("text.dat").c_str(), error_, sizeof error_), 0);
+    EXPECT_NE(std::string(error_).find("nothing programmed!"), std::string::npos) << error_;
+
+    EXPECT_EQ(Pages(), before);
+    EXPECT_EQ(testing::ReadText(kTableFile), tableFile);
+}
+
+TEST_F(MeasurementFile, TableFileThatCannotBeWrittenIsReportedButTheTableIsBuilt) {
+    std::filesystem::create_directory(kTableFile); // the name is taken by a directory
+    std::vector<std::int32_t> values, positions;
+    for (int k = 0; k < kTableSize; ++k) {
+        values.push_back(3 * k + 2);
+        positions.push_back(kTableSize - 1 - k);
+    }
+    ASSERT_EQ(
+        ReadCorrData(Write(values, positions, kMeasurementFile).c_str(), error_, sizeof error_), 1);
+    EXPECT_STREQ(error_, "error : cannot write LTlinear.dat!");
+    EXPECT_EQ(flashp7[kPageSize - 1], 3 * (kTableSize - 1) + 2);
+    EXPECT_TRUE(std::filesystem::is_directory(kTableFile));
+}
+
+} // namespace
+} // namespace ovx::params
