@@ -1,0 +1,305 @@
+// Text file arrays, the file popup and the program directory.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <array>
+#include <csignal>
+#include <cstdint>
+#include <string>
+#include <sys/resource.h>
+
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/timing.h"
+
+namespace ovx::platform {
+namespace {
+
+constexpr int kInt = 1;
+constexpr int kUInt = 7;
+
+class FileArrays : public ::testing::Test {
+  protected:
+    std::string Path(const char* name) const { return dir_.filePath(name).toStdString(); }
+    void Write(const char* name, const QByteArray& text) const {
+        QFile f(dir_.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray Read(const char* name) const {
+        QFile f(dir_.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The parameter-file shape: 16 unsigned values in one group.
+    int LoadParams(const char* name, std::array<std::uint32_t, 16>& values) const {
+        return FileToArray(Path(name).c_str(), values.data(), kUInt, 16, 1, 0, 0, 1);
+    }
+    QTemporaryDir dir_;
+};
+
+TEST_F(FileArrays, ParameterFileKeepsFiveDigitValuesAtWidthFour) {
+    const std::array<std::uint32_t, 16> saved{
+        0, 1, 9999, 10000, 12345, 32767, 32768, 40000, 50000, 60000, 65534, 65535, 500, 2048, 7, 0};
+    ASSERT_EQ(ArrayToFile(Path("p.dat").c_str(), saved.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0), 0);
+    const QList<QByteArray> lines = Read("p.dat").split('\n');
+    ASSERT_EQ(lines.size(), 17); // 16 lines and the final newline
+    EXPECT_EQ(lines[0], "   0");
+    EXPECT_EQ(lines[2], "9999");
+    EXPECT_EQ(lines[3], "10000");
+    EXPECT_EQ(lines[11], "65535");
+    std::array<std::uint32_t, 16> loaded{};
+    ASSERT_EQ(LoadParams("p.dat", loaded), 0);
+    EXPECT_EQ(loaded, saved);
+}
+
+TEST_F(FileArrays, GroupsAreWrittenAsTabSeparatedColumns) {
+    std::array<std::int32_t, 3 * 1024> saved{};
+    for (int i = 0; i < 1024; ++i) {
+        saved[i] = i;
+        saved[1024 + i] = 1023 - i;
+        saved[2048 + i] = i * 1000 - 500000;
+    }
+    ASSERT_EQ(ArrayToFile(Path("lt.dat").c_str(), saved.data(), kInt, 3072, 3, 0, 0, 0, 6, 1, 0),
+              0);
+    const QList<QByteArray> lines = Read("lt.dat").split('\n');
+    ASSERT_EQ(lines.size(), 1025);
+    EXPECT_EQ(lines[0], "     0\t  1023\t-500000");
+    EXPECT_EQ(lines[1023], "  1023\t     0\t523000");
+    std::array<std::int32_t, 3 * 1024> loaded{};
+    ASSERT_EQ(FileToArray(Path("lt.dat").c_str(), loaded.data(), kInt, 3072, 3, 0, 0, 1), 0);
+    EXPECT_EQ(loaded, saved);
+}
+
+TEST_F(FileArrays, ColumnsOfAMeasurementFileBecomeConsecutiveGroups) {
+    Write("m.dat", "10 3\n20 2\n30 1\n40 0\n");
+    std::array<std::int32_t, 8> groups{};
+    ASSERT_EQ(FileToArray(Path("m.dat").c_str(), groups.data(), kInt, 8, 2, 0, 0, 1), 0);
+    EXPECT_EQ(groups, (std::array<std::int32_t, 8>{10, 20, 30, 40, 3, 2, 1, 0}));
+}
+
+TEST_F(FileArrays, ReadingAcceptsAnySeparationAndLineEnd) {
+    Write("a.dat", "1,2 , 3\t4\r\n5\r\n\r\n6,7,,8\n 9 10 11 12 13 14 15 +16");
+    std::array<std::uint32_t, 16> loaded{};
+    ASSERT_EQ(LoadParams("a.dat", loaded), 0);
+    for (std::uint32_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(loaded[i], i + 1);
+    }
+}
+
+TEST_F(FileArrays, ValuesAboveSixteenBitsLoadInFullForTheCallerToCut) {
+    Write("big.dat", "65536 4294967295 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
+    std::array<std::uint32_t, 16> loaded{};
+    ASSERT_EQ(LoadParams("big.dat", loaded), 0);
+    EXPECT_EQ(loaded[0], 65536u);
+    EXPECT_EQ(loaded[1], 4294967295u);
+}
+
+TEST_F(FileArrays, FailedReadsLeaveTheArrayUntouched) {
+    const std::array<std::uint32_t, 16> before{9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+    const struct {
+        const char* text;
+        int result;
+    } cases[] = {
+        {"1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n", kFileTooFewValues},
+        {"", kFileTooFewValues},
+        {"1 2 3 abc 5 6 7 8 9 10 11 12 13 14 15 16", kFileBadValue},
+        {"1 2 3 4.5 5 6 7 8 9 10 11 12 13 14 15 16", kFileBadValue},
+        {"1 2 3 -4 5 6 7 8 9 10 11 12 13 14 15 16", kFileBadValue},
+        {"4294967296 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16", kFileBadValue},
+        {"99999999999999999999999 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16", kFileBadValue},
+    };
+    for (const auto& c : cases) {
+        Write("bad.dat", c.text);
+        std::array<std::uint32_t, 16> loaded = before;
+        EXPECT_EQ(LoadParams("bad.dat", loaded), c.result) << c.text;
+        EXPECT_EQ(loaded, before) << c.text;
+    }
+}
+
+TEST_F(FileArrays, SignedValuesOutsideThirtyTwoBitsAreBadValues) {
+    Write("s.dat", "-2147483648 2147483647");
+    std::array<std::int32_t, 2> ok{};
+    ASSERT_EQ(FileToArray(Path("s.dat").c_str(), ok.data(), kInt, 2, 1, 0, 0, 1), 0);
+    EXPECT_EQ(ok[0], INT32_MIN);
+    EXPECT_EQ(ok[1], INT32_MAX);
+    Write("s.dat", "-2147483649 0");
+    EXPECT_EQ(FileToArray(Path("s.dat").c_str(), ok.data(), kInt, 2, 1, 0, 0, 1), kFileBadValue);
+    EXPECT_EQ(ok[0], INT32_MIN);
+}
+
+TEST_F(FileArrays, MissingFileAndMissingDirectoryCannotBeOpened) {
+    std::array<std::uint32_t, 16> values{};
+    EXPECT_EQ(LoadParams("none.dat", values), kFileCannotOpen);
+    const std::string nowhere = Path("no/such/dir/p.dat");
+    EXPECT_EQ(ArrayToFile(nowhere.c_str(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0),
+              kFileCannotOpen);
+}
+
+TEST_F(FileArrays, UnsupportedCodesAreRejected) {
+    std::array<std::uint32_t, 16> v{};
+    const std::string p = Path("x.dat");
+    EXPECT_EQ(ArrayToFile(p.c_str(), v.data(), 3, 16, 1, 0, 0, 0, 4, 1, 0), kFileInvalidArgument);
+    EXPECT_EQ(ArrayToFile(p.c_str(), v.data(), kUInt, 16, 3, 0, 0, 0, 4, 1, 0),
+              kFileInvalidArgument);
+    EXPECT_EQ(ArrayToFile(p.c_str(), v.data(), kUInt, 16, 1, 0, 0, 0, 4, 0, 0),
+              kFileInvalidArgument);
+    EXPECT_EQ(FileToArray(p.c_str(), v.data(), kUInt, 0, 1, 0, 0, 1), kFileInvalidArgument);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(p)));
+}
+
+// A write that fails half-way (here: the process may write no more than 64 bytes to a file)
+// leaves the old file as it was and no temporary file behind.
+TEST_F(FileArrays, FailedWriteKeepsTheOldFile) {
+    Write("keep.dat", "old content\n");
+    std::array<std::int32_t, 3072> values{};
+    values.fill(123456);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const int result =
+        ArrayToFile(Path("keep.dat").c_str(), values.data(), kInt, 3072, 3, 0, 0, 0, 6, 1, 0);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, kFileWriteFailed);
+    EXPECT_EQ(Read("keep.dat"), "old content\n");
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"keep.dat"});
+}
+
+class ProjectDir : public ::testing::Test {
+  protected:
+    void TearDown() override { SetProjectDirForTesting(""); }
+};
+
+TEST_F(ProjectDir, DefaultsToTheProgramsDirectory) {
+    char dir[260] = "stale";
+    ASSERT_EQ(GetProjectDir(dir), 0);
+    EXPECT_EQ(QString::fromLocal8Bit(dir), QCoreApplication::applicationDirPath());
+}
+
+TEST_F(ProjectDir, FullPathJoinsDirectoryAndName) {
+    SetProjectDirForTesting("/opt/ovx/");
+    char dir[260] = {};
+    char full[260] = {};
+    ASSERT_EQ(GetProjectDir(dir), 0);
+    EXPECT_STREQ(dir, "/opt/ovx");
+    ASSERT_EQ(GetFullPathFromProject("TARconfig.dat", full), 0);
+    EXPECT_STREQ(full, "/opt/ovx/TARconfig.dat");
+}
+
+TEST_F(ProjectDir, PathThatDoesNotFitIsAnErrorNotCut) {
+    const std::string dir = "/" + std::string(250, 'd');
+    SetProjectDirForTesting(dir);
+    char buffer[260] = "stale";
+    ASSERT_EQ(GetProjectDir(buffer), 0);
+    EXPECT_EQ(std::string(buffer), dir);
+    EXPECT_EQ(GetFullPathFromProject("TARconfig.dat", buffer), kFileInvalidArgument);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(GetFullPathFromProject("1234567", buffer), 0) << "259 characters still fit";
+    EXPECT_EQ(std::string(buffer).size(), 259u);
+}
+
+class FilePopup : public ::testing::Test {
+  protected:
+    void TearDown() override { SetFileSelectResponder({}); }
+    int Open(int buttonCode, char* path, int restrictExt = 1) {
+        return FileSelectPopup("/data", "TARpara.dat", "*.dat", "O-VEX-TAR Parameter File",
+                               buttonCode, 0, restrictExt, 1, 1, path);
+    }
+};
+
+TEST_F(FilePopup, ResponderSeesTheRequestAndItsPathIsReturned) {
+    FileSelectRequest seen{};
+    SetFileSelectResponder([&](const FileSelectRequest& r, std::string& path) {
+        seen = r;
+        path = "/data/mine.dat";
+        return 1;
+    });
+    char path[260] = {};
+    EXPECT_EQ(Open(3, path), 1);
+    EXPECT_STREQ(path, "/data/mine.dat");
+    EXPECT_EQ(seen.defaultDir, "/data");
+    EXPECT_EQ(seen.defaultName, "TARpara.dat");
+    EXPECT_EQ(seen.filter, "*.dat");
+    EXPECT_EQ(seen.title, "O-VEX-TAR Parameter File");
+    EXPECT_EQ(seen.buttonCode, 3);
+}
+
+TEST_F(FilePopup, RestrictedExtensionIsForced) {
+    std::string answer;
+    SetFileSelectResponder([&](const FileSelectRequest&, std::string& path) {
+        path = answer;
+        return 1;
+    });
+    char path[260] = {};
+    answer = "/data/params";
+    ASSERT_EQ(Open(0, path), 1);
+    EXPECT_STREQ(path, "/data/params.dat");
+    answer = "/data/TARCONFIG.DAT";
+    ASSERT_EQ(Open(0, path), 1);
+    EXPECT_STREQ(path, "/data/TARCONFIG.DAT");
+    answer = "/data/notes.txt";
+    ASSERT_EQ(Open(0, path, 0), 1);
+    EXPECT_STREQ(path, "/data/notes.txt");
+}
+
+TEST_F(FilePopup, CancelLeavesThePathAndTooLongPathIsRefused) {
+    int result = 0;
+    std::string answer;
+    SetFileSelectResponder([&](const FileSelectRequest&, std::string& path) {
+        path = answer;
+        return result;
+    });
+    char path[260] = "/data/previous.dat";
+    answer = "/data/other.dat";
+    EXPECT_EQ(Open(3, path), 0);
+    EXPECT_STREQ(path, "/data/previous.dat");
+    result = 1;
+    answer = "/" + std::string(256, 'x') + ".dat";
+    EXPECT_LT(Open(3, path), 0);
+    EXPECT_STREQ(path, "");
+}
+
+// The real dialog: answered by picking a file as a person would.
+TEST_F(FilePopup, RealDialogOffersTheLoadSideAndReturnsTheChosenFile) {
+    QTemporaryDir dir;
+    QFile existing(dir.filePath("TARpara.dat"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    QString label, title;
+    bool answered = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || answered) {
+            return;
+        }
+        answered = true;
+        label = dialog->labelText(QFileDialog::Accept);
+        title = dialog->windowTitle();
+        dialog->selectFile(dir.filePath("TARpara.dat"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    poll.start(10);
+    char path[260] = {};
+    const std::string home = dir.path().toStdString();
+    const int result =
+        FileSelectPopup(home.c_str(), "TARpara.dat", "*.dat", "Load them", 3, 0, 1, 1, 1, path);
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(label, "Load");
+    EXPECT_EQ(title, "Load them");
+    EXPECT_EQ(QString::fromLocal8Bit(path), dir.filePath("TARpara.dat"));
+}
+
+} // namespace
+} // namespace ovx::platform
