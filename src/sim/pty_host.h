@@ -31,13 +31,16 @@ class PtyHost {
     void Stop();
     const std::string& DevicePath() const; // the slave path, e.g. /dev/pts/5
 
-    // Thread-safe: takes effect at the next request.
+    // Thread-safe: takes effect at the next request. Restarts the count of dropped live
+    // replies, so "every k-th" counts from the call.
     void SetFaults(const Faults& faults);
     // The model; lock it while reading from another thread than the host's.
     DeviceModel& Model();
     std::mutex& ModelMutex();
     // Number of whole requests received so far.
     int RequestCount() const;
+    // true once the line was closed by the unplug fault (the slave path is gone then).
+    bool IsUnplugged() const;
 
   private:
     struct Impl;
