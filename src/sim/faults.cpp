@@ -28,6 +28,10 @@ constexpr std::array kOptions = {
     FaultOption{"--slow", Value::kRequired, 0, 600000, [](Faults& f, int v) { f.slowMs = v; }},
     FaultOption{"--reject-flash-at", Value::kRequired, 0, 15,
                 [](Faults& f, int v) { f.rejectFlashAtBlock = v; }},
+    FaultOption{"--flash-ack", Value::kRequired, 0, 0xFFFF,
+                [](Faults& f, int v) { f.flashAddressAck = v; }},
+    FaultOption{"--flash-answer", Value::kRequired, 0, 0xFFFF,
+                [](Faults& f, int v) { f.flashBlockAnswer = v; }},
     FaultOption{"--drop-live", Value::kRequired, 1, 1 << 30,
                 [](Faults& f, int v) { f.dropEveryKthLive = v; }},
     FaultOption{"--unplug-after", Value::kRequired, 0, 1 << 30,
@@ -82,6 +86,8 @@ const char* FaultOptionsHelp() {
            "  --garbage=N            send N random bytes before every reply\n"
            "  --slow=MS              delay every reply by MS milliseconds more\n"
            "  --reject-flash-at=K    reject the flash address of block K (0..15) of every page\n"
+           "  --flash-ack=N          answer every flash address with word 0 = N\n"
+           "  --flash-answer=N       answer every flash block with word 0 = N\n"
            "  --drop-live=K          leave every K-th live sample unanswered\n"
            "  --unplug-after=N       close the line after N requests\n";
 }

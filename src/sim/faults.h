@@ -13,6 +13,8 @@ struct Faults {
     int garbageBytes = 0;        // this many random bytes are sent before every reply
     int slowMs = 0;              // extra delay before every reply
     int rejectFlashAtBlock = -1; // >= 0: order 20 for block k of a page is rejected (0x0000)
+    int flashAddressAck = -1;    // >= 0: word 0 of every order-20 reply (instead of 0x00AA)
+    int flashBlockAnswer = -1;   // >= 0: word 0 of every order-21 reply (instead of 0, 1, 2)
     int dropEveryKthLive = 0;    // > 0: every k-th order-8 reply is left out
     int unplugAfterFrames = -1;  // >= 0: the line is closed after this many requests
 };

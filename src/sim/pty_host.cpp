@@ -169,6 +169,14 @@ bool PtyHost::Impl::ApplyFaults(int order, Bytes& reply) {
     if (order == link::kOrderEcho && faults.echoAck >= 0 && reply.size() >= 6) {
         link::PutWord(std::span(reply).subspan(4), 0, static_cast<std::uint16_t>(faults.echoAck));
     }
+    if (order == link::kOrderFlashAddress && faults.flashAddressAck >= 0 && reply.size() >= 6) {
+        link::PutWord(std::span(reply).subspan(4), 0,
+                      static_cast<std::uint16_t>(faults.flashAddressAck));
+    }
+    if (order == link::kOrderFlashBlock && faults.flashBlockAnswer >= 0 && reply.size() >= 6) {
+        link::PutWord(std::span(reply).subspan(4), 0,
+                      static_cast<std::uint16_t>(faults.flashBlockAnswer));
+    }
     if (order == link::kOrderLiveSample && faults.dropEveryKthLive > 0 &&
         ++liveCount % faults.dropEveryKthLive == 0) {
         return false;
