@@ -46,6 +46,8 @@ struct PtyHost::Impl {
     Faults faults;
     int liveCount = 0; // order-8 requests since the faults were set (guarded by faultsMutex)
     std::atomic<int> requests{0};
+    mutable std::mutex logMutex;
+    std::vector<link::FrameBytes> log; // every request received (guarded by logMutex)
     std::atomic<bool> stop{false};
     std::atomic<bool> unplugged{false};
     std::mutex waitMutex;
@@ -97,6 +99,10 @@ void PtyHost::Impl::Run() {
         for (const auto& request : received) {
             if (stop || unplugged) {
                 break;
+            }
+            {
+                std::lock_guard lock(logMutex);
+                log.push_back(request.bytes);
             }
             ++requests;
             Serve(request);
@@ -323,6 +329,11 @@ std::mutex& PtyHost::ModelMutex() {
 
 int PtyHost::RequestCount() const {
     return impl_->requests.load();
+}
+
+std::vector<link::FrameBytes> PtyHost::Requests() const {
+    std::lock_guard lock(impl_->logMutex);
+    return impl_->log;
 }
 
 bool PtyHost::IsUnplugged() const {

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/device_model.h"
 #include "sim/faults.h"
@@ -39,6 +40,8 @@ class PtyHost {
     std::mutex& ModelMutex();
     // Number of whole requests received so far.
     int RequestCount() const;
+    // Thread-safe: every whole request received so far, in order of arrival.
+    std::vector<link::FrameBytes> Requests() const;
     // true once the line was closed by the unplug fault (the slave path is gone then).
     bool IsUnplugged() const;
 
