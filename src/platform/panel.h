@@ -7,7 +7,8 @@
 //
 // Control kinds, by Qt class in the panel file:
 //   QSpinBox                  value control / numeric indicator (int; readOnly = indicator)
-//   QComboBox                 ring: value of an item = its item data (int), else its index
+//   QComboBox                 ring: value of an item = its item data (int), else its index;
+//                             the file gives the data as string property "itemValues" ("0,1")
 //   QRadioButton, QCheckBox   int 0/1 (never exclusive on their own)
 //   QPushButton               command button; checkable = toggle button (int 0/1)
 //   QLineEdit, QLabel         string (text control / text message)
@@ -39,24 +40,24 @@ enum Event : int {
 };
 
 enum Attribute : int {
-    kAttrDimmed = 500,         // 1 dimmed (disabled), 0 enabled
-    kAttrVisible = 530,        // 1 shown, 0 hidden
-    kAttrTextColor = 680,      // 0xRRGGBB
-    kAttrTextFont = 682,       // kAppFont
-    kAttrTextPointSize = 686,  // points
-    kAttrTextBgColor = 690,    // 0xRRGGBB
-    kAttrScrollMode = 1088,    // strip chart: 1 continuous
-    kAttrNumTraces = 1170,     // strip chart: traces
+    kAttrDimmed = 500,           // 1 dimmed (disabled), 0 enabled
+    kAttrVisible = 530,          // 1 shown, 0 hidden
+    kAttrTextColor = 680,        // 0xRRGGBB
+    kAttrTextFont = 682,         // kAppFont
+    kAttrTextPointSize = 686,    // points
+    kAttrTextBgColor = 690,      // 0xRRGGBB
+    kAttrScrollMode = 1088,      // strip chart: 1 continuous
+    kAttrNumTraces = 1170,       // strip chart: traces
     kAttrPointsPerScreen = 1171, // strip chart: points in the view
-    kAttrYName = 1093,         // graph / strip chart: y-axis name (string)
-    kAttrTraceColor = 1230,    // SetTraceAttribute: 0xRRGGBB
+    kAttrYName = 1093,           // graph / strip chart: y-axis name (string)
+    kAttrTraceColor = 1230,      // SetTraceAttribute: 0xRRGGBB
 };
 
-constexpr int kAppFont = 1;         // the application's standard font
-constexpr int kCtrlTextMsg = 160;   // NewCtrl style: text message
+constexpr int kAppFont = 1;       // the application's standard font
+constexpr int kCtrlTextMsg = 160; // NewCtrl style: text message
 
-using CtrlCallback = int (*)(int panel, int control, int event, void* callbackData,
-                             int eventData1, int eventData2);
+using CtrlCallback = int (*)(int panel, int control, int event, void* callbackData, int eventData1,
+                             int eventData2);
 using PanelCallback = int (*)(int panel, int event, void* callbackData, int eventData1,
                               int eventData2);
 

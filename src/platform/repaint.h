@@ -3,8 +3,14 @@
 // a blocking sequence reach the screen.
 #pragma once
 
+class QWidget;
+
 namespace ovx::platform::detail {
 
 void FlushPendingRepaints();
+
+// A control's value was written: it is painted by the next flush, and at once when the last
+// flush is older than about 20 ms. Cheap enough for thousands of calls per second.
+void NoteWritten(QWidget* widget);
 
 } // namespace ovx::platform::detail

@@ -1,0 +1,110 @@
+// The run-time engine's application object and event loop.
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <optional>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/panel.h"
+
+namespace ovx::platform {
+
+namespace {
+
+// QApplication keeps references to argc and argv for its whole life.
+int appArgc = 1;
+std::vector<char*> appArgv;
+char defaultName[] = "ovextar";
+
+std::vector<QEventLoop*> runLoops;
+std::optional<int> quitBeforeRun;
+
+// Wakes a waiting ProcessSystemEvents about every millisecond, so that a loop polling a flag
+// or a time-out waits in the OS instead of spinning. It stops itself once no one polls.
+class WakeUpTimer {
+  public:
+    void Poll() {
+        ++polls_;
+        if (timer_ == nullptr) {
+            timer_ = new QTimer(QCoreApplication::instance());
+            timer_->setTimerType(Qt::PreciseTimer);
+            timer_->setInterval(1);
+            QObject::connect(timer_, &QTimer::timeout, timer_, [this] { Tick(); });
+        }
+        if (!timer_->isActive()) {
+            timer_->start();
+        }
+    }
+
+  private:
+    void Tick() {
+        if (polls_ == 0) {
+            timer_->stop();
+        }
+        polls_ = 0;
+    }
+
+    QTimer* timer_ = nullptr;
+    unsigned polls_ = 0;
+};
+
+WakeUpTimer wakeUp;
+
+} // namespace
+
+int InitEngine(int argc, char** argv) {
+    if (QApplication::instance() != nullptr) {
+        return 0;
+    }
+    if (argc > 0 && argv != nullptr) {
+        appArgc = argc;
+        appArgv.assign(argv, argv + argc);
+    } else {
+        appArgc = 1;
+        appArgv.assign(1, defaultName);
+    }
+    appArgv.push_back(nullptr);
+    auto* app = new QApplication(appArgc, appArgv.data()); // lives as long as the program
+    app->setQuitOnLastWindowClosed(false);
+    return 0;
+}
+
+int RunUserInterface() {
+    if (QApplication::instance() == nullptr) {
+        return kUiNotInitialised;
+    }
+    if (quitBeforeRun) {
+        const int code = *quitBeforeRun;
+        quitBeforeRun.reset();
+        return code;
+    }
+    QEventLoop loop;
+    runLoops.push_back(&loop);
+    const int code = loop.exec();
+    runLoops.pop_back();
+    return code;
+}
+
+int QuitUserInterface(int code) {
+    if (QApplication::instance() == nullptr) {
+        return kUiNotInitialised;
+    }
+    if (runLoops.empty()) {
+        quitBeforeRun = code; // the next RunUserInterface returns at once
+    } else {
+        runLoops.back()->exit(code);
+    }
+    return 0;
+}
+
+void ProcessSystemEvents() {
+    if (QApplication::instance() == nullptr) {
+        return;
+    }
+    wakeUp.Poll();
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+} // namespace ovx::platform

@@ -1,0 +1,120 @@
+#include "platform/panel_events.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace ovx::platform::detail {
+
+namespace {
+
+// Operator change of a value: value changed, then commit.
+void DispatchChange(int panel, int control) {
+    DispatchControl(panel, control, kEventValueChanged);
+    DispatchControl(panel, control, kEventCommit);
+}
+
+// A command button gives a left click when the mouse presses it (not when the keyboard does),
+// and Enter/Return activate it like the space bar.
+class CommandButtonFilter : public QObject {
+  public:
+    CommandButtonFilter(QPushButton* button, int panel, int control)
+        : QObject(button), panel_(panel), control_(control) {
+        button->installEventFilter(this);
+        connect(button, &QAbstractButton::pressed, this, [this] {
+            if (mousePress_) {
+                mousePress_ = false;
+                DispatchControl(panel_, control_, kEventLeftClick);
+            }
+        });
+        connect(button, &QAbstractButton::clicked, this,
+                [this] { DispatchControl(panel_, control_, kEventCommit); });
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* button = static_cast<QPushButton*>(watched);
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            mousePress_ = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+            break;
+        case QEvent::MouseButtonRelease:
+            mousePress_ = false;
+            break;
+        case QEvent::KeyPress:
+            return ActivateByKey(button, static_cast<QKeyEvent*>(event));
+        default:
+            break;
+        }
+        return false;
+    }
+
+  private:
+    static bool ActivateByKey(QPushButton* button, const QKeyEvent* key) {
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!enter || key->isAutoRepeat() || !button->isEnabled()) {
+            return false;
+        }
+        button->click();
+        return true;
+    }
+
+    int panel_;
+    int control_;
+    bool mousePress_ = false;
+};
+
+class PanelCloseFilter : public QObject {
+  public:
+    PanelCloseFilter(QWidget* window, int panel) : QObject(window), panel_(panel) {
+        window->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Close) {
+            return false;
+        }
+        event->ignore();
+        DispatchPanel(panel_, kEventClose);
+        return true;
+    }
+
+  private:
+    int panel_;
+};
+
+} // namespace
+
+void ConnectControlEvents(int panel, int control, const Control& c) {
+    QWidget* w = c.widget;
+    const auto change = [panel, control] { DispatchChange(panel, control); };
+    switch (c.kind) {
+    case Kind::kNumeric:
+        QObject::connect(static_cast<QSpinBox*>(w), &QSpinBox::valueChanged, w, change);
+        break;
+    case Kind::kRing:
+        QObject::connect(static_cast<QComboBox*>(w), &QComboBox::currentIndexChanged, w, change);
+        break;
+    case Kind::kCheck:
+    case Kind::kToggle:
+        QObject::connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, w, change);
+        break;
+    case Kind::kCommand:
+        new CommandButtonFilter(static_cast<QPushButton*>(w), panel, control);
+        break;
+    default:
+        break;
+    }
+}
+
+void ConnectPanelEvents(int panel, QWidget* window) {
+    new PanelCloseFilter(window, panel);
+}
+
+} // namespace ovx::platform::detail

@@ -1,0 +1,14 @@
+// Inside the platform: turns what the operator does on a control or a panel window into the
+// events of the callbacks (panel.h).
+#pragma once
+
+#include "platform/panel_store.h"
+
+namespace ovx::platform::detail {
+
+// Connects the control's operator signals to DispatchControl(panel, control, ...).
+void ConnectControlEvents(int panel, int control, const Control& c);
+// The window's close control gives kEventClose to the panel callback; the window stays open.
+void ConnectPanelEvents(int panel, QWidget* window);
+
+} // namespace ovx::platform::detail

@@ -1,0 +1,62 @@
+#include "platform/repaint.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <chrono>
+#include <vector>
+
+namespace ovx::platform::detail {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kFlushInterval = std::chrono::milliseconds(20);
+
+// Widgets written since the last flush; few and mostly the same ones, so a flat list.
+std::vector<QPointer<QWidget>>& Pending() {
+    static std::vector<QPointer<QWidget>> pending = [] {
+        std::vector<QPointer<QWidget>> v;
+        v.reserve(64);
+        return v;
+    }();
+    return pending;
+}
+
+Clock::time_point lastFlush;
+
+bool IsPending(const QWidget* widget) {
+    for (const auto& p : Pending()) {
+        if (p.data() == widget) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void FlushPendingRepaints() {
+    lastFlush = Clock::now();
+    auto& pending = Pending();
+    for (const auto& p : pending) {
+        if (!p.isNull() && p->isVisible()) {
+            p->repaint();
+        }
+    }
+    pending.clear();
+}
+
+void NoteWritten(QWidget* widget) {
+    if (widget == nullptr) {
+        return;
+    }
+    if (!IsPending(widget)) {
+        Pending().emplace_back(widget);
+    }
+    if (Clock::now() - lastFlush > kFlushInterval) {
+        FlushPendingRepaints();
+    }
+}
+
+} // namespace ovx::platform::detail
