@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QUiLoader>
 #include <QVariant>
 
@@ -94,8 +96,15 @@ int LoadPanelWidget(const QString& path, int resourceId, std::unique_ptr<QWidget
     if (panel == nullptr) {
         return kUiNoSuchResource;
     }
+    const QSize designSize = panel->size();
     panel->setParent(nullptr, Qt::Window);
     panel->adjustSize();
+    // The size drawn in the file, where the screen has room for it.
+    QSize size = designSize.expandedTo(panel->size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableSize()).expandedTo(panel->minimumSize());
+    }
+    panel->resize(size);
     out.reset(panel);
     return 0;
 }
