@@ -6,12 +6,22 @@ namespace ovx::params {
 constexpr const char* kParamFileName = "TARpara.dat";
 constexpr const char* kParamFileFilter = "*.dat";
 constexpr const char* kParamFileTitle = "O-VEX-TAR Parameter File";
+constexpr int kParamFileWords = 16;
+// Button-label codes of the parameter-file popup.
+constexpr int kPopupSave = 0;
+constexpr int kPopupLoad = 3;
 
 extern char file_name[260]; // path chosen in the last parameter-file popup
 extern char proj_dir[260];  // the program directory, filled at start-up
 
-// Both return 1 on success, 0 on failure (with a reason in szStatus of the link module).
+// Reads the panels (with the interlock) and saves the parameter block to file_name.
+// 1 when saved; -1 when the file cannot be written (the old file is kept, szStatus of the link
+// module names the cause).
 int SendParaToFile();
+// Lets the operator choose a file and loads it into pp and the sixteen variables.
+// 1 when loaded; 0 when the popup was cancelled; -1 when the file cannot be read or holds fewer
+// than 16 integers (pp and the variables keep their values, szStatus names the cause).
+// The panels are not written.
 int ReadParaFromFile();
 
 } // namespace ovx::params

@@ -1,0 +1,77 @@
+#include "params/paramfile.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+
+#include "link/com232.h"
+#include "params/gui.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/plot.h"
+
+namespace ovx::params {
+
+char file_name[260];
+char proj_dir[260];
+
+namespace {
+
+using Transfer = std::array<std::uint32_t, kParamFileWords>;
+
+// One group of 16 unsigned integers, one per line, field width 4 (wider values in full).
+constexpr int kGroups = 1, kOrder = 0, kLayout = 0, kColSep = 0, kWidth = 4, kText = 1,
+              kReplace = 0;
+
+const char* LoadErrorText(int code) {
+    switch (code) {
+    case platform::kFileTooFewValues:
+        return "error : parameter file holds fewer than 16 values!";
+    case platform::kFileBadValue:
+        return "error : parameter file holds a value that is not an integer!";
+    default:
+        return "error : cannot read parameter file!";
+    }
+}
+
+void SetStatus(const char* text) {
+    std::snprintf(link::szStatus, link::kStatusSize, "%s", text);
+}
+
+} // namespace
+
+int SendParaToFile() {
+    GetPanelValues();
+    link::CopyVarsToPP();
+    Transfer words{};
+    for (int i = 0; i < kParamFileWords; ++i) {
+        words[i] = link::pp[i]; // zero-extended
+    }
+    if (platform::ArrayToFile(file_name, words.data(), platform::kTypeUInt, kParamFileWords,
+                              kGroups, kOrder, kLayout, kColSep, kWidth, kText, kReplace) < 0) {
+        SetStatus("error : cannot write parameter file!");
+        return -1;
+    }
+    return 1;
+}
+
+int ReadParaFromFile() {
+    if (platform::FileSelectPopup(proj_dir, kParamFileName, kParamFileFilter, kParamFileTitle,
+                                  kPopupLoad, 0, 1, 1, 1, file_name) <= 0) {
+        return 0;
+    }
+    Transfer words{};
+    const int rc = platform::FileToArray(file_name, words.data(), platform::kTypeUInt,
+                                         kParamFileWords, kGroups, kOrder, kLayout, kText);
+    if (rc < 0) { // a short or unreadable file must not leave half-loaded parameters
+        SetStatus(LoadErrorText(rc));
+        return -1;
+    }
+    for (int i = 0; i < kParamFileWords; ++i) {
+        link::pp[i] = static_cast<std::uint16_t>(words[i] & 0xFFFFu); // low 16 bits
+    }
+    link::CopyPPtoVars();
+    return 1;
+}
+
+} // namespace ovx::params

@@ -1,0 +1,177 @@
+// The parameter file: save from the panels, load into the variables, failures that keep them.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "link/com232.h"
+#include "params/gui.h"
+#include "params/panels.h"
+#include "params/paramfile.h"
+#include "params/scratch_dir.h"
+#include "params/variables.h"
+#include "platform/files.h"
+#include "platform/panel.h"
+#include "support/tool_fixture.h"
+
+namespace ovx::params {
+namespace {
+
+using Words = std::array<std::uint16_t, 16>;
+
+Words Variables() {
+    return {power,    reference, tolerance, hysteresis, polarity, hold,    hwmode,  average,
+            evalmode, maxmode,   triglvl,   trigmode,   sdelay,   dbuflen, anamode, para15};
+}
+
+void SetVariables(const Words& w) {
+    std::uint16_t* vars[] = {&power,  &reference, &tolerance, &hysteresis, &polarity, &hold,
+                             &hwmode, &average,   &evalmode,  &maxmode,    &triglvl,  &trigmode,
+                             &sdelay, &dbuflen,   &anamode,   &para15};
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        *vars[i] = w[i];
+    }
+}
+
+Words Block() {
+    Words w{};
+    std::copy(std::begin(link::pp), std::end(link::pp), w.begin());
+    return w;
+}
+
+std::string Lines(const std::vector<long long>& values) {
+    std::string text;
+    for (long long v : values) {
+        text += std::to_string(v) + "\n";
+    }
+    return text;
+}
+
+class ParameterFile : public testing::PanelFixture {
+  protected:
+    void SetUp() override {
+        PanelFixture::SetUp();
+        ASSERT_TRUE(dir_.Valid());
+        platform::SetProjectDirForTesting(dir_.Path());
+        ASSERT_EQ(platform::GetProjectDir(proj_dir), 0);
+        link::szStatus[0] = '\0';
+    }
+    void TearDown() override {
+        platform::SetFileSelectResponder({});
+        platform::SetProjectDirForTesting(""); // the panel file is found beside the program
+        PanelFixture::TearDown();
+    }
+
+    // The popup answers with path (or is cancelled when path is empty) and records its request.
+    void AnswerPopupWith(const std::string& path) {
+        platform::SetFileSelectResponder(
+            [this, path](const platform::FileSelectRequest& r, std::string& chosen) {
+                requests_.push_back(r);
+                chosen = path;
+                return path.empty() ? 0 : 1;
+            });
+    }
+
+    testing::ScratchDir dir_;
+    std::vector<platform::FileSelectRequest> requests_;
+};
+
+// Start values with five-digit words and a para15 that no panel shows.
+constexpr Words kWide = {65535, 10000, 54321, 20, 1, 100, 1, 8, 0, 0, 950, 2, 500, 8, 0, 40000};
+
+TEST_F(ParameterFile, SavedFileLoadsBackEveryWordIncludingPara15AndFiveDigitValues) {
+    SetVariables(kWide);
+    SetPanelValues();
+    const std::string path = dir_.File("wide.dat");
+    std::snprintf(file_name, sizeof file_name, "%s", path.c_str());
+    ASSERT_EQ(SendParaToFile(), 1);
+    const std::vector<long long> saved = testing::ReadIntegers(path);
+    EXPECT_EQ(saved, std::vector<long long>(kWide.begin(), kWide.end()));
+
+    SetVariables(Words{});
+    AnswerPopupWith(path);
+    ASSERT_EQ(ReadParaFromFile(), 1);
+    EXPECT_EQ(Variables(), kWide);
+    EXPECT_EQ(Block(), kWide);
+}
+
+TEST_F(ParameterFile, SavedFileHoldsThePanelValuesAfterTheInterlock) {
+    SetVariables(kWide);
+    SetPanelValues();
+    platform::SetCtrlVal(panelHandle, PANEL_POWER, 321);
+    platform::SetCtrlVal(panelHandle, PANEL_DROP_EVALMODE, 2);
+    platform::SetCtrlVal(panelPopUp, POPUP_DROPTRIGMODE, 1);
+    const std::string path = dir_.File("interlock.dat");
+    std::snprintf(file_name, sizeof file_name, "%s", path.c_str());
+    ASSERT_EQ(SendParaToFile(), 1);
+    const std::vector<long long> saved = testing::ReadIntegers(path);
+    ASSERT_EQ(saved.size(), 16u);
+    EXPECT_EQ(saved[0], 321);
+    EXPECT_EQ(saved[8], 2);
+    EXPECT_EQ(saved[11], 0) << "evaluation mode 2 excludes trigger mode 1";
+    EXPECT_EQ(saved[15], 40000);
+}
+
+TEST_F(ParameterFile, LoadTakesTheLow16BitsAndAppliesNoInterlock) {
+    const std::string path = dir_.File("foreign.dat");
+    testing::WriteText(path,
+                       Lines({65536, 70000, 3, 4, 5, 6, 7, 8, 2, 10, 11, 1, 13, 14, 15, 65535}));
+    AnswerPopupWith(path);
+    ASSERT_EQ(ReadParaFromFile(), 1);
+    const Words expected = {0, 4464, 3, 4, 5, 6, 7, 8, 2, 10, 11, 1, 13, 14, 15, 65535};
+    EXPECT_EQ(Variables(), expected);
+}
+
+TEST_F(ParameterFile, LoadPopupAsksForTheParameterFileInTheProgramDirectory) {
+    AnswerPopupWith("");
+    SetVariables(kWide);
+    EXPECT_EQ(ReadParaFromFile(), 0);
+    EXPECT_EQ(Variables(), kWide);
+    ASSERT_EQ(requests_.size(), 1u);
+    EXPECT_EQ(requests_[0].defaultDir, dir_.Path());
+    EXPECT_EQ(requests_[0].defaultName, "TARpara.dat");
+    EXPECT_EQ(requests_[0].filter, "*.dat");
+    EXPECT_EQ(requests_[0].title, "O-VEX-TAR Parameter File");
+    EXPECT_EQ(requests_[0].buttonCode, 3);
+}
+
+TEST_F(ParameterFile, FileThatCannotBeLoadedLeavesVariablesAndBlockAsTheyWere) {
+    struct Case {
+        const char* name;
+        std::string text; // empty: the file is not created
+        const char* status;
+    };
+    const std::vector<Case> cases = {
+        {"short.dat", Lines({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}),
+         "error : parameter file holds fewer than 16 values!"},
+        {"words.dat", "power 500\n",
+         "error : parameter file holds a value that is not an integer!"},
+        {"missing.dat", "", "error : cannot read parameter file!"},
+    };
+    for (const Case& c : cases) {
+        SetVariables(kWide);
+        link::CopyVarsToPP();
+        const std::string path = dir_.File(c.name);
+        if (!c.text.empty()) {
+            testing::WriteText(path, c.text);
+        }
+        AnswerPopupWith(path);
+        EXPECT_EQ(ReadParaFromFile(), -1) << c.name;
+        EXPECT_EQ(Variables(), kWide) << c.name;
+        EXPECT_EQ(Block(), kWide) << c.name;
+        EXPECT_STREQ(link::szStatus, c.status) << c.name;
+    }
+}
+
+TEST_F(ParameterFile, FileThatCannotBeWrittenIsReported) {
+    const std::string path = dir_.File("no-such-dir/p.dat");
+    std::snprintf(file_name, sizeof file_name, "%s", path.c_str());
+    EXPECT_EQ(SendParaToFile(), -1);
+    EXPECT_STREQ(link::szStatus, "error : cannot write parameter file!");
+}
+
+} // namespace
+} // namespace ovx::params
