@@ -1,0 +1,160 @@
+#include "link/flash.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "link/com232.h"
+#include "link/frame.h"
+#include "params/lintable.h"
+#include "params/panels.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+
+namespace ovx::link {
+
+namespace {
+
+constexpr double kExchangePause = 0.05;   // between a request and the read of its answer
+constexpr double kFirstBlockPause = 0.15; // after the first block of a page
+constexpr double kPagePause = 0.05;       // between two pages
+
+struct Outcome {
+    const char* text;
+    int result;
+};
+
+constexpr Outcome kInfoTimeout{"Timeout: SendInfoBlockToFlash < 36 Bytes", -1};
+constexpr Outcome kInfoAccepted{"ok:  SendInfoBlockToFlash!", 1};
+constexpr Outcome kInfoUnknown{"error : unknown D801 echo at order-20!", -2};
+
+constexpr Outcome kBlockTimeout{"Timeout < 36 Bytes", -1};
+constexpr Outcome kBlockUnknown{"error : D801 unknown-echo at order=21!", -3};
+// Order 21 answers with a code in word 0; the table is indexed by that code.
+constexpr std::array<Outcome, 3> kBlockAnswers{{
+    {"error : D801 FLASH erase-adress not valid!", -2}, // kFlashEraseAddressInvalid
+    {"ok : D801 FLASH erase-adress valid!", 2},         // kFlashEraseAddressValid
+    {"ok : D801 FLASH block-write 16-words!", 1},       // kFlashBlockWritten
+}};
+
+struct Page {
+    int address;
+    const std::int32_t* image;
+    const char* okText;
+    const char* errorText;
+};
+
+constexpr std::array<Page, 4> kPages{{
+    {PAGE4, params::flashp4, "ok : D801 FLASH page4-write 255 words!",
+     "error : D801 FLASH page4-write <255 words!"},
+    {PAGE5, params::flashp5, "ok : D801 FLASH page5-write 255 words!",
+     "error : D801 FLASH page5-write <255 words!"},
+    {PAGE6, params::flashp6, "ok : D801 FLASH page6-write 255 words!",
+     "error : D801 FLASH page6-write <255 words!"},
+    {PAGE7, params::flashp7, "ok : D801 FLASH page7-write 255 words!",
+     "error : D801 FLASH page7-write <255 words!"},
+}};
+
+void SetStatus(const char* text) {
+    std::snprintf(szStatus, kStatusSize, "%s", text);
+}
+
+// Writes the frame in szWriteBuf, pauses, reads the 36-byte answer directly. The queues are not
+// flushed and no events run. true when a whole answer arrived.
+bool Exchange() {
+    nBytesW = platform::ComWrt(com, reinterpret_cast<const char*>(szWriteBuf), kFrameBytes);
+    platform::Delay(kExchangePause);
+    nBytesR = platform::ComRd(com, reinterpret_cast<char*>(szReadBuf), kFrameBytes);
+    return nBytesR == kFrameBytes;
+}
+
+std::uint16_t AnswerWord() {
+    return WordAt(std::span<const std::uint8_t>(szReadBuf), 2);
+}
+
+int Report(const Outcome& outcome) {
+    SetStatus(outcome.text);
+    return outcome.result;
+}
+
+// Stages words count .. count+15 of the page image in pp, counting each one on PANEL_VALNORM.
+void StageBlock(const std::int32_t* pageImage, int& count) {
+    for (int k = 0; k < kFlashBlockWords; ++k) {
+        pp[k] = static_cast<std::uint16_t>(pageImage[count] & 0xFFFF);
+        ++count;
+        platform::SetCtrlVal(params::panelHandle, params::PANEL_VALNORM, count);
+    }
+}
+
+// One page; complete is true only when every block of it was accepted.
+int WritePage(int pageAddress, const std::int32_t* pageImage, bool& complete) {
+    int count = 0;
+    complete = false;
+    for (int block = 0, offset = 0; block < MAXBLOCK; ++block, offset += kFlashBlockWords) {
+        StageBlock(pageImage, count);
+        if (SendInfoBlockToFlash(pageAddress + offset, 0) < 0) {
+            return count;
+        }
+        order = kOrderFlashBlock;
+        if (WriteBlockDataToFlash(pp) < 0) {
+            return count;
+        }
+        if (offset == 0) {
+            platform::Delay(kFirstBlockPause);
+        }
+    }
+    complete = true;
+    return count;
+}
+
+} // namespace
+
+int SendInfoBlockToFlash(int address, int word0) {
+    order = kOrderFlashAddress;
+    Payload words{};
+    words[0] = static_cast<std::uint16_t>(word0);
+    words[1] = static_cast<std::uint16_t>(address);
+    const FrameBytes frame = EncodeFrame(sync, order, words); // pp keeps the staged block
+    std::copy(frame.begin(), frame.end(), szWriteBuf);
+    if (!Exchange()) {
+        return Report(kInfoTimeout);
+    }
+    return Report(AnswerWord() == kAck ? kInfoAccepted : kInfoUnknown);
+}
+
+int WriteBlockDataToFlash(const std::uint16_t* words) {
+    order = kOrderFlashBlock;
+    FillTxBuf(order, words);
+    int result = 0;
+    if (!Exchange()) {
+        result = Report(kBlockTimeout);
+    } else {
+        const std::uint16_t code = AnswerWord();
+        result = Report(code < kBlockAnswers.size() ? kBlockAnswers[code] : kBlockUnknown);
+    }
+    ShowStatus();
+    return result;
+}
+
+int WritePageDataToFlash(int pageAddress, const std::int32_t* pageImage) {
+    bool complete = false;
+    return WritePage(pageAddress, pageImage, complete);
+}
+
+void SendCorrDataToFlash() {
+    for (std::size_t i = 0; i < kPages.size(); ++i) {
+        const Page& page = kPages[i];
+        bool complete = false;
+        WritePage(page.address, page.image, complete);
+        // The staged count reaches 256 also when the last block fails: judge by acceptance.
+        SetStatus(complete ? page.okText : page.errorText);
+        ShowStatus();
+        if (i + 1 < kPages.size()) {
+            platform::Delay(kPagePause);
+        }
+    }
+    platform::SetCtrlVal(params::panelHandle, params::PANEL_VALNORM, 0);
+}
+
+} // namespace ovx::link

@@ -1,0 +1,249 @@
+// Flash programming against the virtual controller: pages, blocks, answers and their texts.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/com232.h"
+#include "link/flash.h"
+#include "params/lintable.h"
+#include "params/panels.h"
+#include "platform/panel.h"
+#include "platform/timing.h"
+#include "support/tool_fixture.h"
+
+namespace ovx::link {
+namespace {
+
+struct Shown {
+    std::string text;
+    int counter; // PANEL_VALNORM when the text was shown
+};
+
+// The watcher is a plain function: it reaches the test through these.
+std::vector<Shown>* shownLog = nullptr;
+sim::PtyHost* host = nullptr;
+const char* healText = nullptr; // when shown, the controller's faults are cleared
+
+void RecordStatus(const char* text) {
+    int counter = -1;
+    platform::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &counter);
+    if (shownLog != nullptr) {
+        shownLog->push_back({text, counter});
+    }
+    if (healText != nullptr && host != nullptr && std::string(text) == healText) {
+        host->SetFaults({});
+    }
+}
+
+std::int32_t* const kImages[] = {params::flashp4, params::flashp5, params::flashp6,
+                                 params::flashp7};
+constexpr int kPageAddress[] = {PAGE4, PAGE5, PAGE6, PAGE7};
+
+class FlashProgramming : public testing::ToolFixture {
+  protected:
+    void SetUp() override {
+        ToolFixture::SetUp();
+        StartTool();
+        shownLog = &shown_;
+        host = &Sim();
+        healText = nullptr;
+        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, RecordStatus);
+        // Every page different; words above 16 bits and negative ones send their low 16 bits.
+        for (int p = 0; p < 4; ++p) {
+            for (int i = 0; i < params::kPageSize; ++i) {
+                kImages[p][i] = (p + 4) * 1000 + i;
+            }
+        }
+        params::flashp5[7] = 70000; // 4464
+        params::flashp6[9] = -1;    // 0xFFFF
+    }
+    void TearDown() override {
+        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, nullptr);
+        shownLog = nullptr;
+        host = nullptr;
+        healText = nullptr;
+        ToolFixture::TearDown();
+    }
+
+    void SetFaults(const sim::Faults& f) { Sim().SetFaults(f); }
+
+    std::uint16_t FlashWord(int address) {
+        std::lock_guard lock(Sim().ModelMutex());
+        return Sim().Model().FlashWord(address);
+    }
+    // true when flash page p (0 = page 4) holds its image, blocks [from, to).
+    bool PageHoldsImage(int p, int fromBlock = 0, int toBlock = MAXBLOCK) {
+        for (int i = fromBlock * 16; i < toBlock * 16; ++i) {
+            if (FlashWord(kPageAddress[p] + i) != static_cast<std::uint16_t>(kImages[p][i])) {
+                ADD_FAILURE() << "page " << p + 4 << " word " << i;
+                return false;
+            }
+        }
+        return true;
+    }
+    std::vector<std::string> PageTexts() const {
+        std::vector<std::string> texts;
+        for (const Shown& s : shown_) {
+            if (s.text.find("page") != std::string::npos) {
+                texts.push_back(s.text);
+            }
+        }
+        return texts;
+    }
+    int Counter() const {
+        int v = -1;
+        platform::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &v);
+        return v;
+    }
+
+    std::vector<Shown> shown_;
+};
+
+TEST_F(FlashProgramming, AllPagesAcceptedLeaveTheImagesInFlashAndCountEveryPage) {
+    const double start = platform::Timer();
+    SendCorrDataToFlash();
+    const double elapsed = platform::Timer() - start;
+
+    for (int p = 0; p < 4; ++p) {
+        EXPECT_TRUE(PageHoldsImage(p)) << "page " << p + 4;
+    }
+    EXPECT_EQ(FlashWord(PAGE5 + 7), 4464);
+    EXPECT_EQ(FlashWord(PAGE6 + 9), 0xFFFF);
+    EXPECT_EQ(PageTexts(), (std::vector<std::string>{"ok : D801 FLASH page4-write 255 words!",
+                                                     "ok : D801 FLASH page5-write 255 words!",
+                                                     "ok : D801 FLASH page6-write 255 words!",
+                                                     "ok : D801 FLASH page7-write 255 words!"}));
+
+    // Per page: 16 block texts (the page start answers "erase address valid") with the counter
+    // at 16, 32, ... 256, then the page text; the counter starts again on the next page.
+    ASSERT_EQ(shown_.size(), 4u * 17u);
+    for (int p = 0; p < 4; ++p) {
+        for (int b = 0; b < 16; ++b) {
+            const Shown& s = shown_[p * 17 + b];
+            EXPECT_EQ(s.text, b == 0 ? "ok : D801 FLASH erase-adress valid!"
+                                     : "ok : D801 FLASH block-write 16-words!");
+            EXPECT_EQ(s.counter, 16 * (b + 1)) << "page " << p + 4 << " block " << b;
+        }
+        EXPECT_EQ(shown_[p * 17 + 16].counter, 256);
+    }
+    EXPECT_EQ(Counter(), 0);
+    EXPECT_EQ(StatusText(), "ok : D801 FLASH page7-write 255 words!");
+    // pp keeps the last block staged; order the last order sent.
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_EQ(pp[k], static_cast<std::uint16_t>(params::flashp7[240 + k]));
+    }
+    EXPECT_EQ(order, 21);
+    // 128 exchanges with a 0.05 s pause each, 0.15 s after each page's first block, 0.05 s
+    // between pages: the sequence cannot be faster than that.
+    EXPECT_GE(elapsed, 128 * 0.05 + 4 * 0.15 + 3 * 0.05);
+}
+
+TEST_F(FlashProgramming, RejectedBlockEndsItsPageAndTheNextPagesAreStillWritten) {
+    sim::Faults f;
+    f.rejectFlashAtBlock = 2;
+    SetFaults(f);
+    healText = "error : D801 FLASH page4-write <255 words!";
+    SendCorrDataToFlash();
+
+    EXPECT_EQ(PageTexts(), (std::vector<std::string>{"error : D801 FLASH page4-write <255 words!",
+                                                     "ok : D801 FLASH page5-write 255 words!",
+                                                     "ok : D801 FLASH page6-write 255 words!",
+                                                     "ok : D801 FLASH page7-write 255 words!"}));
+    EXPECT_TRUE(PageHoldsImage(0, 0, 2));
+    EXPECT_EQ(FlashWord(PAGE4 + 32), 0xFFFF) << "block 2 of page 4 was never written";
+    for (int p = 1; p < 4; ++p) {
+        EXPECT_TRUE(PageHoldsImage(p)) << "page " << p + 4;
+    }
+    EXPECT_EQ(Counter(), 0);
+}
+
+TEST_F(FlashProgramming, PageReturnsTheWordsStagedUpToTheFailedBlock) {
+    sim::Faults f;
+    f.rejectFlashAtBlock = 2;
+    SetFaults(f);
+    EXPECT_EQ(WritePageDataToFlash(PAGE4, params::flashp4), 48);
+    EXPECT_EQ(Counter(), 48);
+    f.rejectFlashAtBlock = 0;
+    SetFaults(f);
+    EXPECT_EQ(WritePageDataToFlash(PAGE5, params::flashp5), 16);
+}
+
+TEST_F(FlashProgramming, PageFailingAtItsLastBlockReportsTheErrorText) {
+    sim::Faults f;
+    f.rejectFlashAtBlock = 15;
+    SetFaults(f);
+    healText = "error : D801 FLASH page4-write <255 words!";
+    SendCorrDataToFlash();
+    const std::vector<std::string> texts = PageTexts();
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0], "error : D801 FLASH page4-write <255 words!")
+        << "all 256 words were staged, but block 15 was refused";
+    EXPECT_EQ(texts[1], "ok : D801 FLASH page5-write 255 words!");
+    EXPECT_TRUE(PageHoldsImage(0, 0, 15));
+}
+
+TEST_F(FlashProgramming, InfoBlockAnnouncesTheAddressAndKeepsTheStagedBlock) {
+    for (int k = 0; k < 16; ++k) {
+        pp[k] = static_cast<std::uint16_t>(100 + k);
+    }
+    const std::string before = StatusText();
+    EXPECT_EQ(SendInfoBlockToFlash(PAGE6 + 16, 0), 1);
+    EXPECT_STREQ(szStatus, "ok:  SendInfoBlockToFlash!");
+    EXPECT_EQ(StatusText(), before) << "the info block shows nothing";
+    EXPECT_EQ(order, 20);
+    const unsigned char expected[] = {0x00, 0x55, 0x00, 0x14, 0x00, 0x00, 0x16, 0x10, 0x00, 0x00};
+    for (std::size_t i = 0; i < sizeof expected; ++i) {
+        EXPECT_EQ(szWriteBuf[i], expected[i]) << "byte " << i; // word 1 = 5648
+    }
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_EQ(pp[k], 100 + k);
+    }
+
+    sim::Faults f;
+    f.flashAddressAck = 0x01AA;
+    SetFaults(f);
+    EXPECT_EQ(SendInfoBlockToFlash(PAGE4, 0), -2);
+    EXPECT_STREQ(szStatus, "error : unknown D801 echo at order-20!");
+}
+
+TEST_F(FlashProgramming, EveryBlockAnswerHasItsResultAndText) {
+    struct Case {
+        int announce; // address sent as info block first; 0 = none
+        int answer;   // forced answer word; -1 = the controller's own
+        int result;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, -1, -2, "error : D801 FLASH erase-adress not valid!"}, // nothing announced: 0
+        {PAGE4, -1, 2, "ok : D801 FLASH erase-adress valid!"},     // page start: 1
+        {PAGE4 + 16, -1, 1, "ok : D801 FLASH block-write 16-words!"},
+        {PAGE4 + 32, 3, -3, "error : D801 unknown-echo at order=21!"},
+        {PAGE4 + 48, 0xAA, -3, "error : D801 unknown-echo at order=21!"},
+    };
+    for (const Case& c : cases) {
+        sim::Faults f;
+        f.flashBlockAnswer = c.answer;
+        SetFaults(f);
+        if (c.announce != 0) {
+            ASSERT_EQ(SendInfoBlockToFlash(c.announce, 0), 1);
+        }
+        EXPECT_EQ(WriteBlockDataToFlash(pp), c.result) << c.text;
+        EXPECT_EQ(StatusText(), c.text);
+    }
+}
+
+TEST_F(FlashProgramming, SilentControllerTimesOutBothExchanges) {
+    sim::Faults f;
+    f.silent = true;
+    SetFaults(f);
+    EXPECT_EQ(SendInfoBlockToFlash(PAGE4, 0), -1);
+    EXPECT_STREQ(szStatus, "Timeout: SendInfoBlockToFlash < 36 Bytes");
+    EXPECT_EQ(WriteBlockDataToFlash(pp), -1);
+    EXPECT_EQ(StatusText(), "Timeout < 36 Bytes");
+}
+
+} // namespace
+} // namespace ovx::link
