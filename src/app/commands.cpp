@@ -1,0 +1,208 @@
+#include "app/commands.h"
+
+#include <cctype>
+
+#include "link/com232.h"
+#include "link/flash.h"
+#include "params/gui.h"
+#include "params/lintable.h"
+#include "params/panels.h"
+#include "params/paramfile.h"
+#include "params/variables.h"
+#include "platform/files.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+
+namespace ovx::app {
+
+char dir_fname[260];
+
+namespace {
+
+constexpr double kReplyWait = 2.0; // get
+constexpr double kAckWait = 1.5;   // teach and reset
+
+int FrameLength() {
+    return link::PNUM * 2 + 4;
+}
+
+// Writes the request in szWriteBuf; true when the whole frame went out.
+bool WriteRequest() {
+    link::nBytesW =
+        platform::ComWrt(link::com, reinterpret_cast<const char*>(link::szWriteBuf), FrameLength());
+    return link::nBytesW == FrameLength();
+}
+
+void FlushQueues() {
+    platform::FlushInQ(link::com);
+    platform::FlushOutQ(link::com);
+}
+
+bool SameTextIgnoringCase(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (std::tolower(static_cast<unsigned char>(*a)) !=
+            std::tolower(static_cast<unsigned char>(*b))) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+// Builds the table from the file the operator chose and programs it. The chosen name matched
+// the configuration file only without regard to case; on a case-sensitive file system
+// dir_fname may name another file, so the chosen one is read.
+void ProgramTable() {
+    char szError[link::kStatusSize] = {};
+    if (params::ReadCorrData(params::file_name, szError, sizeof szError) == 0) {
+        link::ShowStatus(szError); // nothing is programmed from a file that failed
+        return;
+    }
+    if (szError[0] != '\0') {
+        link::ShowStatus(szError); // the table file was not written; the flash still is
+    }
+    link::SendCorrDataToFlash();
+}
+
+void SendToFile() {
+    if (platform::FileSelectPopup(params::proj_dir, params::kParamFileName,
+                                  params::kParamFileFilter, params::kParamFileTitle,
+                                  params::kPopupSave, 0, 1, 1, 1, params::file_name) <= 0) {
+        return;
+    }
+    platform::GetFullPathFromProject(params::kMeasurementFile, dir_fname);
+    if (SameTextIgnoringCase(params::file_name, dir_fname)) {
+        ProgramTable();
+    } else if (params::SendParaToFile() < 0) {
+        link::ShowStatus();
+    }
+}
+
+void SendToController() {
+    link::order = params::target == params::EEPROM ? link::kOrderWriteEeprom : link::kOrderWriteRam;
+    params::GetPanelValues();
+    link::CopyVarsToPP();
+    link::FillTxBuf(link::order, link::pp);
+    if (WriteRequest()) {
+        link::ShowStatus("Transmit Ok!");
+    }
+}
+
+void GetFromFile() {
+    const int loaded = params::ReadParaFromFile();
+    params::SetPanelValues();
+    if (loaded < 0) {
+        link::ShowStatus(); // why the file was not loaded
+    }
+}
+
+void GetFromController() {
+    link::order = params::target == params::EEPROM ? link::kOrderReadEeprom : link::kOrderReadRam;
+    link::CopyVarsToPP();
+    FlushQueues();
+    link::rx_flag = 0;
+    link::FillTxBuf(link::order, link::pp);
+    if (WriteRequest()) {
+        link::ShowStatus("Transmit Ok!");
+    }
+    link::tstart = platform::Timer();
+    for (;;) {
+        if (link::rx_flag == 1) {
+            link::GetRxBuf(link::PNUM);
+            link::CopyPPtoVars();
+            link::ShowStatus("Data Transfer Ok!");
+            break;
+        }
+        link::tdiff = platform::Timer() - link::tstart;
+        if (link::tdiff > kReplyWait) {
+            link::ShowStatus("Timeout RS232-Line!");
+            break;
+        }
+        platform::ProcessSystemEvents();
+    }
+    params::SetPanelValues();
+}
+
+// Teach and reset: the request carries the panel values; an acknowledgement within 1.5 s
+// fetches the controller's parameters back.
+void TeachOrReset(int orderCode, bool teach) {
+    FlushQueues();
+    link::order = orderCode;
+    params::GetPanelValues();
+    link::CopyVarsToPP();
+    link::FillTxBuf(link::order, link::pp);
+    link::rx_flag = 0;
+    if (WriteRequest()) {
+        link::ShowStatus("Line Ok!");
+    }
+    if (teach) {
+        link::ShowStatus("New setpoint value teached!");
+    }
+    link::tstart = platform::Timer();
+    do {
+        if (link::rx_flag == 1) {
+            link::PushGET(params::RAM);
+            return;
+        }
+        link::tdiff = platform::Timer() - link::tstart;
+        platform::ProcessSystemEvents();
+    } while (link::tdiff < kAckWait);
+    link::ShowStatus("Timeout RS-232!!");
+}
+
+} // namespace
+
+int CC_BTNSend(int, int, int event, void*, int, int) {
+    if (event != platform::kEventLeftClick) {
+        return 0; // a commit alone (keyboard) sends nothing
+    }
+    link::ShowStatus("Transmit...");
+    if (params::target == params::DATFILE) {
+        SendToFile();
+    } else {
+        SendToController();
+    }
+    return 0;
+}
+
+int CC_BTNGet(int, int, int event, void*, int, int) {
+    if (event == platform::kEventLeftClick) {
+        link::ShowStatus("Receive...");
+    } else if (event == platform::kEventCommit) {
+        if (params::target == params::DATFILE) {
+            GetFromFile();
+        } else {
+            GetFromController();
+        }
+    }
+    return 0;
+}
+
+int CC_ButtonTeach(int, int, int event, void*, int, int) {
+    if (event == platform::kEventLeftClick) {
+        link::ShowStatus("Teach new Reference-Value ...");
+    } else if (event == platform::kEventCommit) {
+        TeachOrReset(link::kOrderTeach, true);
+    }
+    return 0;
+}
+
+int CC_ButtonReset(int, int, int event, void*, int, int) {
+    if (event == platform::kEventCommit) {
+        TeachOrReset(link::kOrderReset, false);
+    }
+    return 0;
+}
+
+int CC_DropDCom(int, int, int event, void*, int, int) {
+    if (event != platform::kEventCommit && event != platform::kEventValueChanged) {
+        return 0;
+    }
+    platform::CloseCom(link::com);
+    platform::GetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, &link::com);
+    link::ShowStatus("Init COM-Port ...");
+    link::InitRS232(link::com);
+    return 0;
+}
+
+} // namespace ovx::app
