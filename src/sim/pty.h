@@ -42,6 +42,8 @@ class Pty {
     // Writes bytes to the client without blocking. Bytes the client's queue cannot take are
     // dropped, as on a line nobody reads. Returns the count accepted (-1: master gone).
     int Write(std::span<const std::uint8_t> bytes);
+    // Bytes written to the client that it has not read yet.
+    int ClientPending() const;
     // Thread-safe: ends a Read that is waiting now or the next one.
     void Wake();
     // Closes master and slave, as when the cable is pulled: the client sees a hang-up.

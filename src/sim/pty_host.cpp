@@ -20,6 +20,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr auto kIdlePoll = std::chrono::milliseconds(200);
 constexpr auto kHangupWait = std::chrono::milliseconds(20); // no client: look again later
+constexpr auto kSettle = std::chrono::milliseconds(20);
+constexpr auto kDrainWait = std::chrono::milliseconds(500);
 constexpr auto kLateRestart = std::chrono::milliseconds(5);
 
 void LogOrder(const link::FrameBytes& f) {
@@ -119,6 +121,14 @@ void PtyHost::Impl::CheckUnplug() {
         after = faults.unplugAfterFrames;
     }
     if (!unplugged && after >= 0 && requests >= after) {
+        // Let the client take the last reply first: a hang-up discards what it has not read.
+        // The kernel moves written bytes to the client's queue a moment later, so look after
+        // a short settling time.
+        SleepUntil(Clock::now() + kSettle);
+        const auto giveUp = Clock::now() + kDrainWait;
+        while (pty.ClientPending() > 0 && Clock::now() < giveUp && !stop) {
+            SleepUntil(Clock::now() + std::chrono::milliseconds(1));
+        }
         pty.Unplug();
         unplugged = true;
         std::fprintf(stderr, "sim: line closed after %d requests\n", requests.load());

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -147,6 +148,14 @@ int Pty::Write(std::span<const std::uint8_t> bytes) {
         return (errno == EAGAIN || errno == EINTR || errno == EIO) ? 0 : -1;
     }
     return static_cast<int>(n);
+}
+
+int Pty::ClientPending() const {
+    int n = 0;
+    if (fds_->slave < 0 || ::ioctl(fds_->slave, FIONREAD, &n) != 0) {
+        return 0;
+    }
+    return n;
 }
 
 void Pty::Wake() {
