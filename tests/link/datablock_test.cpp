@@ -1,0 +1,156 @@
+// The data-block read against the virtual controller over a pty: block destinations, the
+// request layout, the 1.5 s time-out with its full clearing of both curves, and answers that
+// are too short or too long.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "link/com232.h"
+#include "link/datablock.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+#include "sim/data_curve.h"
+#include "support/tool_fixture.h"
+
+namespace ovx::link {
+namespace {
+
+constexpr std::uint16_t kUntouched = 0xBEEF;
+constexpr const char* kReceived = "Data[64] block received!";
+constexpr const char* kTimedOut = "Timeout-RS-232 while reading 64 data-words!";
+
+class DataBlockRead : public testing::ToolFixture {
+  protected:
+    void SetUp() override {
+        ToolFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        StartTool();
+        // As the data-curve command does: the notification must not take the block answers.
+        InstallRxNotification(false);
+        std::fill(std::begin(yArrayA), std::end(yArrayA), kUntouched);
+        std::fill(std::begin(yArrayB), std::end(yArrayB), kUntouched);
+    }
+
+    static int Read(int offset, int source) {
+        order = kOrderDataBlock;
+        return ReadData64(offset, source, kOrderDataBlock);
+    }
+
+    static void ExpectCurve(const std::uint16_t* curve, sim::CurveKind kind) {
+        for (int i = 0; i < sim::kCurvePoints; ++i) {
+            ASSERT_EQ(curve[i], sim::CurvePoint(kind, i)) << "point " << i;
+        }
+    }
+
+    static void ExpectAll(const std::uint16_t* curve, int first, int last, std::uint16_t value) {
+        for (int i = first; i <= last; ++i) {
+            ASSERT_EQ(curve[i], value) << "word " << i;
+        }
+    }
+};
+
+TEST_F(DataBlockRead, FourRawBlocksFillChannelAThenChannelBWordForWord) {
+    for (const int offset : {0, 64, 128, 192}) {
+        EXPECT_EQ(Read(offset, 0), 64) << "offset " << offset;
+        EXPECT_EQ(nBytesR, 128);
+        EXPECT_EQ(StatusText(), kReceived);
+    }
+    ExpectCurve(yArrayA, sim::CurveKind::kRawA);
+    ExpectCurve(yArrayB, sim::CurveKind::kRawB);
+    ExpectAll(yArrayA, 128, 255, kUntouched);
+    ExpectAll(yArrayB, 128, 255, kUntouched);
+}
+
+TEST_F(DataBlockRead, NormBlocksFillCurveAAndLeaveCurveBAlone) {
+    EXPECT_EQ(Read(0, 1), 64);
+    EXPECT_EQ(Read(64, 1), 64);
+    ExpectCurve(yArrayA, sim::CurveKind::kNorm);
+    ExpectAll(yArrayB, 0, 255, kUntouched);
+}
+
+TEST_F(DataBlockRead, RequestCarriesOffsetAndSourceAndZerosWhateverPpHeld) {
+    std::fill(std::begin(pp), std::end(pp), std::uint16_t{0x7777});
+    const int before = Sim().RequestCount();
+    Read(192, 0);
+    std::array<unsigned char, kFrameBytes> expected{0x00, 0x55, 0x00, 0x09, 0x00, 0xC0, 0x00, 0x00};
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), szWriteBuf));
+    EXPECT_EQ(nBytesW, kFrameBytes);
+    EXPECT_EQ(Sim().RequestCount(), before + 1);
+    EXPECT_EQ(pp[0], 0x7777) << "the block read leaves pp alone";
+
+    Read(64, 1);
+    EXPECT_EQ(szWriteBuf[5], 64);
+    EXPECT_EQ(szWriteBuf[7], 1);
+}
+
+TEST_F(DataBlockRead, OffsetOutsideTheFourBlocksStoresNothingYetReportsTheBlock) {
+    EXPECT_EQ(Read(100, 0), 64);
+    EXPECT_EQ(nBytesR, 128);
+    EXPECT_EQ(StatusText(), kReceived);
+    ExpectAll(yArrayA, 0, 255, kUntouched);
+    ExpectAll(yArrayB, 0, 255, kUntouched);
+}
+
+TEST_F(DataBlockRead, ShortAnswerTimesOutAfterOneAndAHalfSecondsAndClearsBothCurves) {
+    sim::Faults faults;
+    faults.cutReplyTo = 100;
+    Sim().SetFaults(faults);
+    const double start = platform::Timer();
+    EXPECT_EQ(Read(64, 0), 0);
+    const double elapsed = platform::Timer() - start;
+    EXPECT_GT(elapsed, 1.5);
+    EXPECT_LT(elapsed, 2.5);
+    EXPECT_GT(tdiff, 1.5);
+    EXPECT_EQ(nBytesR, 100) << "the bytes that did come are read after the time-out";
+    EXPECT_STREQ(szStatus, kTimedOut);
+    EXPECT_EQ(StatusText(), kTimedOut);
+    ExpectAll(yArrayA, 0, 127, 0);
+    ExpectAll(yArrayB, 0, 127, 0);
+    ExpectAll(yArrayA, 128, 255, kUntouched);
+    ExpectAll(yArrayB, 128, 255, kUntouched);
+}
+
+TEST_F(DataBlockRead, TimeoutInTheFourthRawBlockClearsTheThreeAlreadyRead) {
+    for (const int offset : {0, 64, 128}) {
+        ASSERT_EQ(Read(offset, 0), 64);
+    }
+    sim::Faults faults;
+    faults.silent = true;
+    Sim().SetFaults(faults);
+    EXPECT_EQ(Read(192, 0), 0);
+    EXPECT_EQ(nBytesR, 0);
+    EXPECT_EQ(StatusText(), kTimedOut);
+    ExpectAll(yArrayA, 0, 127, 0);
+    ExpectAll(yArrayB, 0, 127, 0);
+
+    Sim().SetFaults({});
+    EXPECT_EQ(Read(0, 0), 64) << "the next block reads normally again";
+    EXPECT_EQ(StatusText(), kReceived);
+}
+
+TEST_F(DataBlockRead, OversizedAnswerIsReadNoFurtherThanTheReceiveBufferAndStoresNothing) {
+    sim::Faults faults;
+    faults.garbageBytes = 3000; // 3128 bytes arrive where 128 are expected
+    Sim().SetFaults(faults);
+    std::snprintf(szStatus, kStatusSize, "%s", "earlier text");
+    EXPECT_EQ(Read(0, 0), 0);
+    EXPECT_GT(nBytesR, 128);
+    EXPECT_LE(nBytesR, kBufSize);
+    EXPECT_STREQ(szStatus, "earlier text");
+    EXPECT_EQ(StatusText(), "earlier text");
+    ExpectAll(yArrayA, 0, 255, kUntouched);
+    ExpectAll(yArrayB, 0, 255, kUntouched);
+
+    Sim().SetFaults({});
+    EXPECT_EQ(Read(64, 0), 64) << "nothing of the oversized answer is left to spoil the next";
+    ExpectAll(yArrayA, 0, 63, kUntouched);
+    EXPECT_EQ(yArrayA[64], sim::CurvePoint(sim::CurveKind::kRawA, 64));
+}
+
+} // namespace
+} // namespace ovx::link
