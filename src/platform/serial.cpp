@@ -1,0 +1,378 @@
+// Serial services: the port table, per-port state and the receive notification, on top of the
+// OS interface of serial_os.h.
+//
+// Opening a port that is already open closes it first and opens it again with the new
+// settings: the time-out returns to 10 s and the notification is removed, as after CloseCom.
+// Notification: only kEvNotifyCount is reported, for a notify count of 1..255. The callback is
+// told again while it leaves at least the notify count queued, except when it took no byte and
+// no byte arrived while it ran: those same bytes are not reported twice.
+#include "platform/serial.h"
+
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+
+#include "platform/errors.h"
+#include "platform/repaint.h"
+#include "platform/serial_os.h"
+#include "platform/trace.h"
+
+namespace ovx::platform {
+namespace {
+
+using detail::Clock;
+using detail::OsPort;
+
+constexpr double kDefaultTimeout = 10.0;
+constexpr double kMaxTimeout = 365.0 * 24 * 3600; // keeps the deadline arithmetic in range
+constexpr int kNoCount = -1000;                   // GetInQLen was not the last call
+constexpr auto kInQueueWait = std::chrono::milliseconds(1);
+
+struct Notification {
+    int mask = 0;
+    int notifyCount = 0;
+    ComCallback callback = nullptr;
+    void* data = nullptr;
+    bool Active() const { return callback != nullptr && (mask & kEvNotifyCount) != 0; }
+};
+
+struct PortSlot {
+    std::unique_ptr<OsPort> os;
+    double timeout = kDefaultTimeout;
+    Notification notify;
+    bool inCallback = false;
+    bool readSinceNotify = false; // the queue was read or flushed since the callback started
+    int armedAbove = 0;           // notify only when more than this many bytes are queued
+    int lastInQ = kNoCount;
+};
+
+std::array<PortSlot, kMaxPorts + 1> portSlots; // index = port number; 0 is unused
+std::array<std::string, kMaxPorts + 1> registered;
+std::vector<PortInfo> discovered;
+
+bool ValidNumber(int port) {
+    return port >= 1 && port <= kMaxPorts;
+}
+
+// Returns the open slot of port, or nullptr with error set.
+PortSlot* OpenSlot(int port, int& error) {
+    if (!ValidNumber(port)) {
+        error = kComInvalidPortNumber;
+        return nullptr;
+    }
+    if (!portSlots[port].os) {
+        error = kComPortNotOpen;
+        return nullptr;
+    }
+    return &portSlots[port];
+}
+
+detail::Deadline DeadlineOf(const PortSlot& slot) {
+    const std::chrono::duration<double> wait(slot.timeout);
+    return Clock::now() + std::chrono::duration_cast<Clock::duration>(wait);
+}
+
+// Enables the notifier exactly when a notification is due at all.
+void UpdateNotifier(PortSlot& slot) {
+    if (!slot.os) {
+        return;
+    }
+    const int wakeCount = slot.armedAbove + 1;
+    const bool want = slot.notify.Active() && !slot.inCallback && !slot.os->HungUp() &&
+                      wakeCount <= detail::kMaxWaitCount;
+    if (want) {
+        slot.os->SetReadableCount(wakeCount);
+    }
+    slot.os->EnableReadableHook(want);
+}
+
+// The queue changed through this program: a full queue is worth a notification again.
+void Rearm(PortSlot& slot) {
+    slot.readSinceNotify = true;
+    slot.lastInQ = kNoCount;
+    slot.armedAbove = slot.notify.notifyCount - 1;
+    UpdateNotifier(slot);
+}
+
+void OnReadable(int port) {
+    PortSlot& slot = portSlots[port];
+    if (!slot.os || slot.inCallback || !slot.notify.Active()) {
+        return;
+    }
+    const int before = slot.os->InQueueLength();
+    if (before < slot.notify.notifyCount || before <= slot.armedAbove) {
+        UpdateNotifier(slot); // a dead line stays silent
+        return;
+    }
+    const Notification n = slot.notify;
+    slot.inCallback = true;
+    slot.readSinceNotify = false;
+    UpdateNotifier(slot); // never re-entered, even if the callback processes events
+    n.callback(port, kEvNotifyCount, n.data);
+    slot.inCallback = false;
+    if (!slot.os) {
+        return; // the callback closed the port
+    }
+    const int after = slot.os->InQueueLength();
+    const bool moved = slot.readSinceNotify || after > before;
+    slot.armedAbove = moved ? slot.notify.notifyCount - 1 : std::max(after, 0);
+    UpdateNotifier(slot);
+}
+
+// "/dev/ttyS10" after "/dev/ttyS9": digit runs compare by value.
+bool NaturalLess(const std::string& a, const std::string& b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (std::isdigit(static_cast<unsigned char>(a[i])) != 0 &&
+            std::isdigit(static_cast<unsigned char>(b[j])) != 0) {
+            const std::size_t ei = a.find_first_not_of("0123456789", i);
+            const std::size_t ej = b.find_first_not_of("0123456789", j);
+            const std::string na = a.substr(i, ei - i);
+            const std::string nb = b.substr(j, ej - j);
+            if (na != nb) {
+                return na.size() != nb.size() ? na.size() < nb.size() : na < nb;
+            }
+            i = std::min(ei, a.size());
+            j = std::min(ej, b.size());
+        } else if (a[i] != b[j]) {
+            return a[i] < b[j];
+        } else {
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+void Discover() {
+    std::vector<PortInfo> found;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        found.push_back({0, info.systemLocation().toStdString(), info.description().toStdString()});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const PortInfo& a, const PortInfo& b) { return NaturalLess(a.device, b.device); });
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        found[i].port = static_cast<int>(i) + 1;
+    }
+    discovered = std::move(found);
+}
+
+std::string DeviceOf(int port) {
+    if (!registered[port].empty()) {
+        return registered[port];
+    }
+    Discover();
+    for (const PortInfo& info : discovered) {
+        if (info.port == port) {
+            return info.device;
+        }
+    }
+    return {};
+}
+
+bool ValidSettings(int parity, int dataBits, int stopBits, int inQueue, int outQueue) {
+    return parity >= 0 && parity <= 2 && dataBits >= 5 && dataBits <= 8 && stopBits >= 1 &&
+           stopBits <= 2 && inQueue >= 0 && outQueue >= 0;
+}
+
+} // namespace
+
+void RegisterPort(int port, const std::string& device) {
+    if (ValidNumber(port)) {
+        registered[port] = device;
+    }
+}
+
+std::vector<PortInfo> ListPorts() {
+    Discover();
+    std::vector<PortInfo> ports;
+    for (const PortInfo& info : discovered) {
+        if (info.port > kMaxPorts) {
+            break;
+        }
+        if (registered[info.port].empty()) {
+            ports.push_back(info);
+        }
+    }
+    for (int port = 1; port <= kMaxPorts; ++port) {
+        if (!registered[port].empty()) {
+            ports.push_back({port, registered[port], ""});
+        }
+    }
+    std::sort(ports.begin(), ports.end(),
+              [](const PortInfo& a, const PortInfo& b) { return a.port < b.port; });
+    return ports;
+}
+
+int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize) {
+    if (!ValidNumber(port)) {
+        return kComInvalidPortNumber;
+    }
+    if (!ValidSettings(parity, dataBits, stopBits, inputQueueSize, outputQueueSize)) {
+        return kComInvalidParameter;
+    }
+    CloseCom(port);
+    const bool named = deviceName != nullptr && deviceName[0] != '\0';
+    const std::string device = named ? std::string(deviceName) : DeviceOf(port);
+    if (device.empty()) {
+        return kComNoPortFound;
+    }
+    int error = 0;
+    auto os = detail::OpenOsPort(device, {baudRate, parity, dataBits, stopBits}, error);
+    if (!os) {
+        return error;
+    }
+    PortSlot& slot = portSlots[port];
+    slot.os = std::move(os);
+    slot.timeout = kDefaultTimeout;
+    slot.lastInQ = kNoCount;
+    return 0;
+}
+
+int CloseCom(int port) {
+    if (!ValidNumber(port)) {
+        return kComInvalidPortNumber;
+    }
+    PortSlot& slot = portSlots[port];
+    slot.notify = {};
+    slot.os.reset();
+    slot.lastInQ = kNoCount;
+    return 0;
+}
+
+int SetComTime(int port, double timeoutSeconds) {
+    int error = 0;
+    PortSlot* slot = OpenSlot(port, error);
+    if (slot == nullptr) {
+        return error;
+    }
+    if (!std::isfinite(timeoutSeconds) || timeoutSeconds < 0.0) {
+        return kComInvalidParameter;
+    }
+    slot->timeout = std::min(timeoutSeconds, kMaxTimeout);
+    return 0;
+}
+
+int SetCTSMode(int port, int mode) {
+    int error = 0;
+    PortSlot* slot = OpenSlot(port, error);
+    if (slot == nullptr) {
+        return error;
+    }
+    if (mode != 0 && mode != 1) {
+        return kComInvalidParameter;
+    }
+    return slot->os->SetHandshake(mode == 1);
+}
+
+int FlushInQ(int port) {
+    int error = 0;
+    PortSlot* slot = OpenSlot(port, error);
+    if (slot == nullptr) {
+        return error;
+    }
+    const int result = slot->os->FlushIn();
+    Rearm(*slot);
+    return result;
+}
+
+int FlushOutQ(int port) {
+    int error = 0;
+    PortSlot* slot = OpenSlot(port, error);
+    if (slot == nullptr) {
+        return error;
+    }
+    slot->lastInQ = kNoCount;
+    return slot->os->FlushOut();
+}
+
+int ComWrt(int port, const char* buffer, int count) {
+    int error = 0;
+    PortSlot* slot = OpenSlot(port, error);
+    if (slot == nullptr) {
+        return error;
+    }
+    if (count < 0 || (buffer == nullptr && count > 0)) {
+        return kComInvalidParameter;
+    }
+    slot->lastInQ = kNoCount;
+    const int written =
+        slot->os->Write({buffer, static_cast<std::size_t>(count)}, DeadlineOf(*slot));
+    if (written > 0 && TraceEnabled()) {
+        TraceBytes("tx", buffer, written);
+    }
+    return written;
+}
+
+int ComRd(int port, char* buffer, int count) {
+    int error = 0;
+    PortSlot* slot = OpenSlot(port, error);
+    if (slot == nullptr) {
+        return error;
+    }
+    if (count < 0 || (buffer == nullptr && count > 0)) {
+        return kComInvalidParameter;
+    }
+    const auto deadline = DeadlineOf(*slot);
+    if (slot->os->InQueueLength() < count) {
+        detail::FlushPendingRepaints();
+    }
+    const int got = slot->os->Read({buffer, static_cast<std::size_t>(count)}, deadline);
+    if (got > 0 && TraceEnabled()) {
+        TraceBytes("rx", buffer, got);
+    }
+    Rearm(*slot);
+    return got;
+}
+
+int GetInQLen(int port) {
+    int error = 0;
+    PortSlot* slot = OpenSlot(port, error);
+    if (slot == nullptr) {
+        return error;
+    }
+    int n = slot->os->InQueueLength();
+    if (n == slot->lastInQ) {
+        // A polling loop: wait in the OS for the queue to grow instead of spinning.
+        detail::FlushPendingRepaints();
+        slot->os->WaitForMoreThan(n, Clock::now() + kInQueueWait);
+        n = slot->os->InQueueLength();
+    }
+    slot->lastInQ = n;
+    return n;
+}
+
+// Only the notify-count event is reported, so the event character plays no part.
+int InstallComCallback(int port, int eventMask, int notifyCount, int /*eventCharacter*/,
+                       ComCallback callback, void* callbackData) {
+    int error = 0;
+    PortSlot* slot = OpenSlot(port, error);
+    if (slot == nullptr) {
+        return error;
+    }
+    if (eventMask == 0 || callback == nullptr) {
+        slot->notify = {};
+        slot->os->SetReadableHook({});
+        return 0;
+    }
+    const bool counted = (eventMask & kEvNotifyCount) != 0;
+    if (counted && (notifyCount < 1 || notifyCount > detail::kMaxWaitCount)) {
+        return kComInvalidParameter;
+    }
+    slot->notify = {eventMask, notifyCount, callback, callbackData};
+    slot->armedAbove = notifyCount - 1;
+    if (counted) {
+        slot->os->SetReadableHook([port] { OnReadable(port); });
+    } else {
+        slot->os->SetReadableHook({});
+    }
+    UpdateNotifier(*slot);
+    return 0;
+}
+
+} // namespace ovx::platform

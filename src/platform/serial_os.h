@@ -1,0 +1,67 @@
+// The small OS interface under the serial services: one open device with its line settings,
+// reads and writes bounded by a deadline, the kernel input queue, and a hook that runs inside
+// event processing when the input queue has reached a count. serial.cpp holds everything that
+// is the same on every OS; one file per OS implements this (serial_posix.cpp).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace ovx::platform::detail {
+
+using Clock = std::chrono::steady_clock;
+using Deadline = Clock::time_point;
+
+// Already checked by the caller: parity 0 none, 1 odd, 2 even; dataBits 5..8; stopBits 1..2.
+// The baud rate is checked by the OS layer (not every OS takes every rate).
+struct LineSettings {
+    long baudRate = 19200;
+    int parity = 0;
+    int dataBits = 8;
+    int stopBits = 1;
+};
+
+// The largest receive count that the OS can wait for in one go (termios VMIN is one byte).
+constexpr int kMaxWaitCount = 255;
+
+class OsPort {
+  public:
+    OsPort() = default;
+    OsPort(const OsPort&) = delete;
+    OsPort& operator=(const OsPort&) = delete;
+    virtual ~OsPort() = default; // releases the device; safe inside the readable hook
+
+    // Reads until buffer is full or the deadline passes; returns the count read. Returns
+    // kComUnknownIoError when the line is gone and nothing was read.
+    virtual int Read(std::span<char> buffer, Deadline deadline) = 0;
+    // Writes all bytes unless the deadline passes; returns the count written, kComTimeout when
+    // not one byte went out in time, or kComUnknownIoError when the line is gone.
+    virtual int Write(std::span<const char> bytes, Deadline deadline) = 0;
+    // Bytes in the kernel input queue, or kComUnknownIoError.
+    virtual int InQueueLength() = 0;
+    // Waits (without processing events) until the input queue holds more than `have` bytes or
+    // the deadline passes. Never returns early on a dead line: it sleeps out the wait instead.
+    virtual void WaitForMoreThan(int have, Deadline deadline) = 0;
+    virtual int FlushIn() = 0;
+    virtual int FlushOut() = 0;
+    virtual int SetHandshake(bool on) = 0;
+    // True once the device side has hung up; the port is then useless until reopened.
+    virtual bool HungUp() const = 0;
+
+    // The hook runs inside event processing of the UI thread while it is enabled and at least
+    // count (1..kMaxWaitCount) bytes are queued: it runs again and again while they stay queued.
+    // An empty hook removes it. Without a hook the count has no effect.
+    virtual void SetReadableHook(std::function<void()> hook) = 0;
+    virtual void SetReadableCount(int count) = 0;
+    virtual void EnableReadableHook(bool on) = 0;
+};
+
+// Opens and configures device in raw mode with exclusive access. On failure returns nullptr
+// and sets error to a ComError.
+std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings& settings,
+                                   int& error);
+
+} // namespace ovx::platform::detail

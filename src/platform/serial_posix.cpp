@@ -1,0 +1,388 @@
+// The serial OS interface on termios. The fd is non-blocking and raw; termios VMIN is the
+// count of queued bytes at which poll() (and so the readable notifier) reports the fd ready,
+// so it is never 0 (read() would then return 0 on an empty queue, which means hang-up here).
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <utility>
+
+#include "platform/errors.h"
+#include "platform/serial_os.h"
+
+namespace ovx::platform::detail {
+namespace {
+
+constexpr std::array<std::pair<long, speed_t>, 18> kBaudRates = {{
+    {50, B50},
+    {75, B75},
+    {110, B110},
+    {134, B134},
+    {150, B150},
+    {200, B200},
+    {300, B300},
+    {600, B600},
+    {1200, B1200},
+    {1800, B1800},
+    {2400, B2400},
+    {4800, B4800},
+    {9600, B9600},
+    {19200, B19200},
+    {38400, B38400},
+    {57600, B57600},
+    {115200, B115200},
+    {230400, B230400},
+}};
+
+bool FindSpeed(long baudRate, speed_t& speed) {
+    for (const auto& [rate, code] : kBaudRates) {
+        if (rate == baudRate) {
+            speed = code;
+            return true;
+        }
+    }
+    return false;
+}
+
+int MapOpenErrno(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV:
+        return kComNoPortFound;
+    case EACCES:
+    case EPERM:
+    case EBUSY:
+    case EWOULDBLOCK:
+    case EROFS:
+        return kComCannotOpenPort;
+    default:
+        return kComUnknownSystemError;
+    }
+}
+
+constexpr tcflag_t DataBitsFlag(int dataBits) {
+    switch (dataBits) {
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    default:
+        return CS8;
+    }
+}
+
+void ApplyLineSettings(termios& tio, const LineSettings& s, speed_t speed) {
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD | DataBitsFlag(s.dataBits);
+    if (s.parity != 0) {
+        tio.c_cflag |= PARENB | (s.parity == 1 ? PARODD : 0);
+        tio.c_iflag |= INPCK;
+    }
+    if (s.stopBits == 2) {
+        tio.c_cflag |= CSTOPB;
+    }
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+}
+
+timespec Remaining(Deadline deadline) {
+    const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+}
+
+// Polls fd for events until the deadline; returns revents, 0 on time-out.
+short PollUntil(int fd, short events, Deadline deadline) {
+    pollfd p{fd, events, 0};
+    for (;;) {
+        const timespec ts = Remaining(deadline);
+        const int r = ppoll(&p, 1, &ts, nullptr);
+        if (r > 0) {
+            return p.revents;
+        }
+        if (r == 0 || errno != EINTR) {
+            return 0;
+        }
+    }
+}
+
+void SleepUntil(Deadline deadline) {
+    while (Clock::now() < deadline) {
+        const timespec ts = Remaining(deadline);
+        ppoll(nullptr, 0, &ts, nullptr);
+    }
+}
+
+// What the notifier's slot owns: it outlives the port when the hook closes the port.
+struct HookState {
+    std::function<void()> hook;
+    bool firing = false;
+};
+
+class PosixPort final : public OsPort {
+  public:
+    PosixPort(int fd, const termios& tio) : fd_(fd), tio_(tio) {}
+    ~PosixPort() override;
+
+    int Read(std::span<char> buffer, Deadline deadline) override;
+    int Write(std::span<const char> bytes, Deadline deadline) override;
+    int InQueueLength() override;
+    void WaitForMoreThan(int have, Deadline deadline) override;
+    int FlushIn() override { return Flush(TCIFLUSH); }
+    int FlushOut() override { return Flush(TCOFLUSH); }
+    int SetHandshake(bool on) override;
+    bool HungUp() const override { return hungUp_; }
+    void SetReadableHook(std::function<void()> hook) override;
+    void SetReadableCount(int count) override;
+    void EnableReadableHook(bool on) override;
+
+  private:
+    int Flush(int queue);
+    void SetMin(int count);
+    void RestoreMin() { SetMin(restMin_); }
+    int LineGone();
+    // Waits until count more bytes can be read; false on time-out or a dead line.
+    bool WaitReadable(int count, Deadline deadline);
+
+    int fd_;
+    termios tio_;
+    int restMin_ = 1;
+    bool hungUp_ = false;
+    std::shared_ptr<HookState> hookState_ = std::make_shared<HookState>();
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+PosixPort::~PosixPort() {
+    if (notifier_ != nullptr) {
+        notifier_->setEnabled(false);
+        // Deleting the notifier from inside its own signal is not allowed.
+        if (hookState_->firing) {
+            notifier_->deleteLater();
+        } else {
+            delete notifier_;
+        }
+    }
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
+}
+
+int PosixPort::LineGone() {
+    hungUp_ = true;
+    if (notifier_ != nullptr) {
+        notifier_->setEnabled(false);
+    }
+    return kComUnknownIoError;
+}
+
+void PosixPort::SetMin(int count) {
+    const auto vmin = static_cast<cc_t>(std::clamp(count, 1, kMaxWaitCount));
+    if (tio_.c_cc[VMIN] == vmin || hungUp_) {
+        return;
+    }
+    tio_.c_cc[VMIN] = vmin;
+    tcsetattr(fd_, TCSANOW, &tio_);
+}
+
+bool PosixPort::WaitReadable(int count, Deadline deadline) {
+    SetMin(count);
+    const short revents = PollUntil(fd_, POLLIN, deadline);
+    RestoreMin();
+    if ((revents & (POLLERR | POLLNVAL)) != 0) {
+        LineGone();
+        return false;
+    }
+    return revents != 0; // POLLHUP: the next read() sees the end of the line
+}
+
+int PosixPort::Read(std::span<char> buffer, Deadline deadline) {
+    std::size_t got = 0;
+    while (got < buffer.size() && !hungUp_) {
+        const ssize_t r = read(fd_, buffer.data() + got, buffer.size() - got);
+        if (r > 0) {
+            got += static_cast<std::size_t>(r);
+        } else if (r == 0) {
+            LineGone(); // VMIN >= 1, so 0 bytes means the device side hung up
+        } else if (errno == EAGAIN) {
+            const int left =
+                static_cast<int>(std::min<std::size_t>(buffer.size() - got, kMaxWaitCount));
+            if (!WaitReadable(left, deadline)) {
+                break;
+            }
+        } else if (errno != EINTR) {
+            LineGone();
+        }
+    }
+    if (got == 0 && hungUp_) {
+        return kComUnknownIoError;
+    }
+    return static_cast<int>(got);
+}
+
+int PosixPort::Write(std::span<const char> bytes, Deadline deadline) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t r = write(fd_, bytes.data() + done, bytes.size() - done);
+        if (r > 0) {
+            done += static_cast<std::size_t>(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r < 0 && errno != EAGAIN) {
+            return LineGone();
+        }
+        const short revents = PollUntil(fd_, POLLOUT, deadline);
+        if ((revents & (POLLERR | POLLNVAL | POLLHUP)) != 0 && (revents & POLLOUT) == 0) {
+            return LineGone();
+        }
+        if (revents == 0) {
+            break;
+        }
+    }
+    if (done == 0 && !bytes.empty()) {
+        return kComTimeout;
+    }
+    return static_cast<int>(done);
+}
+
+int PosixPort::InQueueLength() {
+    int n = 0;
+    if (hungUp_ || ioctl(fd_, FIONREAD, &n) != 0) {
+        return LineGone();
+    }
+    return n;
+}
+
+void PosixPort::WaitForMoreThan(int have, Deadline deadline) {
+    if (hungUp_ || have < 0 || have >= kMaxWaitCount) {
+        SleepUntil(deadline);
+        return;
+    }
+    if (!WaitReadable(have + 1, deadline) || InQueueLength() < 0) {
+        SleepUntil(deadline); // a dead line reports ready at once: never spin on it
+    }
+}
+
+int PosixPort::Flush(int queue) {
+    if (hungUp_) {
+        return kComUnknownIoError;
+    }
+    if (tcflush(fd_, queue) != 0) {
+        return errno == EIO ? LineGone() : kComUnknownSystemError;
+    }
+    return 0;
+}
+
+int PosixPort::SetHandshake(bool on) {
+    if (hungUp_) {
+        return kComUnknownIoError;
+    }
+    termios tio = tio_;
+    tio.c_cflag = on ? (tio.c_cflag | CRTSCTS) : (tio.c_cflag & ~CRTSCTS);
+    if (tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        return errno == EIO ? LineGone() : kComUnknownSystemError;
+    }
+    tio_ = tio;
+    return 0;
+}
+
+void PosixPort::SetReadableHook(std::function<void()> hook) {
+    if (!hook) {
+        if (notifier_ != nullptr) {
+            notifier_->setEnabled(false);
+        }
+        hookState_->hook = nullptr;
+        SetReadableCount(1);
+        return;
+    }
+    hookState_->hook = std::move(hook);
+    if (notifier_ == nullptr) {
+        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
+        notifier_->setEnabled(false);
+        QObject::connect(notifier_, &QSocketNotifier::activated, [state = hookState_] {
+            const auto keep = state; // the hook may destroy the port and replace the hook
+            const auto current = state->hook;
+            if (current) {
+                state->firing = true;
+                current();
+                state->firing = false;
+            }
+        });
+    }
+}
+
+void PosixPort::SetReadableCount(int count) {
+    restMin_ = std::clamp(count, 1, kMaxWaitCount);
+    SetMin(restMin_);
+}
+
+void PosixPort::EnableReadableHook(bool on) {
+    if (notifier_ != nullptr) {
+        notifier_->setEnabled(on && !hungUp_ && hookState_->hook);
+    }
+}
+
+// Opens device non-blocking; the caller owns the fd or gets the error.
+int OpenDevice(const std::string& device, int& fd) {
+    fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return MapOpenErrno(errno);
+    }
+    if (isatty(fd) == 0) {
+        close(fd);
+        return kComNoPortFound;
+    }
+    // The lock keeps out this and every other process; TIOCEXCL keeps out other programs.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        close(fd);
+        return MapOpenErrno(err);
+    }
+    ioctl(fd, TIOCEXCL);
+    return 0;
+}
+
+} // namespace
+
+std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings& settings,
+                                   int& error) {
+    speed_t speed = B0;
+    if (!FindSpeed(settings.baudRate, speed)) {
+        error = kComInvalidParameter;
+        return nullptr;
+    }
+    int fd = -1;
+    error = OpenDevice(device, fd);
+    if (error != 0) {
+        return nullptr;
+    }
+    termios tio{};
+    if (tcgetattr(fd, &tio) == 0) {
+        ApplyLineSettings(tio, settings, speed);
+        if (tcsetattr(fd, TCSANOW, &tio) == 0) {
+            return std::make_unique<PosixPort>(fd, tio);
+        }
+    }
+    error = errno == EINVAL ? kComInvalidParameter : kComUnknownSystemError;
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+    return nullptr;
+}
+
+} // namespace ovx::platform::detail

@@ -1,0 +1,61 @@
+// Trace lines go to stderr whole, one write each, so lines of different threads never mix.
+#include "platform/trace.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "platform/timing.h"
+
+namespace ovx::platform {
+namespace {
+
+std::atomic<bool> traceOn{false};
+
+void WriteLine(const char* kind, const std::string& text) {
+    std::array<char, 32> stamp{};
+    std::snprintf(stamp.data(), stamp.size(), "%.3f ", Timer());
+    std::string line = stamp.data();
+    line += kind != nullptr ? kind : "";
+    line += ": ";
+    line += text;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+void EnableTrace(bool on) {
+    traceOn = on;
+}
+
+bool TraceEnabled() {
+    return traceOn;
+}
+
+void TraceBytes(const char* kind, const char* bytes, int count) {
+    if (!traceOn) {
+        return;
+    }
+    constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    const int n = bytes != nullptr ? std::max(count, 0) : 0;
+    text.reserve(static_cast<std::size_t>(n) * 2);
+    for (int i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        text += kHex[b >> 4];
+        text += kHex[b & 0x0f];
+    }
+    WriteLine(kind, text);
+}
+
+void TraceText(const char* kind, const char* text) {
+    if (traceOn) {
+        WriteLine(kind, text != nullptr ? text : "");
+    }
+}
+
+} // namespace ovx::platform
