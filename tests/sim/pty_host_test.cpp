@@ -145,6 +145,38 @@ TEST_F(SimHost, ClientCanCloseAndReopenTheLine) {
     EXPECT_EQ(Payload(r, 0), 0x00AA);
 }
 
+TEST(SimHostStart, ClientThatSetsNoTermiosGetsNoEchoOfItsRequest) {
+    PtyHost host(FastOptions()); // no client has configured this line yet
+    std::string error;
+    ASSERT_TRUE(host.Start(error)) << error;
+    const int fd = ::open(host.DevicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    const Bytes request = Request(5, {0x0D0A, 0x0D0A});
+    ASSERT_EQ(::write(fd, request.data(), request.size()), 36);
+    Bytes r(36);
+    std::size_t got = 0;
+    while (got < r.size()) {
+        pollfd p{fd, POLLIN, 0};
+        ASSERT_GT(::poll(&p, 1, 2000), 0);
+        const ssize_t n = ::read(fd, r.data() + got, r.size() - got);
+        ASSERT_GT(n, 0);
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    EXPECT_EQ(Payload(r, 0), 0x00AA) << "the first bytes are the reply, not the request echoed";
+    EXPECT_EQ(Payload(r, 1), 0x0D0A) << "CR/LF bytes pass untranslated both ways";
+}
+
+TEST_F(SimHost, LoggedOrdersShowTheirBytes) {
+    HostOptions o = FastOptions();
+    o.logOrders = true;
+    StartWith(o);
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(client->Exchange(Request(8, {0x1234}), 36).size(), 36u);
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("sim: order 8 [00 55 00 08 12 34 00 00"), std::string::npos) << log;
+}
+
 TEST(SimHostStart, EepromFileCarriesWritesIntoTheNextRun) {
     const auto file = std::filesystem::temp_directory_path() /
                       ("ovx_sim_eeprom_" + std::to_string(::getpid()) + ".txt");
