@@ -1,0 +1,354 @@
+// Serial connection against the virtual controller (and a scripted stand-in) over a real pty:
+// the start-up sequence on the wire, every status text, the reply wait and the notification.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/com232.h"
+#include "params/panels.h"
+#include "params/variables.h"
+#include "platform/errors.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+#include "sim/device_model.h"
+#include "support/scripted_peer.h"
+#include "support/tool_fixture.h"
+
+namespace ovx::link {
+namespace {
+
+constexpr const char* kFirmware = sim::DeviceModel::kFirmwareText;
+
+// Every text written to PANEL_STATUS while a test runs.
+std::vector<std::string>& StatusLog() {
+    static std::vector<std::string> log;
+    return log;
+}
+void RecordStatus(const char* text) {
+    StatusLog().emplace_back(text);
+}
+
+void WatchStatus() {
+    StatusLog().clear();
+    platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, RecordStatus);
+}
+
+Payload VariablesNow() {
+    using namespace params;
+    return {power,    reference, tolerance, hysteresis, polarity, hold,    hwmode,  average,
+            evalmode, maxmode,   triglvl,   trigmode,   sdelay,   dbuflen, anamode, para15};
+}
+
+Payload PayloadOf(const FrameBytes& frame) {
+    Payload p{};
+    for (int i = 0; i < kPayloadWords; ++i) {
+        p[i] = FrameWord(frame, static_cast<std::size_t>(i));
+    }
+    return p;
+}
+
+std::vector<int> OrdersOf(const std::vector<FrameBytes>& requests) {
+    std::vector<int> orders;
+    for (const auto& r : requests) {
+        orders.push_back(FrameOrder(r));
+    }
+    return orders;
+}
+
+int PanelValue(int control) {
+    int v = -1;
+    platform::GetCtrlVal(params::panelHandle, control, &v);
+    return v;
+}
+
+// Writes a request straight to port 1 and waits, without events, until its 36-byte reply is
+// queued.
+bool QueueReplyTo(int orderCode) {
+    CopyVarsToPP();
+    FillTxBuf(orderCode, pp);
+    platform::ComWrt(1, reinterpret_cast<const char*>(szWriteBuf), kFrameBytes);
+    const double start = platform::Timer();
+    while (platform::GetInQLen(1) < kFrameBytes && platform::Timer() - start < 5.0) {
+    }
+    return platform::GetInQLen(1) == kFrameBytes;
+}
+
+class ConnectionTest : public testing::ToolFixture {
+  protected:
+    std::vector<int> Orders() { return OrdersOf(Sim().Requests()); }
+    Payload ControllerRam() {
+        const std::lock_guard lock(Sim().ModelMutex());
+        return Sim().Model().ram;
+    }
+    void SetFaults(const sim::Faults& f) { Sim().SetFaults(f); }
+};
+
+TEST_F(ConnectionTest, StartupSendsEchoThenParameterThenFirmwareRequestAndNothingElse) {
+    const Payload startValues = VariablesNow();
+    const Payload ram = ControllerRam();
+    StartTool();
+    const auto requests = Sim().Requests();
+    ASSERT_EQ(OrdersOf(requests),
+              (std::vector<int>{kOrderEcho, kOrderReadRam, kOrderFirmwareInfo}));
+    EXPECT_EQ(PayloadOf(requests[0]), startValues);
+    EXPECT_EQ(PayloadOf(requests[1]), startValues);
+    // The firmware request carries pp as the parameter fetch left it.
+    EXPECT_EQ(PayloadOf(requests[2]), ram);
+    for (const auto& r : requests) {
+        EXPECT_EQ(r[0], 0x00);
+        EXPECT_EQ(r[1], 0x55);
+    }
+}
+
+TEST_F(ConnectionTest, NormalStartShowsTheFirmwareTextAndTheControllerParameters) {
+    params::target = params::EEPROM;
+    WatchStatus();
+    StartTool();
+    EXPECT_EQ(StatusText(), kFirmware);
+    EXPECT_STREQ(szVersion, kFirmware);
+    EXPECT_EQ(params::target, params::RAM);
+    const Payload ram = ControllerRam();
+    EXPECT_EQ(VariablesNow(), ram);
+    EXPECT_EQ(PanelValue(params::PANEL_REFERENCE), ram[1]);
+    EXPECT_EQ(PanelValue(params::PANEL_TOLERANCE), ram[2]);
+    EXPECT_EQ(StatusLog(), (std::vector<std::string>{
+                               "Echo Check - Line Ok!", "Waiting for parameter-frame ...",
+                               "Parameter-frame received! - Line Ok!", "Echo Check - Line Ok!",
+                               "Waiting for firmware info ...", kFirmware, kFirmware}));
+    // The notification is back and the flag cleared after the firmware read.
+    EXPECT_EQ(rx_flag, 0);
+    ASSERT_TRUE(QueueReplyTo(kOrderReadRam));
+    EXPECT_TRUE(testing::WaitUntil([] { return rx_flag == 1; }));
+}
+
+TEST_F(ConnectionTest, SilentControllerTimesOutTheEchoCheckAndSendsNoFurtherRequest) {
+    sim::Faults f;
+    f.silent = true;
+    SetFaults(f);
+    const double start = platform::Timer();
+    StartTool();
+    EXPECT_GE(platform::Timer() - start, 2.0);
+    EXPECT_EQ(StatusText(), "Timeout < 36 Bytes");
+    EXPECT_EQ(Orders(), (std::vector<int>{kOrderEcho}));
+    // The port stays open.
+    EXPECT_GE(platform::GetInQLen(1), 0);
+}
+
+TEST_F(ConnectionTest, WrongAcknowledgementStopsAfterTheEchoCheck) {
+    sim::Faults f;
+    f.echoAck = 0xAA00;
+    SetFaults(f);
+    StartTool();
+    EXPECT_EQ(StatusText(), "read error - not sync byte 0xAA!");
+    EXPECT_EQ(Orders(), (std::vector<int>{kOrderEcho}));
+    // The port stays open with the notification installed: a frame still gets through.
+    rx_flag = 0;
+    ASSERT_TRUE(QueueReplyTo(kOrderReadRam));
+    EXPECT_TRUE(testing::WaitUntil([] { return rx_flag == 1; }));
+}
+
+TEST_F(ConnectionTest, FirmwareInfoOf60BytesEndsWithErrorReadingFirmwareInfo) {
+    sim::Faults f;
+    f.cutReplyTo = 60; // 36-byte frames pass whole, the 64-byte information is cut
+    SetFaults(f);
+    WatchStatus();
+    StartTool();
+    EXPECT_EQ(StatusText(), "Error reading firmware-info!");
+    EXPECT_STREQ(szVersion, "");
+    EXPECT_EQ(Orders(), (std::vector<int>{kOrderEcho, kOrderReadRam, kOrderFirmwareInfo}));
+    EXPECT_EQ(VariablesNow(), ControllerRam());
+    const auto& log = StatusLog();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "Timeout - reading firmware info!");
+}
+
+TEST_F(ConnectionTest, WaitRxFullEnteredWithTheFlagSetProcessesEventsOnceAndReturns1) {
+    StartTool();
+    ASSERT_TRUE(QueueReplyTo(kOrderReadRam));
+    rx_flag = 1;
+    graphrefresh = 0;
+    EXPECT_EQ(WaitRxFull(), 1);
+    EXPECT_EQ(ret, 1);
+    EXPECT_EQ(graphrefresh, 1); // the notification ran inside the wait
+    EXPECT_EQ(rx_flag, 1);      // and the wait did not consume the flag
+}
+
+TEST_F(ConnectionTest, WaitRxFullTimesOutOnlyIntoTheStatusBuffer) {
+    StartTool();
+    ShowStatus("shown before");
+    rx_flag = 0;
+    const double start = platform::Timer();
+    EXPECT_EQ(WaitRxFull(), 0);
+    EXPECT_GT(platform::Timer() - start, 2.0);
+    EXPECT_EQ(ret, 0);
+    EXPECT_STREQ(szStatus, "Timeout-RS-232...");
+    EXPECT_EQ(StatusText(), "shown before");
+}
+
+TEST_F(ConnectionTest, NotificationActsOnlyOnTheNotifyCountEvent) {
+    StartTool();
+    ASSERT_TRUE(QueueReplyTo(kOrderReadRam));
+    rx_flag = 0;
+    graphrefresh = 0;
+    std::fill(std::begin(pp), std::end(pp), std::uint16_t{7});
+    RX_Receive_Function(com, 0x0002, nullptr);
+    RX_Receive_Function(com, 0x0004, nullptr);
+    EXPECT_EQ(rx_flag, 0);
+    EXPECT_EQ(graphrefresh, 0);
+    EXPECT_EQ(pp[1], 7);
+    EXPECT_EQ(platform::GetInQLen(1), kFrameBytes);
+    RX_Receive_Function(com, 0x8006, nullptr);
+    EXPECT_EQ(rx_flag, 1);
+    EXPECT_EQ(graphrefresh, 1);
+    EXPECT_EQ(order, kOrderReadRam);
+    EXPECT_EQ(pp[1], ControllerRam()[1]);
+    EXPECT_EQ(platform::GetInQLen(1), 0);
+}
+
+TEST_F(ConnectionTest, PushGetForTheFileTargetSendsNothingAndReshowsTheStatusBuffer) {
+    StartTool();
+    const std::size_t before = Sim().Requests().size();
+    std::snprintf(szStatus, sizeof szStatus, "%s", "kept text");
+    ShowStatus("other text");
+    PushGET(params::DATFILE);
+    EXPECT_EQ(StatusText(), "kept text");
+    // The next request on the line is the echo check sent now: PushGET wrote nothing.
+    CheckComLine(1);
+    ASSERT_TRUE(testing::WaitUntil([&] { return Sim().Requests().size() > before; }));
+    const auto orders = Orders();
+    EXPECT_EQ(std::vector<int>(orders.begin() + static_cast<long>(before), orders.end()),
+              (std::vector<int>{kOrderEcho}));
+}
+
+TEST(ComErrorText, NamesTheKnownCodesAndCallsEveryOtherNegativeCodeAnRs232Error) {
+    const std::vector<std::pair<int, std::string>> known{
+        {-1, "Unknown system error"}, {-2, "Invalid port number"},
+        {-3, "Port is not open"},     {-4, "Unknown I/0 error"},
+        {-6, "No serial port found"}, {-7, "Cannot open port"},
+        {-13, "Invalid parameter"},   {-99, "Timeout"}};
+    for (const auto& [code, text] : known) {
+        EXPECT_EQ(ComErrorText(code), text) << code;
+    }
+    for (int code : {-5, -8, -9, -10, -11, -12, -14, -98, -100, -20000}) {
+        EXPECT_STREQ(ComErrorText(code), "RS-232 error!") << code;
+    }
+}
+
+class OpenFailureTest : public testing::PanelFixture {};
+
+TEST_F(OpenFailureTest, MissingDeviceShowsNoSerialPortFoundAndLeavesThePortClosed) {
+    platform::RegisterPort(1, "/nonexistent/ovx-tty");
+    InitRS232(1);
+    EXPECT_EQ(StatusText(), "No serial port found");
+    EXPECT_STREQ(szStatus, "No serial port found");
+    EXPECT_EQ(platform::GetInQLen(1), platform::kComPortNotOpen);
+}
+
+TEST_F(OpenFailureTest, PortNumberOutsideTheTableShowsInvalidPortNumber) {
+    InitRS232(0);
+    EXPECT_EQ(StatusText(), "Invalid port number");
+}
+
+// A stand-in that answers like the virtual controller except where a test says otherwise.
+class ScriptedTest : public testing::PanelFixture {
+  protected:
+    using Reply = testing::ScriptedPeer::Reply;
+    // Fills reply and returns true where the stand-in departs from the controller.
+    using Special = std::function<bool(const FrameBytes& request, Reply& reply)>;
+
+    void StartPeer(Special special) {
+        peer_ = std::make_unique<testing::ScriptedPeer>([this, special](const FrameBytes& request) {
+            Reply reply;
+            if (special(request, reply)) {
+                return reply;
+            }
+            return model_.HandleRequest(request, 0.0);
+        });
+        std::string error;
+        ASSERT_TRUE(peer_->Start(error)) << error;
+        platform::RegisterPort(1, peer_->DevicePath());
+    }
+    void TearDown() override {
+        PanelFixture::TearDown();
+        peer_.reset();
+    }
+    sim::DeviceModel model_;
+    std::unique_ptr<testing::ScriptedPeer> peer_;
+};
+
+TEST_F(ScriptedTest, ParameterReplyThatNeverComesStillRequestsTheFirmwareInfo) {
+    StartPeer([](const FrameBytes& request, Reply& reply) {
+        reply.clear();
+        return FrameOrder(request) == kOrderReadRam; // left unanswered
+    });
+    const Payload before = VariablesNow();
+    WatchStatus();
+    InitRS232(1);
+    EXPECT_EQ(peer_->Orders(), (std::vector<int>{kOrderEcho, kOrderReadRam, kOrderFirmwareInfo}));
+    EXPECT_EQ(StatusText(), kFirmware);
+    EXPECT_EQ(VariablesNow(), before);
+    EXPECT_NE(std::find(StatusLog().begin(), StatusLog().end(), "Timeout-RS-232..."),
+              StatusLog().end());
+}
+
+TEST_F(ScriptedTest, EchoAckIsJudgedByPayloadWordZeroAlone) {
+    std::array<std::uint8_t, 6> head{0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xAA};
+    StartPeer([&head](const FrameBytes& request, Reply& reply) {
+        if (FrameOrder(request) != kOrderEcho) {
+            return false;
+        }
+        reply.assign(kFrameBytes, 0);
+        std::copy(head.begin(), head.end(), reply.begin());
+        return true;
+    });
+    ASSERT_EQ(platform::OpenComConfig(1, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    platform::SetComTime(1, 2.0);
+    EXPECT_EQ(CheckComLine(1), 1);
+    EXPECT_EQ(StatusText(), "Echo Check - Line Ok!");
+    head = {0x00, 0x55, 0x00, 0x05, 0xAA, 0x00};
+    EXPECT_EQ(CheckComLine(1), 0);
+    EXPECT_EQ(StatusText(), "read error - not sync byte 0xAA!");
+}
+
+TEST_F(ScriptedTest, FirmwareReplyLongerThan64BytesIsNotFormattedButCountsAsArrived) {
+    StartPeer([](const FrameBytes& request, Reply& reply) {
+        if (FrameOrder(request) != kOrderFirmwareInfo) {
+            return false;
+        }
+        reply.assign(100, 'A');
+        return true;
+    });
+    InitRS232(1);
+    EXPECT_EQ(nBytesR, 100);
+    EXPECT_STREQ(szVersion, "");
+    EXPECT_EQ(StatusText(), "Echo Check - Line Ok!");
+}
+
+TEST_F(ScriptedTest, FirmwareReplyBeyondTheReceiveBufferIsCutAndTheRestDiscarded) {
+    StartPeer([](const FrameBytes& request, Reply& reply) {
+        if (FrameOrder(request) != kOrderFirmwareInfo) {
+            return false;
+        }
+        reply.assign(3000, 'B');
+        return true;
+    });
+    InitRS232(1);
+    EXPECT_EQ(nBytesR, kBufSize);
+    EXPECT_STREQ(szVersion, "");
+    EXPECT_EQ(StatusText(), "Echo Check - Line Ok!");
+    EXPECT_EQ(platform::GetInQLen(1), 0);
+    // The line is in step afterwards: the next parameter fetch gets a clean frame.
+    PushGET(params::RAM);
+    EXPECT_EQ(rx_flag, 1);
+    EXPECT_EQ(VariablesNow(), model_.ram);
+}
+
+} // namespace
+} // namespace ovx::link

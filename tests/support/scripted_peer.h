@@ -1,0 +1,40 @@
+// A controller stand-in on a real pty for replies the virtual controller cannot be told to
+// give (a reply left out for one order, bytes 0 to 3 of any value, an oversized reply). Each
+// 36-byte request is handed to a responder; its bytes are written back at once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/frame.h"
+
+namespace ovx::testing {
+
+class ScriptedPeer {
+  public:
+    using Reply = std::vector<std::uint8_t>;
+    using Responder = std::function<Reply(const link::FrameBytes& request)>;
+
+    explicit ScriptedPeer(Responder responder);
+    ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+
+    bool Start(std::string& error);
+    const std::string& DevicePath() const;
+    // Thread-safe: every whole request received so far.
+    std::vector<link::FrameBytes> Requests() const;
+    std::vector<int> Orders() const;
+
+    // A 36-byte frame reply with the given words.
+    static Reply Frame(int order, std::initializer_list<std::uint16_t> words);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace ovx::testing
