@@ -1,0 +1,169 @@
+// Program entry, start state, title text and the panels' own callbacks.
+#include "app/OVEXTAR1V12.h"
+
+#include <cstdio>
+
+#include "app/commands.h"
+#include "app/portring.h"
+#include "link/com232.h"
+#include "link/datablock.h"
+#include "live/datacurve.h"
+#include "live/leds.h"
+#include "live/runloop.h"
+#include "live/strip.h"
+#include "params/gui.h"
+#include "params/panels.h"
+#include "params/paramfile.h"
+#include "params/variables.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+#include "platform/trace.h"
+
+namespace ovx::app {
+
+namespace {
+
+constexpr const char* kTitle = "O-VEX-TAR-Zidoz V1.2 ";
+constexpr int kTitleLeft = 30;
+constexpr int kTitleTop = 19;
+constexpr int kTitlePointSize = 18;
+constexpr int kTitleBackground = 0x0080FF;
+constexpr int kTitleText = 0xFFFFFF;
+constexpr int kCurvePoints = 256;
+
+void TraceStatus(const char* text) {
+    platform::TraceText("status", text);
+}
+
+// The engine keeps a reference to argc for the life of the application.
+int InitEngineOnce() {
+    static int argc = 1;
+    static char name[] = "ovextar";
+    static char* argv[] = {name, nullptr};
+    return platform::InitEngine(argc, argv);
+}
+
+int LoadPanelOrReport(int resourceId) {
+    const int handle = platform::LoadPanel(0, params::kPanelFile, resourceId);
+    if (handle < 0) {
+        std::fprintf(stderr, "ovextar: cannot load panel file %s: %s\n", params::kPanelFile,
+                     platform::ErrorText(handle));
+    }
+    return handle;
+}
+
+void ApplyOptions(const Options& options) {
+    for (const auto& [port, device] : options.ports) {
+        platform::RegisterPort(port, device);
+    }
+    if (options.trace) {
+        platform::EnableTrace(true);
+        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, TraceStatus);
+    }
+    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, options.simulator ? 1 : 0);
+}
+
+void InitCurveArrays() {
+    for (int i = 0; i < kCurvePoints; ++i) {
+        live::xArray[i] = static_cast<std::uint16_t>(i);
+        link::yArrayA[i] = 0;
+        link::yArrayB[i] = 0;
+    }
+}
+
+void RegisterCommandCallbacks() {
+    platform::RegisterCallback("CC_BTNSend", CC_BTNSend);
+    platform::RegisterCallback("CC_BTNGet", CC_BTNGet);
+    platform::RegisterCallback("CC_ButtonTeach", CC_ButtonTeach);
+    platform::RegisterCallback("CC_ButtonReset", CC_ButtonReset);
+    platform::RegisterCallback("CC_DropDCom", CC_DropDCom);
+}
+
+} // namespace
+
+int WinMain(const Options& options) {
+    if (InitEngineOnce() < 0) {
+        std::fprintf(stderr, "ovextar: cannot initialise the user interface\n");
+        return -1;
+    }
+    RegisterAllCallbacks();
+    params::panelHandle = LoadPanelOrReport(params::PANEL);
+    if (params::panelHandle < 0) {
+        return -1;
+    }
+    params::panelPopUp = LoadPanelOrReport(params::POPUP);
+    if (params::panelPopUp < 0) {
+        return -1;
+    }
+    ApplyOptions(options);
+    platform::GetProjectDir(params::proj_dir);
+    InitVars();
+    link::InitRS232(link::com);
+    platform::DisplayPanel(params::panelHandle);
+    platform::RunUserInterface();
+    platform::CloseCom(link::com);
+    platform::DiscardPanel(params::panelPopUp);
+    platform::DiscardPanel(params::panelHandle);
+    return 0;
+}
+
+void InitVars() {
+    params::SetParameterStartValues();
+    live::InitThresholds();
+    link::com = 1;
+    link::sync = 85;
+    link::order = 1;
+    params::target = params::RAM;
+    params::type = 1;
+    link::rx_flag = 1;
+    live::stop_flag = 1;
+    std::snprintf(link::szStatus, sizeof link::szStatus, "%s", "InitVars");
+    ShowInfoText(kTitle, kTitleLeft, kTitleTop, kTitlePointSize);
+    link::ShowStatus();
+    params::GetPanelValues();
+    live::FillarrayRAW(0, 0);
+    live::FillarrayNORM(params::tol10Bit, params::ref10Bit, 0);
+    InitCurveArrays();
+}
+
+void ShowInfoText(const char* text, int left, int top, int pointSize) {
+    const int panel = params::panelHandle;
+    const int id = platform::NewCtrl(panel, platform::kCtrlTextMsg, "", top, left);
+    platform::SetCtrlAttribute(panel, id, platform::kAttrTextFont, platform::kAppFont);
+    platform::SetCtrlAttribute(panel, id, platform::kAttrTextBgColor, kTitleBackground);
+    platform::SetCtrlAttribute(panel, id, platform::kAttrTextColor, kTitleText);
+    platform::SetCtrlAttribute(panel, id, platform::kAttrTextPointSize, pointSize);
+    platform::SetCtrlVal(panel, id, text);
+}
+
+int CC_PANEL(int /*panel*/, int event, void* /*cbData*/, int /*d1*/, int /*d2*/) {
+    if (event == platform::kEventClose) {
+        platform::CloseCom(link::com);
+        platform::QuitUserInterface(0);
+    }
+    return 0;
+}
+
+int CC_POPUP(int /*panel*/, int event, void* /*cbData*/, int /*d1*/, int /*d2*/) {
+    if (event == platform::kEventClose) {
+        platform::HidePanel(params::panelPopUp);
+        platform::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNPARAII, 0);
+    }
+    return 0;
+}
+
+void RegisterAllCallbacks() {
+    platform::RegisterPanelCallback("CC_PANEL", CC_PANEL);
+    platform::RegisterPanelCallback("CC_POPUP", CC_POPUP);
+    params::RegisterParamCallbacks();
+    live::RegisterLiveCallbacks();
+    RegisterCommandCallbacks();
+    platform::RequireControls(params::PANEL, params::kPanelControls.data(),
+                              static_cast<int>(params::kPanelControls.size()));
+    platform::RequireControls(params::POPUP, params::kPopupControls.data(),
+                              static_cast<int>(params::kPopupControls.size()));
+}
+
+} // namespace ovx::app

@@ -1,0 +1,39 @@
+// ovextar: the service and monitoring tool. With --simulator, port 1 is a virtual controller on
+// a pty served by a thread of this process.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/OVEXTAR1V12.h"
+#include "app/options.h"
+#include "sim/pty_host.h"
+
+int main(int argc, char** argv) {
+    using namespace ovx;
+    app::Options options;
+    std::string message;
+    const int rc = app::ParseOptions(argc, argv, options, message);
+    if (rc != 0) {
+        std::fputs(message.c_str(), stderr);
+        return rc;
+    }
+    if (options.help) {
+        std::fputs(app::Usage(), stdout);
+        return 0;
+    }
+    std::unique_ptr<sim::PtyHost> host;
+    if (options.simulator) {
+        sim::HostOptions hostOptions;
+        hostOptions.lineEmulation = options.simLineEmulation;
+        hostOptions.faults = options.simFaults;
+        host = std::make_unique<sim::PtyHost>(hostOptions);
+        std::string error;
+        if (!host->Start(error)) {
+            std::fprintf(stderr, "ovextar: cannot start the virtual controller: %s\n",
+                         error.c_str());
+            return 1;
+        }
+        options.ports.emplace_back(1, host->DevicePath());
+    }
+    return app::WinMain(options);
+}
