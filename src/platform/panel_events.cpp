@@ -2,11 +2,14 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 
 namespace ovx::platform::detail {
 
@@ -69,24 +72,52 @@ class CommandButtonFilter : public QObject {
     bool mousePress_ = false;
 };
 
-class PanelCloseFilter : public QObject {
+// The panel window: its close control asks the panel callback instead of closing, and its
+// repaints are paced. Values may be written thousands of times per second while the program
+// processes events after each one; painting the window after each would cost a millisecond a
+// time, so an update that comes sooner than kMinPaintIntervalMs after the last one waits.
+class PanelWindowFilter : public QObject {
   public:
-    PanelCloseFilter(QWidget* window, int panel) : QObject(window), panel_(panel) {
+    static constexpr int kMinPaintIntervalMs = 16;
+
+    PanelWindowFilter(QWidget* window, int panel) : QObject(window), panel_(panel) {
         window->installEventFilter(this);
+        deferred_.setSingleShot(true);
+        connect(&deferred_, &QTimer::timeout, this, [window] {
+            QEvent update(QEvent::UpdateRequest);
+            QCoreApplication::sendEvent(window, &update);
+        });
     }
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::Close) {
-            return false;
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            DispatchPanel(panel_, kEventClose);
+            return true;
         }
-        event->ignore();
-        DispatchPanel(panel_, kEventClose);
-        return true;
+        if (event->type() == QEvent::UpdateRequest) {
+            return Defer();
+        }
+        return false;
     }
 
   private:
+    bool Defer() {
+        if (!sincePaint_.isValid() || sincePaint_.elapsed() >= kMinPaintIntervalMs) {
+            deferred_.stop();
+            sincePaint_.restart();
+            return false;
+        }
+        if (!deferred_.isActive()) {
+            deferred_.start(static_cast<int>(kMinPaintIntervalMs - sincePaint_.elapsed()));
+        }
+        return true;
+    }
+
     int panel_;
+    QTimer deferred_;
+    QElapsedTimer sincePaint_;
 };
 
 } // namespace
@@ -114,7 +145,7 @@ void ConnectControlEvents(int panel, int control, const Control& c) {
 }
 
 void ConnectPanelEvents(int panel, QWidget* window) {
-    new PanelCloseFilter(window, panel);
+    new PanelWindowFilter(window, panel);
 }
 
 } // namespace ovx::platform::detail

@@ -9,6 +9,7 @@ namespace ovx::platform::detail {
 // Connects the control's operator signals to DispatchControl(panel, control, ...).
 void ConnectControlEvents(int panel, int control, const Control& c);
 // The window's close control gives kEventClose to the panel callback; the window stays open.
+// The window repaints at most about 60 times a second, however often its controls change.
 void ConnectPanelEvents(int panel, QWidget* window);
 
 } // namespace ovx::platform::detail
