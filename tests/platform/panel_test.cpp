@@ -149,7 +149,7 @@ TEST_F(PanelFileErrors, DiscardedPanelIsNoLongerAddressable) {
 
 // --- the real panel file ---
 
-using RealPanelFile = RealPanels;
+using PanelDefinition = RealPanels;
 
 struct KindRow {
     int id;
@@ -199,7 +199,7 @@ constexpr std::array kPopupKinds{
     KindRow{POPUP_ANAMODE, "QSpinBox"}, KindRow{POPUP_DROP_DIFFBUFF, "QComboBox"},
     KindRow{POPUP_SDELAY, "QSpinBox"}, KindRow{POPUP_DROPTRIGMODE, "QComboBox"}};
 
-TEST_F(RealPanelFile, EveryControlOfBothPanelsHasItsKindAndAName) {
+TEST_F(PanelDefinition, EveryControlOfBothPanelsHasItsKindAndAName) {
     static_assert(kMainKinds.size() == kPanelControls.size());
     for (const auto& [panel, rows] : {std::pair{main_, std::span<const KindRow>(kMainKinds)},
                                       std::pair{popup_, std::span<const KindRow>(kPopupKinds)}}) {
@@ -215,7 +215,7 @@ TEST_F(RealPanelFile, EveryControlOfBothPanelsHasItsKindAndAName) {
     }
 }
 
-TEST_F(RealPanelFile, ToggleIsCheckableAndCommandButtonsAreNot) {
+TEST_F(PanelDefinition, ToggleIsCheckableAndCommandButtonsAreNot) {
     EXPECT_TRUE(Ctrl<QPushButton>(main_, PANEL_TOGBTNPARAII)->isCheckable());
     for (const int id : {PANEL_BTNSEND, PANEL_BTNGET, PANEL_BTNSTOP, PANEL_BUTTONTEACH,
                          PANEL_BUTTONRESET, PANEL_BTNRUN, PANEL_BTNDATA}) {
@@ -226,7 +226,7 @@ TEST_F(RealPanelFile, ToggleIsCheckableAndCommandButtonsAreNot) {
     }
 }
 
-TEST_F(RealPanelFile, ParameterControlsStartAtTheStartValues) {
+TEST_F(PanelDefinition, ParameterControlsStartAtTheStartValues) {
     const std::array<std::pair<int, int>, 11> mainStart{{{PANEL_POWER, 500},
                                                          {PANEL_REFERENCE, 2048},
                                                          {PANEL_TOLERANCE, 512},
@@ -259,7 +259,7 @@ TEST_F(RealPanelFile, ParameterControlsStartAtTheStartValues) {
     EXPECT_STREQ(line, "CONT");
 }
 
-TEST_F(RealPanelFile, ChartsStartWithOnlyTheNormChartShown) {
+TEST_F(PanelDefinition, ChartsStartWithOnlyTheNormChartShown) {
     int visible = -1;
     ASSERT_EQ(GetCtrlAttribute(main_, PANEL_STRIPNORM, kAttrVisible, &visible), 0);
     EXPECT_EQ(visible, 1);
@@ -269,7 +269,7 @@ TEST_F(RealPanelFile, ChartsStartWithOnlyTheNormChartShown) {
     EXPECT_EQ(visible, 0);
 }
 
-TEST_F(RealPanelFile, RingItemsCarryTheirValues) {
+TEST_F(PanelDefinition, RingItemsCarryTheirValues) {
     auto* trig = Ctrl<QComboBox>(popup_, POPUP_DROPTRIGMODE);
     ASSERT_EQ(trig->count(), 4);
     const std::array names{"CONT", "INTERN", "EXT-HI", "EXT-LO"};
@@ -284,7 +284,7 @@ TEST_F(RealPanelFile, RingItemsCarryTheirValues) {
     EXPECT_EQ(source->itemData(source->findText("NORM")).toInt(), 1);
 }
 
-TEST_F(RealPanelFile, MainPanelKeepsAUsableMinimumSize) {
+TEST_F(PanelDefinition, MainPanelKeepsAUsableMinimumSize) {
     const QSize min = Window(main_)->minimumSize();
     EXPECT_GE(min.width(), 1000);
     EXPECT_GE(min.height(), 600);
@@ -515,6 +515,45 @@ TEST_F(BlockingRepaint, FrequentWritesPaintAboutEveryTwentyMilliseconds) {
     EXPECT_GE(counter.paints, 2);
     EXPECT_LE(counter.paints, elapsedMs / 20 + 2);
     EXPECT_GT(writes, 10 * counter.paints);
+}
+
+TEST_F(BlockingRepaint, PacedWindowStillShowsTheLastValueWritten) {
+    ShowMain();
+    auto* indicator = Ctrl<QSpinBox>(main_, PANEL_AMAX);
+    PaintCounter counter(indicator);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; clock.elapsed() < 200; ++i) {
+        SetCtrlVal(main_, PANEL_AMAX, i);
+        ProcessSystemEvents();
+    }
+    // Paced window paints plus the engine's own flushes, far fewer than the writes.
+    EXPECT_LE(counter.paints, clock.elapsed() / 16 + clock.elapsed() / 20 + 4);
+
+    // Right after a paint, a new value is held back, then painted all the same.
+    const int before = counter.paints;
+    while (counter.paints == before && clock.elapsed() < 2000) {
+        SetCtrlVal(main_, PANEL_AMAX, 1);
+        ProcessSystemEvents();
+    }
+    detail::FlushPendingRepaints();
+    const int afterPaint = counter.paints;
+    SetCtrlVal(main_, PANEL_AMAX, 4242);
+    clock.restart();
+    while (counter.paints == afterPaint && clock.elapsed() < 1000) {
+        ProcessSystemEvents();
+    }
+    EXPECT_GT(counter.paints, afterPaint);
+    EXPECT_EQ(indicator->text(), "4242");
+}
+
+TEST_F(BlockingRepaint, FlushAfterDiscardingAWrittenPanelIsHarmless) {
+    ShowMain();
+    SetCtrlVal(main_, PANEL_VALNORM, 5);
+    DiscardPanel(main_);
+    detail::FlushPendingRepaints();
+    main_ = LoadPanel(0, RealPanelFile().c_str(), PANEL);
+    EXPECT_GT(main_, 0);
 }
 
 } // namespace
