@@ -37,7 +37,8 @@ struct PortInfo {
 };
 std::vector<PortInfo> ListPorts(); // sorted by number
 
-// deviceName "" means: the device of the port table. Returns 0 on success.
+// deviceName "" means: the device of the port table. Returns 0 on success. On a port that is
+// already open it closes the port first: the notification is removed, the time-out is 10 s again.
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
 int CloseCom(int port);
@@ -46,7 +47,8 @@ int SetComTime(int port, double timeoutSeconds);
 int SetCTSMode(int port, int mode); // 0 = no hardware handshake
 int FlushInQ(int port);
 int FlushOutQ(int port);
-// Writes count bytes; returns the count written (== count unless the time-out passed).
+// Writes count bytes; returns the count written (== count unless the time-out passed), or
+// kComTimeout when not one byte went out within the time-out.
 int ComWrt(int port, const char* buffer, int count);
 // Blocks until count bytes have been read or the time-out passed; returns the count read.
 int ComRd(int port, char* buffer, int count);
@@ -54,7 +56,8 @@ int ComRd(int port, char* buffer, int count);
 // polling loop with the queue unchanged, it waits in the OS (at most ~1 ms) for the queue to
 // grow instead of returning at once, so polling loops do not burn a core.
 int GetInQLen(int port);
-// eventMask 0 or callback nullptr removes the notification.
+// eventMask 0 or callback nullptr removes the notification. Only kEvNotifyCount is reported;
+// with it, notifyCount must be 1..255 (else kComInvalidParameter).
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
                        ComCallback callback, void* callbackData);
 
