@@ -296,6 +296,7 @@ bool PtyHost::Start(std::string& error) {
         return false;
     }
     h.stop = false;
+    h.unplugged = false;
     h.start = Clock::now();
     h.thread = std::thread([&h] { h.Run(); });
     return true;

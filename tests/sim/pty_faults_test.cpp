@@ -76,6 +76,13 @@ TEST_F(SimFaults, FlashRejectionAtBlock2EndsThatBlock) {
     EXPECT_EQ(Payload(client->Exchange(Request(20, {0, 5376}), 36), 0), 0x00AA) << "next page";
 }
 
+TEST_F(SimFaults, FlashAnswerWordsCanBeForced) {
+    With({.flashAddressAck = 0x01AA, .flashBlockAnswer = 7});
+    EXPECT_EQ(Payload(client->Exchange(Request(20, {0, 5120}), 36), 0), 0x01AA);
+    EXPECT_EQ(Payload(client->Exchange(Request(21, {1}), 36), 0), 7);
+    EXPECT_EQ(Payload(client->Exchange(Request(5), 36), 0), 0x00AA) << "other orders unchanged";
+}
+
 TEST_F(SimFaults, EveryThirdLiveReplyIsDropped) {
     With({.dropEveryKthLive = 3});
     for (int i = 0; i < 3; ++i) {
