@@ -4,12 +4,17 @@
 #include "link/com232.h"
 #include "live/runloop.h"
 #include "params/panels.h"
+#include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
+#include "platform/trace.h"
 
 namespace ovx::testing {
 
 void PanelFixture::SetUp() {
+    // No test may block on a real file dialog: the popup is cancelled unless a test answers it.
+    platform::SetFileSelectResponder(
+        [](const platform::FileSelectRequest&, std::string&) { return 0; });
     app::RegisterAllCallbacks();
     params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
     ASSERT_GT(params::panelHandle, 0);
@@ -19,7 +24,11 @@ void PanelFixture::SetUp() {
 }
 
 void PanelFixture::TearDown() {
-    platform::CloseCom(link::com);
+    // A test may have moved to another port: close them all (closing a closed port is harmless).
+    for (int port = 1; port <= platform::kMaxPorts; ++port) {
+        platform::CloseCom(port);
+    }
+    platform::EnableTrace(false);
     platform::DiscardPanel(params::panelPopUp);
     platform::DiscardPanel(params::panelHandle);
     params::panelHandle = params::panelPopUp = 0;
@@ -40,6 +49,9 @@ sim::HostOptions ToolFixture::Options() const {
 
 void ToolFixture::SetUp() {
     PanelFixture::SetUp();
+    if (HasFatalFailure()) {
+        return;
+    }
     host_ = std::make_unique<sim::PtyHost>(Options());
     std::string error;
     ASSERT_TRUE(host_->Start(error)) << error;
@@ -51,6 +63,8 @@ void ToolFixture::TearDown() {
     host_.reset();
 }
 
-void ToolFixture::StartTool() { link::InitRS232(link::com); }
+void ToolFixture::StartTool() {
+    link::InitRS232(link::com);
+}
 
 } // namespace ovx::testing

@@ -11,7 +11,8 @@
 
 namespace ovx::testing {
 
-// Both panels loaded, callbacks registered, InitVars run. No port is opened.
+// Both panels loaded, callbacks registered, InitVars run. No port is opened. The file popup is
+// answered "cancel" unless a test sets its own responder; TearDown closes every port.
 class PanelFixture : public ::testing::Test {
   protected:
     void SetUp() override;
