@@ -232,15 +232,18 @@ int WaitRxFull() {
     return ret;
 }
 
-// Reads from com, whatever port the notification names.
+// Reads from com, whatever port the notification names. A short read is no frame: the stale
+// rest of szReadBuf is never decoded into pp, and no flag is set.
 void RX_Receive_Function(int /*port*/, int eventWord, void* /*callbackData*/) {
     if ((eventWord & platform::kEvNotifyCount) == 0) {
         return;
     }
-    platform::ComRd(com, reinterpret_cast<char*>(szReadBuf), kFrameBytes);
-    GetRxBuf(PNUM);
-    rx_flag = 1;
-    graphrefresh = 1;
+    const int got = platform::ComRd(com, reinterpret_cast<char*>(szReadBuf), kFrameBytes);
+    if (got == kFrameBytes) {
+        GetRxBuf(PNUM);
+        rx_flag = 1;
+        graphrefresh = 1;
+    }
     platform::FlushInQ(com);
 }
 

@@ -212,6 +212,29 @@ TEST_F(ConnectionTest, NotificationActsOnlyOnTheNotifyCountEvent) {
     EXPECT_EQ(platform::GetInQLen(1), 0);
 }
 
+TEST_F(ConnectionTest, NotificationTakesNoFrameFromAShortRead) {
+    StartTool();
+    sim::Faults f;
+    f.cutReplyTo = 20;
+    SetFaults(f);
+    CopyVarsToPP();
+    FillTxBuf(kOrderReadRam, pp);
+    platform::ComWrt(1, reinterpret_cast<const char*>(szWriteBuf), kFrameBytes);
+    const double start = platform::Timer();
+    while (platform::GetInQLen(1) < 20 && platform::Timer() - start < 5.0) {
+    }
+    ASSERT_EQ(platform::GetInQLen(1), 20);
+    rx_flag = 0;
+    graphrefresh = 0;
+    std::fill(std::begin(pp), std::end(pp), std::uint16_t{7});
+    RX_Receive_Function(com, 0x8000, nullptr); // 20 bytes, then the port's 2 s time-out
+    EXPECT_EQ(rx_flag, 0);
+    EXPECT_EQ(graphrefresh, 0);
+    EXPECT_EQ(pp[0], 7);
+    EXPECT_EQ(pp[15], 7);
+    EXPECT_EQ(platform::GetInQLen(1), 0);
+}
+
 TEST_F(ConnectionTest, PushGetForTheFileTargetSendsNothingAndReshowsTheStatusBuffer) {
     StartTool();
     const std::size_t before = Sim().Requests().size();
