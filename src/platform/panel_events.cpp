@@ -40,7 +40,6 @@ class CommandButtonFilter : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* button = static_cast<QPushButton*>(watched);
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
@@ -50,7 +49,11 @@ class CommandButtonFilter : public QObject {
             mousePress_ = false;
             break;
         case QEvent::KeyPress:
-            return ActivateByKey(button, static_cast<QKeyEvent*>(event));
+            // The button may be half destroyed when its last events come by: ask, don't cast.
+            if (auto* button = qobject_cast<QPushButton*>(watched)) {
+                return ActivateByKey(button, static_cast<QKeyEvent*>(event));
+            }
+            break;
         default:
             break;
         }
