@@ -11,6 +11,8 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include "platform/repaint.h"
+
 namespace ovx::platform::detail {
 
 namespace {
@@ -107,7 +109,8 @@ class PanelWindowFilter : public QObject {
 
   private:
     bool Defer() {
-        if (!sincePaint_.isValid() || sincePaint_.elapsed() >= kMinPaintIntervalMs) {
+        if (FlushInProgress() || !sincePaint_.isValid() ||
+            sincePaint_.elapsed() >= kMinPaintIntervalMs) {
             deferred_.stop();
             sincePaint_.restart();
             return false;

@@ -24,6 +24,7 @@ std::vector<QPointer<QWidget>>& Pending() {
 }
 
 Clock::time_point lastFlush;
+bool flushing = false;
 
 bool IsPending(const QWidget* widget) {
     for (const auto& p : Pending()) {
@@ -37,6 +38,10 @@ bool IsPending(const QWidget* widget) {
 } // namespace
 
 void FlushPendingRepaints() {
+    if (flushing) {
+        return; // a paint that writes a value must not start another flush
+    }
+    flushing = true;
     lastFlush = Clock::now();
     auto& pending = Pending();
     for (const auto& p : pending) {
@@ -45,6 +50,11 @@ void FlushPendingRepaints() {
         }
     }
     pending.clear();
+    flushing = false;
+}
+
+bool FlushInProgress() {
+    return flushing;
 }
 
 void NoteWritten(QWidget* widget) {

@@ -13,4 +13,7 @@ void FlushPendingRepaints();
 // flush is older than about 20 ms. Cheap enough for thousands of calls per second.
 void NoteWritten(QWidget* widget);
 
+// True while FlushPendingRepaints paints: those paints are not to be held back.
+bool FlushInProgress();
+
 } // namespace ovx::platform::detail
