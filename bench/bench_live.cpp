@@ -1,0 +1,175 @@
+// The live view against the virtual controller, which runs as a separate ovextar-sim process.
+//   (a) 19200 baud emulated, default think time: frames/s against what the line allows
+//       (72 bytes x 10 bits / 19200 + think time per frame; target >= 98 %), and the tool's CPU
+//       use meanwhile (target <= 3 % of one core);
+//   (b) no line emulation, no think time: frames/s end to end (target >= 2000), every frame
+//       through history, indicators and switching outputs, for both graph sources.
+// Usage: bench_live [seconds for (a)] [seconds for (b)]   (defaults 10 and 5)
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench_tool.h"
+#include "link/com232.h"
+#include "live/runloop.h"
+#include "params/panels.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+
+namespace {
+
+using namespace ovx;
+
+constexpr double kLatencyMs = 2.0; // ovextar-sim's default think time
+constexpr double kLineFrame = 2.0 * link::kFrameBytes * 10.0 / 19200.0;
+
+long gFrames = 0;
+// Per frame: request written -> reply decoded, and reply decoded -> next request written.
+std::vector<double> gExchange, gTurnaround;
+double gLastDecoded = -1.0;
+
+// The receive notification, counting the frames it decodes and timing the loop around them.
+void CountingRx(int port, int eventWord, void* data) {
+    link::RX_Receive_Function(port, eventWord, data);
+    if ((eventWord & platform::kEvNotifyCount) == 0) {
+        return;
+    }
+    ++gFrames;
+    const double now = platform::Timer();
+    if (gExchange.size() < gExchange.capacity()) {
+        gExchange.push_back(now - link::tstart);
+        if (gLastDecoded >= 0.0 && link::tstart > gLastDecoded) {
+            gTurnaround.push_back(link::tstart - gLastDecoded);
+        }
+    }
+    gLastDecoded = now;
+}
+
+// The q-quantile (0..1) of v, in milliseconds.
+double QuantileMs(std::vector<double> v, double q) {
+    if (v.empty()) {
+        return 0.0;
+    }
+    const auto k = static_cast<long>(q * static_cast<double>(v.size() - 1));
+    std::nth_element(v.begin(), v.begin() + k, v.end());
+    return 1e3 * v[static_cast<std::size_t>(k)];
+}
+
+void PrintSpread(const char* what, const std::vector<double>& v) {
+    std::printf("    %s: median %.2f, p90 %.2f, p99 %.2f, max %.2f ms\n", what, QuantileMs(v, 0.5),
+                QuantileMs(v, 0.9), QuantileMs(v, 0.99), QuantileMs(v, 1.0));
+}
+
+struct RunFigures {
+    long frames = 0;
+    double seconds = 0.0;
+    double cpuSeconds = 0.0;
+};
+
+// One live run of the given length with the graph source selected; stopped by the stop
+// command from a timer, as the operator would.
+RunFigures MeasureRun(double seconds, int source) {
+    platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
+    platform::InstallComCallback(link::com, link::eventMask, link::kFrameBytes, link::sync,
+                                 CountingRx, nullptr);
+    gExchange.clear();
+    gTurnaround.clear();
+    gExchange.reserve(1 << 16);
+    gTurnaround.reserve(1 << 16);
+    gLastDecoded = -1.0;
+    RunFigures f;
+    double start = 0.0, cpuStart = 0.0;
+    long framesAtStart = 0;
+    // The clock starts at the run's first event processing, when its first request is out.
+    QTimer::singleShot(0, [&] {
+        start = platform::Timer();
+        cpuStart = bench::ProcessCpuSeconds();
+        framesAtStart = gFrames;
+    });
+    QTimer::singleShot(static_cast<int>(seconds * 1000.0), [&] {
+        f.frames = gFrames - framesAtStart;
+        f.seconds = platform::Timer() - start;
+        f.cpuSeconds = bench::ProcessCpuSeconds() - cpuStart;
+        live::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit,
+                         nullptr, 0, 0);
+    });
+    live::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, platform::kEventCommit, nullptr, 0,
+                    0);
+    return f;
+}
+
+bool Connect(bench::SimProcess& sim, const std::vector<std::string>& options, int argc, char** argv,
+             bool first) {
+    if (!sim.Start(options)) {
+        return false;
+    }
+    if (first) {
+        return bench::StartTool(sim.Path(), argc, argv);
+    }
+    platform::CloseCom(link::com);
+    platform::RegisterPort(1, sim.Path());
+    link::InitRS232(1);
+    return true;
+}
+
+int LineEmulated(double seconds, int argc, char** argv) {
+    bench::SimProcess sim;
+    if (!Connect(sim, {}, argc, argv, true)) {
+        std::fprintf(stderr, "bench_live: cannot start\n");
+        return 1;
+    }
+    std::printf("(a) 19200 baud emulated, think time %.1f ms: %s\n", kLatencyMs, link::szStatus);
+    const double allowed = 1.0 / (kLineFrame + kLatencyMs / 1000.0);
+    const RunFigures f = MeasureRun(seconds, 1);
+    const double rate = f.frames / f.seconds;
+    const double cpu = 100.0 * f.cpuSeconds / f.seconds;
+    std::printf(
+        "    frames %ld in %.2f s: %.2f frames/s, line allows %.2f: %.1f %% (target >= 98 %%)"
+        "  %s\n",
+        f.frames, f.seconds, rate, allowed, 100.0 * rate / allowed,
+        rate >= 0.98 * allowed ? "ok" : "MISSED");
+    std::printf("    tool CPU %.2f s of %.2f s: %.2f %% of one core (target <= 3 %%)  %s\n",
+                f.cpuSeconds, f.seconds, cpu, cpu <= 3.0 ? "ok" : "MISSED");
+    std::printf("    line and think time per frame %.2f ms\n",
+                1e3 * (kLineFrame + kLatencyMs / 1000.0));
+    PrintSpread("request written -> reply decoded", gExchange);
+    PrintSpread("reply decoded -> next request written", gTurnaround);
+    return 0;
+}
+
+int LineOff(double seconds) {
+    bench::SimProcess sim;
+    if (!Connect(sim, {"--no-line", "--latency", "0"}, 0, nullptr, false)) {
+        std::fprintf(stderr, "bench_live: cannot start the controller without line\n");
+        return 1;
+    }
+    std::printf("(b) no line emulation, no think time\n");
+    for (const int source : {1, 0}) {
+        const RunFigures f = MeasureRun(seconds, source);
+        const double rate = f.frames / f.seconds;
+        std::printf("    %s: frames %ld in %.2f s: %.0f frames/s (target >= 2000)  %s;"
+                    "  tool CPU %.0f %% of one core, %.1f us per frame\n",
+                    source == 1 ? "NORM" : "RAW ", f.frames, f.seconds, rate,
+                    rate >= 2000.0 ? "ok" : "MISSED", 100.0 * f.cpuSeconds / f.seconds,
+                    1e6 * f.cpuSeconds / static_cast<double>(f.frames));
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const double lineSeconds = argc > 1 ? std::atof(argv[1]) : 10.0;
+    const double offSeconds = argc > 2 ? std::atof(argv[2]) : 5.0;
+    if (LineEmulated(lineSeconds > 0 ? lineSeconds : 10.0, argc, argv) != 0) {
+        return 1;
+    }
+    const int rc = LineOff(offSeconds > 0 ? offSeconds : 5.0);
+    platform::CloseCom(link::com);
+    return rc;
+}

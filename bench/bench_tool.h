@@ -1,0 +1,114 @@
+// Shared by the live-display benchmarks: the tool started as at start-up on a given serial
+// device, and the virtual controller as a separate ovextar-sim process, so that the tool's own
+// CPU use can be measured apart from the controller's.
+#pragma once
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/OVEXTAR1V12.h"
+#include "link/com232.h"
+#include "params/panels.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+
+extern char** environ;
+
+namespace ovx::bench {
+
+// The ovextar-sim program beside this one, started with the given options; its first output
+// line is the pty path. Stopped with SIGTERM when this object goes.
+class SimProcess {
+  public:
+    bool Start(const std::vector<std::string>& options) {
+        char self[4096] = {};
+        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+        std::string program(self, n > 0 ? static_cast<std::size_t>(n) : 0);
+        program = program.substr(0, program.rfind('/') + 1) + "ovextar-sim";
+        int out[2];
+        if (pipe(out) != 0) {
+            return false;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& o : options) {
+            argv.push_back(const_cast<char*>(o.c_str()));
+        }
+        argv.push_back(nullptr);
+        const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        if (rc != 0) {
+            close(out[0]);
+            pid_ = -1;
+            std::fprintf(stderr, "cannot start %s (build the ovextar-sim target)\n",
+                         program.c_str());
+            return false;
+        }
+        FILE* in = fdopen(out[0], "r");
+        char line[256] = {};
+        const bool ok = in != nullptr && std::fgets(line, sizeof line, in) != nullptr;
+        if (in != nullptr) {
+            std::fclose(in);
+        }
+        path_ = line;
+        while (!path_.empty() && (path_.back() == '\n' || path_.back() == '\r')) {
+            path_.pop_back();
+        }
+        return ok && !path_.empty();
+    }
+
+    ~SimProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    const std::string& Path() const { return path_; }
+
+  private:
+    pid_t pid_ = -1;
+    std::string path_;
+};
+
+// Engine, panels, start state, then start-up on port 1 mapped to device.
+inline bool StartTool(const std::string& device, int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (platform::InitEngine(argc, argv) < 0) {
+        return false;
+    }
+    app::RegisterAllCallbacks();
+    params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
+    params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
+    if (params::panelHandle < 0 || params::panelPopUp < 0) {
+        std::fprintf(stderr, "cannot load the panel file\n");
+        return false;
+    }
+    app::InitVars();
+    platform::RegisterPort(1, device);
+    link::InitRS232(1);
+    platform::DisplayPanel(params::panelHandle);
+    return true;
+}
+
+// CPU seconds (user + system) of this process so far.
+inline double ProcessCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace ovx::bench
