@@ -8,6 +8,7 @@
 
 #include "platform/errors.h"
 #include "platform/panel.h"
+#include "platform/repaint.h"
 
 namespace ovx::platform {
 
@@ -104,6 +105,7 @@ void ProcessSystemEvents() {
         return;
     }
     wakeUp.Poll();
+    detail::NoteEventsProcessed();
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 

@@ -53,6 +53,10 @@ void FlushPendingRepaints() {
     flushing = false;
 }
 
+void NoteEventsProcessed() {
+    lastFlush = Clock::now();
+}
+
 bool FlushInProgress() {
     return flushing;
 }

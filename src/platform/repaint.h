@@ -16,4 +16,9 @@ void NoteWritten(QWidget* widget);
 // True while FlushPendingRepaints paints: those paints are not to be held back.
 bool FlushInProgress();
 
+// Events are being processed: what was written is painted by the event loop, so no flush is due
+// for another interval. Keeps a loop that processes events after every write (the live run)
+// from painting synchronously between a reply and its next request.
+void NoteEventsProcessed();
+
 } // namespace ovx::platform::detail
