@@ -28,7 +28,7 @@ extern int com;       // selected port number, 1 at start-up
 extern int eventMask; // 0x8006
 extern int rx_flag;   // 1 once the receive notification decoded a frame
 extern int graphrefresh;
-extern int ret;       // result of the last WaitRxFull
+extern int ret;              // result of the last WaitRxFull
 extern double tstart, tdiff; // shared by every waiting loop
 extern int nBytesW, nBytesR;
 constexpr int kStatusSize = 260;

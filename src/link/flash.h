@@ -6,8 +6,8 @@
 namespace ovx::link {
 
 constexpr int MAXBLOCK = 16;
-constexpr int PAGE0 = 4096, PAGE1 = 4352, PAGE2 = 4608, PAGE3 = 4864, PAGE4 = 5120,
-              PAGE5 = 5376, PAGE6 = 5632, PAGE7 = 5888;
+constexpr int PAGE0 = 4096, PAGE1 = 4352, PAGE2 = 4608, PAGE3 = 4864, PAGE4 = 5120, PAGE5 = 5376,
+              PAGE6 = 5632, PAGE7 = 5888;
 
 void SendCorrDataToFlash();
 int WritePageDataToFlash(int pageAddress, const std::int32_t* pageImage);

@@ -10,10 +10,10 @@
 
 namespace ovx::link {
 
-constexpr int kPayloadWords = 16;                 // PNUM
+constexpr int kPayloadWords = 16;                  // PNUM
 constexpr int kFrameBytes = kPayloadWords * 2 + 4; // 36
-constexpr int kInfoBytes = 64;                    // order 7 reply
-constexpr int kBlockBytes = 128;                  // order 9 reply
+constexpr int kInfoBytes = 64;                     // order 7 reply
+constexpr int kBlockBytes = 128;                   // order 9 reply
 constexpr std::uint16_t kSyncWord = 0x0055;
 constexpr std::uint16_t kAck = 0x00AA;
 
@@ -42,7 +42,9 @@ enum FlashAnswer : std::uint16_t {
 constexpr int kFlashPage0 = 4096;
 constexpr int kFlashPageWords = 256;
 constexpr int kFlashBlockWords = 16;
-constexpr int FlashPageAddress(int page) { return kFlashPage0 + kFlashPageWords * page; }
+constexpr int FlashPageAddress(int page) {
+    return kFlashPage0 + kFlashPageWords * page;
+}
 
 using Payload = std::array<std::uint16_t, kPayloadWords>;
 using FrameBytes = std::array<std::uint8_t, kFrameBytes>;
@@ -67,7 +69,9 @@ constexpr FrameBytes EncodeFrame(int sync, int order, std::span<const std::uint1
     return f;
 }
 
-constexpr std::uint16_t FrameOrder(std::span<const std::uint8_t> frame) { return WordAt(frame, 1); }
+constexpr std::uint16_t FrameOrder(std::span<const std::uint8_t> frame) {
+    return WordAt(frame, 1);
+}
 constexpr std::uint16_t FrameWord(std::span<const std::uint8_t> frame, std::size_t i) {
     return WordAt(frame, i + 2);
 }

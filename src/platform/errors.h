@@ -18,15 +18,15 @@ enum ComError : int {
 
 // Panel services (panel.h, plot.h).
 enum UiError : int {
-    kUiPanelFileMissing = -20,    // the panel file cannot be opened
-    kUiPanelFileDamaged = -21,    // not a panel file, or a control of the table is missing
-    kUiNoSuchResource = -22,      // the file holds no panel with that resource number
-    kUiInvalidPanel = -23,        // panel handle not loaded
-    kUiInvalidControl = -24,      // control ID not on that panel
-    kUiWrongControlKind = -25,    // the operation does not apply to this kind of control
-    kUiInvalidAttribute = -26,    // attribute unknown, or not supported by the control
-    kUiInvalidArgument = -27,     // count, type code, style or trace number out of range
-    kUiNotInitialised = -28,      // InitEngine has not run
+    kUiPanelFileMissing = -20, // the panel file cannot be opened
+    kUiPanelFileDamaged = -21, // not a panel file, or a control of the table is missing
+    kUiNoSuchResource = -22,   // the file holds no panel with that resource number
+    kUiInvalidPanel = -23,     // panel handle not loaded
+    kUiInvalidControl = -24,   // control ID not on that panel
+    kUiWrongControlKind = -25, // the operation does not apply to this kind of control
+    kUiInvalidAttribute = -26, // attribute unknown, or not supported by the control
+    kUiInvalidArgument = -27,  // count, type code, style or trace number out of range
+    kUiNotInitialised = -28,   // InitEngine has not run
 };
 
 // File services (fileio.h).

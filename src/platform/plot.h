@@ -4,10 +4,10 @@
 namespace ovx::platform {
 
 enum DataType : int {
-    kTypeInt = 1,     // signed 32-bit
+    kTypeInt = 1, // signed 32-bit
     kTypeDouble = 4,
-    kTypeUShort = 6,  // unsigned 16-bit
-    kTypeUInt = 7,    // unsigned 32-bit
+    kTypeUShort = 6, // unsigned 16-bit
+    kTypeUInt = 7,   // unsigned 32-bit
 };
 
 enum PlotStyle : int { kThinLine = 0, kConnectedPoints = 5 };
