@@ -93,7 +93,17 @@ int ReadInt(const Control& c, int& value) {
     }
 }
 
+// The live view writes its indicators every frame, mostly with the value they show: such a
+// write changes nothing and costs no repaint.
+bool Unchanged(const Control& c, int value) {
+    int shown = 0;
+    return c.kind != Kind::kRing && ReadInt(c, shown) == 0 && shown == value;
+}
+
 int WriteInt(const Control& c, int value) {
+    if (Unchanged(c, value)) {
+        return 0;
+    }
     const QSignalBlocker block(c.widget);
     switch (c.kind) {
     case Kind::kNumeric:

@@ -1,5 +1,6 @@
 #include "platform/strip_chart.h"
 
+#include <QEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -74,6 +75,7 @@ QColor StripChart::traceColor(int trace) const {
 
 void StripChart::setYName(const QString& name) {
     yName_ = name;
+    background_ = QPixmap();
     update();
 }
 
@@ -120,12 +122,9 @@ int StripChart::points(int trace, double* out, int capacity) const {
     return n;
 }
 
-void StripChart::paintEvent(QPaintEvent*) {
-    sincePaint_.restart();
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Base));
-    double lo = kDefaultMin;
-    double hi = kDefaultMax;
+void StripChart::dataRange(double& lo, double& hi) const {
+    lo = kDefaultMin;
+    hi = kDefaultMax;
     for (int p = 0; p < filled_; ++p) {
         for (int t = 0; t < traces_; ++t) {
             const double v = valueAt(p, t);
@@ -135,10 +134,26 @@ void StripChart::paintEvent(QPaintEvent*) {
             }
         }
     }
-    const detail::AxisRange x{0.0, static_cast<double>(capacity_ - 1)};
-    const detail::ChartFrame frame(rect(), fontMetrics().height(), x, detail::NiceRange(lo, hi, 8),
-                                   !yName_.isEmpty());
+}
+
+// The frame, grid and labels change only with the size, the y range or the texts; painted once
+// into a pixmap, a frame of the live view copies them instead of laying out every label again.
+const QPixmap& StripChart::background(const BackgroundKey& key, const detail::ChartFrame& frame) {
+    if (!background_.isNull() && key == backgroundKey_) {
+        return background_;
+    }
+    background_ = QPixmap(key.size * key.pixelRatio);
+    background_.setDevicePixelRatio(key.pixelRatio);
+    background_.fill(palette().color(QPalette::Base));
+    QPainter painter(&background_);
+    painter.setFont(font());
     frame.Draw(painter, yName_);
+    backgroundKey_ = key;
+    return background_;
+}
+
+// One-pixel cosmetic lines: the stroker's path for wider pens costs several times as much.
+void StripChart::drawTraces(QPainter& painter, const detail::ChartFrame& frame) {
     painter.setClipRect(frame.plot());
     painter.setRenderHint(QPainter::Antialiasing);
     const int offset = capacity_ - filled_; // newest point at the right edge
@@ -148,9 +163,33 @@ void StripChart::paintEvent(QPaintEvent*) {
             line_[static_cast<std::size_t>(p)] =
                 QPointF(frame.MapX(offset + p), frame.MapY(std::isfinite(v) ? v : 0.0));
         }
-        painter.setPen(QPen(colours_[static_cast<std::size_t>(t)], 1.5));
+        QPen pen(colours_[static_cast<std::size_t>(t)], 1.0);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
         painter.drawPolyline(line_.data(), filled_);
     }
+}
+
+void StripChart::paintEvent(QPaintEvent*) {
+    sincePaint_.restart();
+    double lo = 0.0, hi = 0.0;
+    dataRange(lo, hi);
+    const detail::AxisRange x{0.0, static_cast<double>(capacity_ - 1)};
+    const detail::AxisRange y = detail::NiceRange(lo, hi, 8);
+    const detail::ChartFrame frame(rect(), fontMetrics().height(), x, y, !yName_.isEmpty());
+    const BackgroundKey key{size(), devicePixelRatioF(), y.min, y.max, capacity_};
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, background(key, frame));
+    drawTraces(painter, frame);
+}
+
+void StripChart::changeEvent(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::FontChange || type == QEvent::PaletteChange ||
+        type == QEvent::StyleChange) {
+        background_ = QPixmap();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace ovx::platform

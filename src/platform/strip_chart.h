@@ -4,12 +4,15 @@
 
 #include <QColor>
 #include <QElapsedTimer>
+#include <QPixmap>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <vector>
+
+#include "platform/chart_axes.h"
 
 namespace ovx::platform {
 
@@ -56,9 +59,23 @@ class StripChart : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    // What the frame, grid and labels depend on; they are drawn again only when it changes.
+    struct BackgroundKey {
+        QSize size;
+        qreal pixelRatio = 0.0;
+        double yMin = 0.0;
+        double yMax = 0.0;
+        int points = 0;
+        bool operator==(const BackgroundKey&) const = default;
+    };
+
     void reallocate();
+    void dataRange(double& lo, double& hi) const;
+    const QPixmap& background(const BackgroundKey& key, const detail::ChartFrame& frame);
+    void drawTraces(QPainter& painter, const detail::ChartFrame& frame);
     double valueAt(int point, int trace) const; // point 0 = oldest held
 
     int traces_ = 1;
@@ -71,6 +88,8 @@ class StripChart : public QWidget {
     std::array<QColor, kMaxTraces> colours_;
     QString yName_;
     std::vector<QPointF> line_;
+    QPixmap background_;
+    BackgroundKey backgroundKey_;
     QTimer repaintTimer_;
     QElapsedTimer sincePaint_;
 };
