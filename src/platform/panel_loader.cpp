@@ -9,6 +9,7 @@
 
 #include "platform/errors.h"
 #include "platform/graph.h"
+#include "platform/indicator_painter.h"
 #include "platform/led.h"
 #include "platform/strip_chart.h"
 
@@ -105,6 +106,7 @@ int LoadPanelWidget(const QString& path, int resourceId, std::unique_ptr<QWidget
         size = size.boundedTo(screen->availableSize()).expandedTo(panel->minimumSize());
     }
     panel->resize(size);
+    IndicatorPainter::AttachAll(panel);
     out.reset(panel);
     return 0;
 }
