@@ -146,7 +146,14 @@ TEST_F(DataBlockRead, OversizedAnswerIsReadNoFurtherThanTheReceiveBufferAndStore
     ExpectAll(yArrayA, 0, 255, kUntouched);
     ExpectAll(yArrayB, 0, 255, kUntouched);
 
+    // The controller may still be sending the rest of its oversized answer: let the line fall
+    // quiet (no byte for 0.2 s) before the next request, as an operator's next click would.
     Sim().SetFaults({});
+    platform::SetComTime(com, 0.2);
+    std::array<char, 4096> rest{};
+    while (platform::ComRd(com, rest.data(), static_cast<int>(rest.size())) > 0) {
+    }
+    platform::SetComTime(com, 2.0);
     EXPECT_EQ(Read(64, 0), 64) << "nothing of the oversized answer is left to spoil the next";
     ExpectAll(yArrayA, 0, 63, kUntouched);
     EXPECT_EQ(yArrayA[64], sim::CurvePoint(sim::CurveKind::kRawA, 64));
