@@ -82,7 +82,7 @@ int DiscardPanel(int panel);
 int RunUserInterface();
 int QuitUserInterface(int code);
 // Dispatches pending events (clicks, serial notifications); when none is pending it waits
-// briefly in the OS (about a millisecond at most) instead of spinning, then returns.
+// briefly in the OS (about two milliseconds at most) instead of spinning, then returns.
 void ProcessSystemEvents();
 
 int GetCtrlVal(int panel, int control, int* value);
