@@ -363,7 +363,10 @@ TEST_F(ScriptedTest, FirmwareReplyBeyondTheReceiveBufferIsCutAndTheRestDiscarded
         return true;
     });
     InitRS232(1);
-    EXPECT_EQ(nBytesR, kBufSize);
+    // The read takes what the last poll saw (the 3000 bytes may still be arriving), never more
+    // than the receive buffer holds.
+    EXPECT_GT(nBytesR, kInfoBytes);
+    EXPECT_LE(nBytesR, kBufSize);
     EXPECT_STREQ(szVersion, "");
     EXPECT_EQ(StatusText(), "Echo Check - Line Ok!");
     EXPECT_EQ(platform::GetInQLen(1), 0);

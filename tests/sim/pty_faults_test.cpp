@@ -1,6 +1,9 @@
 // Faults the virtual controller shows on the line, set at start or while it runs.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "sim_host_fixture.h"
 
 namespace ovx::sim::testing {
@@ -101,6 +104,11 @@ TEST_F(SimFaults, UnplugAfterTwoFramesHangsUpTheLine) {
     EXPECT_EQ(client->Exchange(Request(5), 36).size(), 36u);
     EXPECT_EQ(client->Exchange(Request(2), 36).size(), 36u);
     EXPECT_TRUE(client->HungUp(milliseconds(2000)));
+    // The client may see the hang-up before the host's thread has noted it.
+    const auto deadline = std::chrono::steady_clock::now() + milliseconds(2000);
+    while (!host->IsUnplugged() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
     EXPECT_TRUE(host->IsUnplugged());
     EXPECT_FALSE(std::filesystem::exists(host->DevicePath()));
 }
