@@ -6,9 +6,14 @@
 // Notification: only kEvNotifyCount is reported, for a notify count of 1..255. The callback is
 // told again while it leaves at least the notify count queued, except when it took no byte and
 // no byte arrived while it ran: those same bytes are not reported twice.
+// Waiting for a count, the OS wakes the program at every byte that arrives (36 wake-ups for a
+// frame, each a context switch). The missing bytes cannot come sooner than the line carries
+// them, so the notifier waits for the first byte, then sleeps for the line time of the rest,
+// then waits for the count: three wake-ups a frame, and the frame is reported as soon as before.
 #include "platform/serial.h"
 
 #include <QSerialPortInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -47,6 +52,9 @@ struct PortSlot {
     bool readSinceNotify = false; // the queue was read or flushed since the callback started
     int armedAbove = 0;           // notify only when more than this many bytes are queued
     int lastInQ = kNoCount;
+    double byteSeconds = 0.0;         // line time of one byte at the port's settings
+    bool heldThisArming = false;      // the notifier slept out the missing bytes' line time once
+    std::unique_ptr<QTimer> lineWait; // runs while the missing bytes are still on the line
 };
 
 std::array<PortSlot, kMaxPorts + 1> portSlots; // index = port number; 0 is unused
@@ -75,6 +83,49 @@ detail::Deadline DeadlineOf(const PortSlot& slot) {
     return Clock::now() + std::chrono::duration_cast<Clock::duration>(wait);
 }
 
+void UpdateNotifier(PortSlot& slot);
+
+// How the notifier waits for the bytes it needs.
+enum class Arming {
+    kCount,     // for the count itself
+    kFirstByte, // for the first byte of an empty queue
+    kLineTime,  // for nothing, while the missing bytes are still on the line
+};
+
+Arming ChooseArming(PortSlot& slot, int need) {
+    if (slot.heldThisArming || slot.byteSeconds <= 0.0 || need <= 1) {
+        return Arming::kCount;
+    }
+    const int queued = slot.os->InQueueLength();
+    if (queued < 0 || queued >= need) {
+        return Arming::kCount;
+    }
+    if (queued == 0) {
+        return Arming::kFirstByte;
+    }
+    // Whole milliseconds, rounded down, less the millisecond by which a timer may come late:
+    // the last bytes are then awaited on the line itself, and the frame is never reported late.
+    const int holdMs = static_cast<int>((need - queued) * slot.byteSeconds * 1000.0) - 1;
+    if (holdMs < 1) {
+        return Arming::kCount;
+    }
+    slot.heldThisArming = true;
+    if (!slot.lineWait) {
+        const auto port = static_cast<int>(&slot - portSlots.data());
+        slot.lineWait = std::make_unique<QTimer>();
+        slot.lineWait->setSingleShot(true);
+        slot.lineWait->setTimerType(Qt::PreciseTimer);
+        QObject::connect(slot.lineWait.get(), &QTimer::timeout,
+                         [port] { UpdateNotifier(portSlots[port]); });
+    }
+    slot.lineWait->start(holdMs);
+    return Arming::kLineTime;
+}
+
+bool LineWaiting(const PortSlot& slot) {
+    return slot.lineWait && slot.lineWait->isActive();
+}
+
 // Enables the notifier exactly when a notification is due at all.
 void UpdateNotifier(PortSlot& slot) {
     if (!slot.os) {
@@ -83,15 +134,27 @@ void UpdateNotifier(PortSlot& slot) {
     const int wakeCount = slot.armedAbove + 1;
     const bool want = slot.notify.Active() && !slot.inCallback && !slot.os->HungUp() &&
                       wakeCount <= detail::kMaxWaitCount;
-    if (want) {
-        slot.os->SetReadableCount(wakeCount);
+    if (!want || LineWaiting(slot)) {
+        if (!want && slot.lineWait) {
+            slot.lineWait->stop();
+        }
+        slot.os->EnableReadableHook(false);
+        return;
     }
-    slot.os->EnableReadableHook(want);
+    const Arming arming = ChooseArming(slot, wakeCount);
+    if (arming != Arming::kLineTime) {
+        slot.os->SetReadableCount(arming == Arming::kFirstByte ? 1 : wakeCount);
+    }
+    slot.os->EnableReadableHook(arming != Arming::kLineTime);
 }
 
 // The queue changed through this program: a full queue is worth a notification again.
 void Rearm(PortSlot& slot) {
     slot.readSinceNotify = true;
+    slot.heldThisArming = false;
+    if (slot.lineWait) {
+        slot.lineWait->stop(); // the bytes it waited for may be gone: look again
+    }
     slot.lastInQ = kNoCount;
     slot.armedAbove = slot.notify.notifyCount - 1;
     UpdateNotifier(slot);
@@ -119,6 +182,7 @@ void OnReadable(int port) {
     const int after = slot.os->InQueueLength();
     const bool moved = slot.readSinceNotify || after > before;
     slot.armedAbove = moved ? slot.notify.notifyCount - 1 : std::max(after, 0);
+    slot.heldThisArming = false;
     UpdateNotifier(slot);
 }
 
@@ -231,6 +295,9 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     slot.os = std::move(os);
     slot.timeout = kDefaultTimeout;
     slot.lastInQ = kNoCount;
+    // Start bit, data bits, parity bit, stop bits.
+    const int bits = 1 + dataBits + (parity != 0 ? 1 : 0) + stopBits;
+    slot.byteSeconds = baudRate > 0 ? bits / static_cast<double>(baudRate) : 0.0;
     return 0;
 }
 
@@ -242,6 +309,10 @@ int CloseCom(int port) {
     slot.notify = {};
     slot.os.reset();
     slot.lastInQ = kNoCount;
+    slot.heldThisArming = false;
+    if (slot.lineWait) {
+        slot.lineWait->stop();
+    }
     return 0;
 }
 
@@ -366,6 +437,7 @@ int InstallComCallback(int port, int eventMask, int notifyCount, int /*eventChar
     }
     slot->notify = {eventMask, notifyCount, callback, callbackData};
     slot->armedAbove = notifyCount - 1;
+    slot->heldThisArming = false;
     if (counted) {
         slot->os->SetReadableHook([port] { OnReadable(port); });
     } else {

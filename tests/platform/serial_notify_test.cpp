@@ -6,16 +6,23 @@
 #include <QEvent>
 #include <QObject>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "platform/errors.h"
 #include "platform/pty_device.h"
 #include "platform/serial.h"
+#include "platform/timing.h"
 
 namespace ovx::platform {
 namespace {
 
+using testing::Clock;
 using testing::OpenAs;
 using testing::ProcessFor;
 using testing::ProcessUntil;
@@ -242,6 +249,62 @@ TEST_F(SerialNotification, HangUpLeavesTheNotifierQuiet) {
     EXPECT_LE(activity.count, 2);
     char c = 0;
     EXPECT_EQ(ComRd(kPort, &c, 1), kComUnknownIoError);
+}
+
+// --- a frame that comes at the line's pace ---
+
+long ThreadContextSwitches() {
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return u.ru_nvcsw + u.ru_nivcsw;
+}
+
+// Sends count bytes, one every line time of a byte at 19200 baud, from another thread; the
+// time the last one went out is in lastSent.
+std::thread SendPaced(PtyDevice& device, int count, std::atomic<double>& lastSent) {
+    return std::thread([&device, count, &lastSent] {
+        const auto start = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            std::this_thread::sleep_until(start + std::chrono::microseconds(521 * (i + 1)));
+            device.Send(1, i);
+        }
+        lastSent = Timer();
+    });
+}
+
+// Waiting for a count, the OS would wake the loop at each byte; the notifier sleeps out the
+// line time of the missing bytes instead, and still reports the frame right after its last byte.
+TEST_F(SerialNotification, FrameAtLineSpeedCostsAFewWakeUpsAndComesOnTime) {
+    std::atomic<double> lastSent{0.0};
+    double notifiedAt = 0.0;
+    rec_.readCount = 0;
+    ASSERT_EQ(InstallComCallback(
+                  kPort, kMask, kFrame, 85,
+                  [](int, int, void* at) { *static_cast<double*>(at) = Timer(); }, &notifiedAt),
+              0);
+    ProcessFor(0.01);
+    const long before = ThreadContextSwitches();
+    std::thread sender = SendPaced(device_, kFrame, lastSent);
+    const bool notified = ProcessUntil([&] { return notifiedAt > 0.0; });
+    const long switches = ThreadContextSwitches() - before;
+    sender.join();
+    ASSERT_TRUE(notified);
+    EXPECT_EQ(GetInQLen(kPort), kFrame);
+    // About 36 for the bytes plus 10 for the loop's own 2-ms wake-ups if it woke at each byte.
+    EXPECT_LT(switches, 25) << switches;
+    EXPECT_LT(notifiedAt - lastSent, 0.003);
+}
+
+// Bytes that come faster than the line (a pty, a buffering adapter) are reported no later than
+// the line would have brought them.
+TEST_F(SerialNotification, RestOfAFrameFasterThanTheLineIsReportedWithinItsLineTime) {
+    ASSERT_TRUE(device_.Send(1));
+    ProcessFor(0.002);
+    const double start = Timer();
+    ASSERT_TRUE(device_.Send(kFrame - 1, 1));
+    ASSERT_TRUE(WaitCalls(rec_, 1));
+    EXPECT_LT(Timer() - start, (kFrame - 1) * 10.0 / 19200.0 + 0.005);
+    EXPECT_EQ(rec_.bytes, PtyDevice::Pattern(kFrame));
 }
 
 } // namespace
