@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/about.h"
 #include "app/commands.h"
 #include "app/portring.h"
 #include "link/com232.h"
@@ -17,6 +18,7 @@
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/help.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/trace.h"
@@ -32,6 +34,7 @@ constexpr int kTitlePointSize = 18;
 constexpr int kTitleBackground = 0x0080FF;
 constexpr int kTitleText = 0xFFFFFF;
 constexpr int kCurvePoints = 256;
+constexpr const char* kUserFolder = "ovextar"; // under the documents folder, when installed
 
 void TraceStatus(const char* text) {
     platform::TraceText("status", text);
@@ -63,6 +66,19 @@ void ApplyOptions(const Options& options) {
         platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, TraceStatus);
     }
     FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, options.simulator ? 1 : 0);
+}
+
+// A build runs beside its panel file and keeps the program's folder; an installed program's
+// folder is read-only, so the operator's files go to a folder of the user's own.
+void ChooseProgramDirectory() {
+    if (platform::ChooseProjectDir(params::kPanelFile, kUserFolder) < 0) {
+        char dir[260] = {};
+        platform::GetProjectDir(dir);
+        std::fprintf(stderr,
+                     "ovextar: cannot create the folder %s in the documents folder; the program "
+                     "directory is %s\n",
+                     kUserFolder, dir);
+    }
 }
 
 void InitCurveArrays() {
@@ -98,7 +114,9 @@ int WinMain(const Options& options) {
         return -1;
     }
     ApplyOptions(options);
+    ChooseProgramDirectory();
     platform::GetProjectDir(params::proj_dir);
+    platform::SetPanelShortcut(params::panelHandle, "F1", ShowAbout);
     InitVars();
     link::InitRS232(link::com);
     platform::DisplayPanel(params::panelHandle);

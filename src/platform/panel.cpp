@@ -23,6 +23,7 @@
 #include "platform/panel_events.h"
 #include "platform/panel_loader.h"
 #include "platform/panel_store.h"
+#include "platform/places.h"
 #include "platform/strip_chart.h"
 
 namespace ovx::platform {
@@ -111,20 +112,17 @@ bool HasRequiredControls(const Panel& panel) {
     return true;
 }
 
-// Relative names resolve against the program directory, then the working directory.
+// Relative names: beside the program (a build folder), then in its installed data folder, then
+// in the working directory.
 QString ResolvePanelPath(const char* file) {
     const QString name = QString::fromLocal8Bit(file);
     if (QFileInfo(name).isAbsolute()) {
         return name;
     }
-    std::array<char, 260> dir{};
-    if (GetProjectDir(dir.data()) >= 0) {
-        const QString inProject = QDir(QString::fromLocal8Bit(dir.data())).filePath(name);
-        if (QFileInfo::exists(inProject)) {
-            return inProject;
-        }
-    }
-    return QDir::current().filePath(name);
+    const std::string path =
+        detail::FindShippedFile(file, detail::ShippedFileDirs(detail::BinaryDir()),
+                                QDir::currentPath().toLocal8Bit().toStdString());
+    return QString::fromLocal8Bit(path.c_str());
 }
 
 } // namespace

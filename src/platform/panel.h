@@ -67,10 +67,10 @@ void RegisterPanelCallback(const std::string& name, PanelCallback callback);
 
 // Creates the application (QApplication) once. Returns 0, or kUiNotInitialised on failure.
 int InitEngine(int argc, char** argv);
-// Loads panel resourceId from file (relative names resolve against GetProjectDir, then the
-// working directory). parent 0 = top-level window. Returns a handle > 0, or a UiError:
-// kUiPanelFileMissing, kUiPanelFileDamaged (also when the file misses a control that a
-// RequireControls table names), kUiNoSuchResource.
+// Loads panel resourceId from file (a relative name is looked for beside the program, then in
+// its installed data folder bin/../share/ovextar, then in the working directory). parent 0 =
+// top-level window. Returns a handle > 0, or a UiError: kUiPanelFileMissing, kUiPanelFileDamaged
+// (also when the file misses a control that a RequireControls table names), kUiNoSuchResource.
 int LoadPanel(int parent, const char* file, int resourceId);
 // Controls that LoadPanel must find for a resource; the load fails without them.
 void RequireControls(int resourceId, const int* controlIds, int count);
