@@ -374,6 +374,10 @@ struct Install {
     bool expectUserFolder; // HOME/Documents/ovextar created, as the program directory
 };
 
+void PrintTo(const Install& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class InstalledProgram : public ProgramTest, public ::testing::WithParamInterface<Install> {};
 
 TEST_P(InstalledProgram, FindsItsPanelFileAndChoosesItsProgramDirectory) {

@@ -25,6 +25,10 @@ struct Layout {
     const char* programDir;
 };
 
+void PrintTo(const Layout& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class Places : public ::testing::TestWithParam<Layout> {
   protected:
     void SetUp() override { ASSERT_TRUE(root_.isValid()); }
