@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/commands.h"
+#include "app/monitor.h"
 #include "app/portring.h"
 #include "link/com232.h"
 #include "link/datablock.h"
@@ -33,10 +34,6 @@ constexpr int kTitleBackground = 0x0080FF;
 constexpr int kTitleText = 0xFFFFFF;
 constexpr int kCurvePoints = 256;
 
-void TraceStatus(const char* text) {
-    platform::TraceText("status", text);
-}
-
 // The engine keeps a reference to argc for the life of the application.
 int InitEngineOnce() {
     static int argc = 1;
@@ -58,10 +55,8 @@ void ApplyOptions(const Options& options) {
     for (const auto& [port, device] : options.ports) {
         platform::RegisterPort(port, device);
     }
-    if (options.trace) {
-        platform::EnableTrace(true);
-        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, TraceStatus);
-    }
+    platform::EnableTrace(options.trace);
+    InstallMonitor();
     FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, options.simulator ? 1 : 0);
 }
 
@@ -79,6 +74,7 @@ void RegisterCommandCallbacks() {
     platform::RegisterCallback("CC_ButtonTeach", CC_ButtonTeach);
     platform::RegisterCallback("CC_ButtonReset", CC_ButtonReset);
     platform::RegisterCallback("CC_DropDCom", CC_DropDCom);
+    platform::RegisterCallback("CC_TOGBTNMonitor", CC_TOGBTNMonitor);
 }
 
 } // namespace

@@ -23,6 +23,7 @@
 #include "platform/panel_events.h"
 #include "platform/panel_loader.h"
 #include "platform/panel_store.h"
+#include "platform/protocol_monitor.h"
 #include "platform/strip_chart.h"
 
 namespace ovx::platform {
@@ -40,6 +41,8 @@ bool Classify(QWidget* w, Kind& kind) {
         kind = Kind::kGraph;
     } else if (qobject_cast<Led*>(w) != nullptr) {
         kind = Kind::kLed;
+    } else if (qobject_cast<ProtocolMonitor*>(w) != nullptr) {
+        kind = Kind::kPane;
     } else if (qobject_cast<QSpinBox*>(w) != nullptr) {
         kind = Kind::kNumeric;
     } else if (qobject_cast<QComboBox*>(w) != nullptr) {

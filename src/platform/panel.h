@@ -14,6 +14,7 @@
 //   QLineEdit, QLabel         string (text control / text message)
 //   QPlainTextEdit            text box (lines)
 //   StripChart, Graph, Led    plot.h
+//   ProtocolMonitor           pane: the protocol monitor (protocol_monitor.h), attributes 500/530
 //
 // Events, as an operator produces them:
 //   command button, mouse:    kEventLeftClick (on press), then kEventCommit (on release)

@@ -27,6 +27,7 @@ enum class Kind {
     kStripChart,
     kGraph,
     kLed,
+    kPane, // ProtocolMonitor: shown, hidden, dimmed
 };
 
 struct Control {

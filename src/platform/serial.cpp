@@ -374,7 +374,7 @@ int ComWrt(int port, const char* buffer, int count) {
     slot->lastInQ = kNoCount;
     const int written =
         slot->os->Write({buffer, static_cast<std::size_t>(count)}, DeadlineOf(*slot));
-    if (written > 0 && TraceEnabled()) {
+    if (written > 0) {
         TraceBytes("tx", buffer, written);
     }
     return written;
@@ -394,7 +394,7 @@ int ComRd(int port, char* buffer, int count) {
         detail::FlushPendingRepaints();
     }
     const int got = slot->os->Read({buffer, static_cast<std::size_t>(count)}, deadline);
-    if (got > 0 && TraceEnabled()) {
+    if (got > 0) {
         TraceBytes("rx", buffer, got);
     }
     Rearm(*slot);

@@ -5,7 +5,8 @@ namespace ovx::platform {
 
 void EnableTrace(bool on);
 bool TraceEnabled();
-// kind "tx"/"rx": bytes as lower-case hex without separators; "status": the text.
+// kind "tx"/"rx": bytes as lower-case hex without separators; "status": the text. Both also
+// feed the protocol monitor's log, whether or not the trace is enabled.
 void TraceBytes(const char* kind, const char* bytes, int count);
 void TraceText(const char* kind, const char* text);
 
