@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "app/monitor.h"
 #include "app/portring.h"
+#include "app/window_state.h"
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "live/datacurve.h"
@@ -96,9 +97,11 @@ int WinMain(const Options& options) {
     ApplyOptions(options);
     platform::GetProjectDir(params::proj_dir);
     InitVars();
+    RestoreWindowState(options);
     link::InitRS232(link::com);
     platform::DisplayPanel(params::panelHandle);
     platform::RunUserInterface();
+    SaveWindowState();
     platform::CloseCom(link::com);
     platform::DiscardPanel(params::panelPopUp);
     platform::DiscardPanel(params::panelHandle);

@@ -7,6 +7,12 @@
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The settings of the tool under test live in a directory of this run, never the user's.
+    char configDir[] = "/tmp/ovx-test-config-XXXXXX";
+    if (mkdtemp(configDir) == nullptr) {
+        return 1;
+    }
+    setenv("XDG_CONFIG_HOME", configDir, 1);
     ::testing::InitGoogleTest(&argc, argv);
     if (ovx::platform::InitEngine(argc, argv) < 0) {
         return 1;
