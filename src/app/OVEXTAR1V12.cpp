@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/commands.h"
+#include "app/inspect.h"
 #include "app/monitor.h"
 #include "app/portring.h"
 #include "app/window_state.h"
@@ -76,6 +77,8 @@ void RegisterCommandCallbacks() {
     platform::RegisterCallback("CC_ButtonReset", CC_ButtonReset);
     platform::RegisterCallback("CC_DropDCom", CC_DropDCom);
     platform::RegisterCallback("CC_TOGBTNMonitor", CC_TOGBTNMonitor);
+    platform::RegisterCallback("CC_TOGBTNPause", CC_TOGBTNPause);
+    platform::RegisterCallback("CC_BTNExport", CC_BTNExport);
 }
 
 } // namespace

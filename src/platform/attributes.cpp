@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "platform/chart_freeze.h"
 #include "platform/errors.h"
 #include "platform/graph.h"
 #include "platform/panel.h"
@@ -64,6 +65,8 @@ int SetStripChartAttribute(StripChart* chart, int attribute, int value) {
     case kAttrScrollMode:
         chart->setScrollMode(value);
         return 0;
+    case kAttrChartPaused:
+        return SetStripChartPaused(chart, value != 0);
     default:
         return kUiInvalidAttribute;
     }
@@ -166,6 +169,12 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
     case kAttrVisible:
         *value = c->widget->isHidden() ? 0 : 1;
         return 0;
+    case kAttrChartPaused:
+        if (auto* chart = qobject_cast<StripChart*>(c->widget)) {
+            *value = StripChartPaused(chart) ? 1 : 0;
+            return 0;
+        }
+        return kUiInvalidAttribute;
     case kAttrTextColor:
         *value = ColourOf(c->widget, QPalette::WindowText);
         return 0;

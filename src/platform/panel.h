@@ -52,6 +52,7 @@ enum Attribute : int {
     kAttrPointsPerScreen = 1171, // strip chart: points in the view
     kAttrYName = 1093,           // graph / strip chart: y-axis name (string)
     kAttrTraceColor = 1230,      // SetTraceAttribute: 0xRRGGBB
+    kAttrChartPaused = 5001,     // strip chart: 1 still picture with cursor, 0 the present
 };
 
 constexpr int kAppFont = 1;       // the application's standard font

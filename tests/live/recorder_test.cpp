@@ -14,12 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "app/inspect.h"
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "live/curve_file.h"
 #include "live/datacurve.h"
 #include "live/recorder.h"
 #include "live/runloop.h"
+#include "live/strip.h"
 #include "params/panels.h"
 #include "platform/files.h"
 #include "platform/panel.h"
@@ -120,6 +122,31 @@ TEST_F(Recording, FileHoldsEveryFrameTheControllerSent) {
         EXPECT_EQ(f[10], QLatin1String("NORM"));
     }
     EXPECT_EQ(Info(), "Recorded " + std::to_string(recordFrames) + " frames to rec.csv");
+}
+
+TEST_F(Recording, PausedChartStaysStillWhileRunAndRecordingGoOn) {
+    ASSERT_EQ(StartRecording(path_.toLocal8Bit().constData()), 1);
+    int atPause = -1;
+    RunUntil([&] {
+        if (atPause < 0 && recordFrames >= 5) {
+            atPause = recordFrames;
+            platform::SetCtrlVal(panelHandle, params::PANEL_TOGBTNPAUSE, 1);
+            app::CC_TOGBTNPause(panelHandle, params::PANEL_TOGBTNPAUSE, platform::kEventCommit,
+                                nullptr, 0, 0);
+        }
+        return atPause >= 0 && recordFrames >= atPause + 10;
+    });
+    int paused = -1;
+    platform::GetCtrlAttribute(panelHandle, params::PANEL_STRIPNORM, platform::kAttrChartPaused,
+                               &paused);
+    EXPECT_EQ(paused, 1);
+    EXPECT_GE(recordFrames, atPause + 10);
+    platform::SetCtrlVal(panelHandle, params::PANEL_TOGBTNPAUSE, 0);
+    app::CC_TOGBTNPause(panelHandle, params::PANEL_TOGBTNPAUSE, platform::kEventCommit, nullptr, 0,
+                        0);
+    platform::GetCtrlAttribute(panelHandle, params::PANEL_STRIPNORM, platform::kAttrChartPaused,
+                               &paused);
+    EXPECT_EQ(paused, 0);
 }
 
 TEST_F(Recording, WriteErrorMidRunStopsRecordingAndTheRunGoesOn) {
