@@ -35,7 +35,7 @@ class WindowState : public testing::PanelFixture {
 
 TEST_F(WindowState, RoundTripOfGeometryMonitorDirectoryAndPort) {
     platform::RegisterPort(kRememberedPort, kRememberedDevice);
-    Window()->setGeometry(40, 30, 1150, 705);
+    Window()->setGeometry(40, 30, 1200, 705);
     platform::SetCtrlAttribute(params::panelHandle, params::PANEL_MONITOR, platform::kAttrVisible,
                                1);
     std::snprintf(live::szRecordDir, sizeof live::szRecordDir, "%s", "/tmp/records");
@@ -49,7 +49,7 @@ TEST_F(WindowState, RoundTripOfGeometryMonitorDirectoryAndPort) {
     link::com = 1;
     RestoreWindowState(Options{});
 
-    EXPECT_EQ(Window()->size(), QSize(1150, 705));
+    EXPECT_EQ(Window()->size(), QSize(1200, 705));
     EXPECT_EQ(MonitorShown(), 1);
     int toggle = -1;
     platform::GetCtrlVal(params::panelHandle, params::PANEL_TOGBTNMONITOR, &toggle);
