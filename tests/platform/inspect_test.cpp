@@ -133,7 +133,8 @@ TEST_F(Export, PngHasTheChartSizeTimesScaleAndItsTrace) {
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
                 const QColor c = image.pixelColor(x, y);
-                red += c.red() - c.green() > 80 && c.red() - c.blue() > 80 ? 1 : 0; // antialiased red
+                red +=
+                    c.red() - c.green() > 80 && c.red() - c.blue() > 80 ? 1 : 0; // antialiased red
             }
         }
         EXPECT_GT(red, size.width() / 2 * scale) << "scale " << scale; // the line at 500
