@@ -26,7 +26,9 @@ using params::panelHandle;
 
 constexpr int kRecordColour = 0xC01818;
 constexpr int kIdleColour = 0x3C4650;
+constexpr double kInfoInterval = 0.25;
 int recordHandle = 0;
+double lastInfo = 0.0;
 double recordStart = 0.0;
 
 const char* BaseName(const char* path) {
@@ -136,7 +138,11 @@ void RecordLiveFrame() {
         return;
     }
     ++recordFrames;
-    ShowRecordInfo();
+    // The count on the panel follows at a few updates a second, not at the frame rate.
+    if (const double now = platform::Timer(); now - lastInfo >= kInfoInterval) {
+        lastInfo = now;
+        ShowRecordInfo();
+    }
 }
 
 int CC_TOGBTNRecord(int panel, int control, int event, void* /*cbData*/, int /*d1*/, int /*d2*/) {

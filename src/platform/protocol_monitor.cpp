@@ -137,6 +137,9 @@ ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
     QToolButton* saveButton =
         ToolButton(this, QStringLiteral("Save..."), QStringLiteral("Save the shown lines as text"));
     countLabel_ = new QLabel(this);
+    // A fixed size: a new text then repaints the label without laying out the whole window.
+    countLabel_->setFixedSize(170, countLabel_->fontMetrics().height() + 4);
+    countLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     countLabel_->setAccessibleName(QStringLiteral("Monitor entries"));
 
     model_ = new MonitorModel(this);

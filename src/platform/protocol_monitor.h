@@ -25,7 +25,7 @@ class ProtocolMonitor : public QFrame {
     Q_OBJECT
 
   public:
-    static constexpr int kRefreshMs = 100;
+    static constexpr int kRefreshMs = 500;
 
     explicit ProtocolMonitor(QWidget* parent = nullptr);
     QSize sizeHint() const override { return {460, 400}; }
