@@ -138,7 +138,7 @@ ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
         ToolButton(this, QStringLiteral("Save..."), QStringLiteral("Save the shown lines as text"));
     countLabel_ = new QLabel(this);
     // A fixed size: a new text then repaints the label without laying out the whole window.
-    countLabel_->setFixedSize(170, countLabel_->fontMetrics().height() + 4);
+    countLabel_->setFixedSize(96, countLabel_->fontMetrics().height() + 4);
     countLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     countLabel_->setAccessibleName(QStringLiteral("Monitor entries"));
 
@@ -358,8 +358,9 @@ void ProtocolMonitor::saveByDialog() {
     }
     QString error;
     const QString file = QString::fromLocal8Bit(path.data());
-    countLabel_->setText(saveTo(file, error) ? QStringLiteral("Saved to %1").arg(file)
-                                             : QStringLiteral("Monitor not saved: %1").arg(error));
+    const bool saved = saveTo(file, error);
+    countLabel_->setText(saved ? QStringLiteral("Saved") : QStringLiteral("Not saved"));
+    countLabel_->setToolTip(saved ? file : QStringLiteral("%1: %2").arg(file, error));
 }
 
 } // namespace ovx::platform
