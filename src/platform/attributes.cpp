@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPalette>
+#include <QProgressBar>
 
 #include <array>
 
@@ -140,10 +141,15 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char* text) {
     if (const int rc = detail::FindControl(panel, control, c); rc < 0) {
         return rc;
     }
+    const QString name = QString::fromLocal8Bit(text == nullptr ? "" : text);
+    if (attribute == kAttrProgressText && c->kind == Kind::kProgress) {
+        static_cast<QProgressBar*>(c->widget)->setFormat(name);
+        detail::NoteWritten(c->widget);
+        return 0;
+    }
     if (attribute != kAttrYName) {
         return kUiInvalidAttribute;
     }
-    const QString name = QString::fromLocal8Bit(text == nullptr ? "" : text);
     if (c->kind == Kind::kGraph) {
         static_cast<Graph*>(c->widget)->setYName(name);
     } else if (c->kind == Kind::kStripChart) {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -43,6 +44,8 @@ bool Classify(QWidget* w, Kind& kind) {
         kind = Kind::kLed;
     } else if (qobject_cast<ProtocolMonitor*>(w) != nullptr) {
         kind = Kind::kPane;
+    } else if (qobject_cast<QProgressBar*>(w) != nullptr) {
+        kind = Kind::kProgress;
     } else if (qobject_cast<QSpinBox*>(w) != nullptr) {
         kind = Kind::kNumeric;
     } else if (qobject_cast<QComboBox*>(w) != nullptr) {
