@@ -59,7 +59,8 @@ void ApplyOptions(const Options& options) {
     }
     platform::EnableTrace(options.trace);
     InstallMonitor();
-    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, options.simulator ? 1 : 0);
+    simulatorPortNumber = options.simulator ? 1 : 0;
+    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, simulatorPortNumber);
 }
 
 void InitCurveArrays() {
@@ -79,6 +80,7 @@ void RegisterCommandCallbacks() {
     platform::RegisterCallback("CC_TOGBTNMonitor", CC_TOGBTNMonitor);
     platform::RegisterCallback("CC_TOGBTNPause", CC_TOGBTNPause);
     platform::RegisterCallback("CC_BTNExport", CC_BTNExport);
+    platform::RegisterCallback("CC_BTNRefreshPorts", CC_BTNRefreshPorts);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // What the window remembers between runs, in the settings directory of this test run.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QWidget>
 
 #include <string>
 
+#include "app/portring.h"
 #include "app/window_state.h"
 #include "link/com232.h"
 #include "live/recorder.h"
@@ -91,6 +93,25 @@ INSTANTIATE_TEST_SUITE_P(
                       StartRow{"simulator", kRememberedDevice, true, false, 1},
                       StartRow{"portOption", kRememberedDevice, false, true, 1}),
     [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(WindowState, RefreshListsAPortAddedAfterStartAndKeepsThePortInUse) {
+    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, 0);
+    auto* ring =
+        static_cast<QComboBox*>(platform::CtrlWidget(params::panelHandle, params::PANEL_DROPDCOM));
+    ASSERT_NE(ring, nullptr);
+    EXPECT_EQ(ring->findData(201), -1);
+    platform::RegisterPort(201, "/dev/ovx-test-plugged-later");
+    link::com = 1;
+    CC_BTNRefreshPorts(params::panelHandle, params::PANEL_BTNREFRESHPORTS, platform::kEventCommit,
+                       nullptr, 0, 0);
+    const int index = ring->findData(201);
+    ASSERT_GE(index, 0);
+    EXPECT_TRUE(
+        ring->itemText(index).startsWith(QStringLiteral("COM201  /dev/ovx-test-plugged-later")));
+    int value = -1;
+    platform::GetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, &value);
+    EXPECT_EQ(value, 1);
+}
 
 } // namespace
 } // namespace ovx::app
