@@ -22,6 +22,7 @@
 #include <array>
 
 #include "platform/files.h"
+#include "platform/repaint.h"
 
 namespace ovx::platform {
 
@@ -171,6 +172,16 @@ ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
     layout->addLayout(tools);
     layout->addWidget(list_, 1);
 
+    // In a blocking sequence (no events, no timer) the flushes of written values bring it along.
+    detail::AddFlushHook(this, [](QObject* owner) {
+        auto* self = static_cast<ProtocolMonitor*>(owner);
+        if (self->isVisible() && self->sinceRefresh_.isValid() &&
+            self->sinceRefresh_.elapsed() >= kRefreshMs) {
+            self->refresh();
+            self->list_->viewport()->repaint();
+            self->countLabel_->repaint();
+        }
+    });
     timer_ = new QTimer(this);
     timer_->setInterval(kRefreshMs);
     connect(timer_, &QTimer::timeout, this, &ProtocolMonitor::refresh);
@@ -228,6 +239,7 @@ void ProtocolMonitor::addOrderName(const std::string& name) {
 }
 
 void ProtocolMonitor::refresh() {
+    sinceRefresh_.restart();
     if (paused_) {
         return;
     }

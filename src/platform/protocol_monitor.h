@@ -3,6 +3,7 @@
 // is shown (every kRefreshMs), so a hidden pane costs nothing.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFrame>
 
 #include <cstdint>
@@ -61,6 +62,7 @@ class ProtocolMonitor : public QFrame {
     QToolButton* pauseButton_ = nullptr;
     QLabel* countLabel_ = nullptr;
     QTimer* timer_ = nullptr;
+    QElapsedTimer sinceRefresh_;
 };
 
 } // namespace ovx::platform
