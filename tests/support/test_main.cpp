@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "platform/panel.h"
 
@@ -13,6 +15,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     setenv("XDG_CONFIG_HOME", configDir, 1);
+    static std::string made = configDir;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(made, ignored);
+    });
     ::testing::InitGoogleTest(&argc, argv);
     if (ovx::platform::InitEngine(argc, argv) < 0) {
         return 1;
