@@ -5,7 +5,10 @@
 
 #include "app/about.h"
 #include "app/commands.h"
+#include "app/inspect.h"
+#include "app/monitor.h"
 #include "app/portring.h"
+#include "app/window_state.h"
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "live/datacurve.h"
@@ -36,10 +39,6 @@ constexpr int kTitleText = 0xFFFFFF;
 constexpr int kCurvePoints = 256;
 constexpr const char* kUserFolder = "ovextar"; // under the documents folder, when installed
 
-void TraceStatus(const char* text) {
-    platform::TraceText("status", text);
-}
-
 // The engine keeps a reference to argc for the life of the application.
 int InitEngineOnce() {
     static int argc = 1;
@@ -61,11 +60,10 @@ void ApplyOptions(const Options& options) {
     for (const auto& [port, device] : options.ports) {
         platform::RegisterPort(port, device);
     }
-    if (options.trace) {
-        platform::EnableTrace(true);
-        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, TraceStatus);
-    }
-    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, options.simulator ? 1 : 0);
+    platform::EnableTrace(options.trace);
+    InstallMonitor();
+    simulatorPortNumber = options.simulator ? 1 : 0;
+    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, simulatorPortNumber);
 }
 
 // A build runs beside its panel file and keeps the program's folder; an installed program's
@@ -95,6 +93,10 @@ void RegisterCommandCallbacks() {
     platform::RegisterCallback("CC_ButtonTeach", CC_ButtonTeach);
     platform::RegisterCallback("CC_ButtonReset", CC_ButtonReset);
     platform::RegisterCallback("CC_DropDCom", CC_DropDCom);
+    platform::RegisterCallback("CC_TOGBTNMonitor", CC_TOGBTNMonitor);
+    platform::RegisterCallback("CC_TOGBTNPause", CC_TOGBTNPause);
+    platform::RegisterCallback("CC_BTNExport", CC_BTNExport);
+    platform::RegisterCallback("CC_BTNRefreshPorts", CC_BTNRefreshPorts);
 }
 
 } // namespace
@@ -118,9 +120,11 @@ int WinMain(const Options& options) {
     platform::GetProjectDir(params::proj_dir);
     platform::SetPanelShortcut(params::panelHandle, "F1", ShowAbout);
     InitVars();
+    RestoreWindowState(options);
     link::InitRS232(link::com);
     platform::DisplayPanel(params::panelHandle);
     platform::RunUserInterface();
+    SaveWindowState();
     platform::CloseCom(link::com);
     platform::DiscardPanel(params::panelPopUp);
     platform::DiscardPanel(params::panelHandle);
