@@ -99,6 +99,7 @@ void GetFromFile() {
 void GetFromController() {
     link::order = params::target == params::EEPROM ? link::kOrderReadEeprom : link::kOrderReadRam;
     link::CopyVarsToPP();
+    link::AwaitQuietLine();
     FlushQueues();
     link::rx_flag = 0;
     link::FillTxBuf(link::order, link::pp);
@@ -126,6 +127,7 @@ void GetFromController() {
 // Teach and reset: the request carries the panel values; an acknowledgement within 1.5 s
 // fetches the controller's parameters back.
 void TeachOrReset(int orderCode, bool teach) {
+    link::AwaitQuietLine();
     FlushQueues();
     link::order = orderCode;
     params::GetPanelValues();
