@@ -1,6 +1,8 @@
 #include "app/commands.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 
 #include "link/com232.h"
 #include "link/flash.h"
@@ -62,12 +64,25 @@ void ProgramTable() {
         link::ShowStatus(szError); // the table file was not written; the flash still is
     }
     link::SendCorrDataToFlash();
+    if (szError[0] != '\0') {
+        // The flash texts replaced it within 0.1 s: the last of them keeps it in view.
+        char shown[2 * link::kStatusSize] = {};
+        platform::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, shown, link::kStatusSize);
+        std::snprintf(shown + std::strlen(shown), sizeof shown - std::strlen(shown), " - %s",
+                      szError);
+        link::ShowStatus(shown);
+    }
 }
 
 void SendToFile() {
-    if (platform::FileSelectPopup(params::proj_dir, params::kParamFileName,
-                                  params::kParamFileFilter, params::kParamFileTitle,
-                                  params::kPopupSave, 0, 1, 1, 1, params::file_name) <= 0) {
+    const int chosen = platform::FileSelectPopup(params::proj_dir, params::kParamFileName,
+                                                 params::kParamFileFilter, params::kParamFileTitle,
+                                                 params::kPopupSave, 0, 1, 1, 1, params::file_name);
+    if (chosen < 0) {
+        link::ShowStatus(params::kPathTooLongText);
+        return;
+    }
+    if (chosen == 0) {
         return;
     }
     platform::GetFullPathFromProject(params::kMeasurementFile, dir_fname);

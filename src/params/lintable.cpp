@@ -75,6 +75,13 @@ void ReadError(int code, const char* path, char* szError, int capacity) {
         std::snprintf(szError, capacity,
                       "error : %s holds fewer than %d values - nothing programmed!", name,
                       kMeasurementValues);
+    } else if (code == platform::kFileNotRegular) {
+        std::snprintf(szError, capacity, "error : %s is not a regular file - nothing programmed!",
+                      name);
+    } else if (code == platform::kFileTooLarge) {
+        std::snprintf(szError, capacity,
+                      "error : %s is far too large for %d values - nothing programmed!", name,
+                      kMeasurementValues);
     } else if (code == platform::kFileBadValue) {
         std::snprintf(szError, capacity,
                       "error : %s holds a value that is not an integer - nothing programmed!",

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
 
@@ -135,6 +136,15 @@ QByteArray FormatArray(const void* array, const ArrayShape& s, int fieldWidth) {
     return text;
 }
 
+// 0 when path names nothing yet or a regular file (links followed), else kFileNotRegular.
+int RegularOrAbsent(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        return 0;
+    }
+    return info.isFile() ? 0 : kFileNotRegular;
+}
+
 // Copies text into a buffer of kPathCapacity; false (and an empty buffer) when it does not fit.
 bool CopyPath(const QByteArray& text, char* buffer) {
     if (text.size() >= kPathCapacity) {
@@ -217,13 +227,19 @@ int ArrayToFile(const char* file, const void* array, int dataType, int numElemen
         fieldWidth < 0 || fileType != kFileTypeText || fileAction != 0) {
         return kFileInvalidArgument;
     }
+    const QString path = QString::fromLocal8Bit(file);
+    if (const int kind = RegularOrAbsent(path); kind != 0) {
+        return kind; // a device node or FIFO is never replaced by a regular file
+    }
     const QByteArray text = FormatArray(array, shape, fieldWidth);
     // The text goes to a temporary file beside the target and is renamed over it on commit.
-    QSaveFile out(QString::fromLocal8Bit(file));
-    if (!out.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a failed write (a full disk) is seen here and the old file stays.
+    QSaveFile out(path);
+    out.setDirectWriteFallback(true);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return kFileCannotOpen;
     }
-    if (out.write(text) != text.size() || !out.commit()) {
+    if (out.write(text) != text.size() || out.error() != QFileDevice::NoError || !out.commit()) {
         out.cancelWriting();
         return kFileWriteFailed;
     }
@@ -236,11 +252,22 @@ int FileToArray(const char* file, void* array, int dataType, int numElements, in
     if (file == nullptr || array == nullptr || !ShapeValid(shape) || fileType != kFileTypeText) {
         return kFileInvalidArgument;
     }
-    QFile in(QString::fromLocal8Bit(file));
+    const QString path = QString::fromLocal8Bit(file);
+    if (!QFileInfo::exists(path)) {
+        return kFileCannotOpen;
+    }
+    if (const int kind = RegularOrAbsent(path); kind != 0) {
+        return kind; // a FIFO would block for ever, a device never end
+    }
+    QFile in(path);
     if (!in.open(QIODevice::ReadOnly)) {
         return kFileCannotOpen;
     }
-    const QByteArray text = in.readAll();
+    const qint64 limit = qint64{numElements} * kMaxFieldBytes + kFileSlackBytes;
+    const QByteArray text = in.read(limit + 1);
+    if (text.size() > limit) {
+        return kFileTooLarge;
+    }
     // Parsed into a scratch list first: the caller's array changes only when all values are good.
     std::vector<std::int64_t> fields;
     const auto count = static_cast<std::size_t>(numElements);

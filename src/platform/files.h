@@ -16,6 +16,12 @@ namespace ovx::platform {
 // not); values outside the element type are bad values. Returns 0, or kFileCannotOpen,
 // kFileWriteFailed, kFileTooFewValues, kFileBadValue, kFileInvalidArgument. On any failure of
 // FileToArray the array is left unchanged.
+// Only regular files are read or replaced (kFileNotRegular for a FIFO, a device, a directory or
+// a link to one); a file longer than kMaxFieldBytes a value plus kFileSlackBytes is not read
+// (kFileTooLarge). Where no temporary file can be made beside the target (a folder that is not
+// writable), the text is written in place.
+constexpr int kMaxFieldBytes = 64;
+constexpr int kFileSlackBytes = 4096;
 int ArrayToFile(const char* file, const void* array, int dataType, int numElements, int numGroups,
                 int arrayOrder, int fileLayout, int colSep, int fieldWidth, int fileType,
                 int fileAction);

@@ -318,6 +318,31 @@ TEST_F(Commands, MeasurementFileThatCannotBeReadProgramsNothing) {
     EXPECT_FALSE(std::filesystem::exists(params::kTableFile));
 }
 
+TEST_F(Commands, TableFileThatCannotBeWrittenStaysNamedAfterTheFlashTexts) {
+    UseFileTarget();
+    const std::string config = dir_.File("TARconfig.dat");
+    WriteMeasurementFile(config, 3, 1);
+    std::filesystem::create_directory(params::kTableFile); // no file can replace a folder
+    AnswerPopupWith(config);
+    Click(CC_BTNSend, params::PANEL_BTNSEND);
+    EXPECT_EQ(StatusText(),
+              "ok : D801 FLASH page7-write 255 words! - error : cannot write LTlinear.dat!");
+    EXPECT_EQ(FlashWord(link::PAGE4 + 5), 16) << "the flash is programmed all the same";
+}
+
+TEST_F(Commands, PathTooLongForTheBufferSaysSoOnSendAndGet) {
+    UseFileTarget();
+    AnswerPopupWith(dir_.File(std::string(300, 'p') + ".dat"));
+    Click(CC_BTNSend, params::PANEL_BTNSEND);
+    EXPECT_EQ(StatusText(),
+              "error : the chosen path is too long (259 characters at most) - nothing done!");
+    link::ShowStatus("");
+    Click(CC_BTNGet, params::PANEL_BTNGET);
+    EXPECT_EQ(StatusText(),
+              "error : the chosen path is too long (259 characters at most) - nothing done!");
+    EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
+}
+
 // ---- Teach and reset -----------------------------------------------------------------------
 
 TEST_F(Commands, AcknowledgedTeachFetchesTheTaughtParameters) {
