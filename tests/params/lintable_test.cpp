@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -236,6 +237,16 @@ TEST_F(MeasurementFile, RealisticSweepGivesMonotonicTableFileAndPageSlices) {
         ASSERT_EQ(file[3 * i + 1], positions[kTableSize - 1 - i]) << "line " << i;
         ASSERT_EQ(file[3 * i + 2], table[i]) << "line " << i;
     }
+    // Its exact layout: three fields of width 6, tab-separated, one line per entry.
+    const std::string text = testing::ReadText(kTableFile);
+    std::string expected;
+    for (int i = 0; i < kTableSize; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%6d\t%6d\t%6d\n", i, positions[kTableSize - 1 - i],
+                      table[i]);
+        expected += line;
+    }
+    EXPECT_EQ(text, expected);
     EXPECT_EQ(vcorr[2 * kTableSize + 256], flashp5[0]);
     EXPECT_EQ(vcorr[3 * kTableSize - 1], flashp7[kPageSize - 1]);
 }
