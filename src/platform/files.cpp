@@ -145,6 +145,25 @@ int RegularOrAbsent(const QString& path) {
     return info.isFile() ? 0 : kFileNotRegular;
 }
 
+// Reads a regular file that may hold up to values values, never more than such a file can be
+// long. Returns 0 or a FileError.
+int ReadSmallText(const char* file, int values, QByteArray& text) {
+    const QString path = QString::fromLocal8Bit(file);
+    if (!QFileInfo::exists(path)) {
+        return kFileCannotOpen;
+    }
+    if (const int kind = RegularOrAbsent(path); kind != 0) {
+        return kind; // a FIFO would block for ever, a device never end
+    }
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return kFileCannotOpen;
+    }
+    const qint64 limit = qint64{values} * kMaxFieldBytes + kFileSlackBytes;
+    text = in.read(limit + 1);
+    return text.size() > limit ? kFileTooLarge : 0;
+}
+
 // Copies text into a buffer of kPathCapacity; false (and an empty buffer) when it does not fit.
 bool CopyPath(const QByteArray& text, char* buffer) {
     if (text.size() >= kPathCapacity) {
@@ -252,21 +271,9 @@ int FileToArray(const char* file, void* array, int dataType, int numElements, in
     if (file == nullptr || array == nullptr || !ShapeValid(shape) || fileType != kFileTypeText) {
         return kFileInvalidArgument;
     }
-    const QString path = QString::fromLocal8Bit(file);
-    if (!QFileInfo::exists(path)) {
-        return kFileCannotOpen;
-    }
-    if (const int kind = RegularOrAbsent(path); kind != 0) {
-        return kind; // a FIFO would block for ever, a device never end
-    }
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) {
-        return kFileCannotOpen;
-    }
-    const qint64 limit = qint64{numElements} * kMaxFieldBytes + kFileSlackBytes;
-    const QByteArray text = in.read(limit + 1);
-    if (text.size() > limit) {
-        return kFileTooLarge;
+    QByteArray text;
+    if (const int result = ReadSmallText(file, numElements, text); result != 0) {
+        return result;
     }
     // Parsed into a scratch list first: the caller's array changes only when all values are good.
     std::vector<std::int64_t> fields;
@@ -276,6 +283,39 @@ int FileToArray(const char* file, void* array, int dataType, int numElements, in
     }
     for (int t = 0; t < numElements; ++t) {
         StoreElement(array, dataType, shape.ElementOfField(t), fields[static_cast<std::size_t>(t)]);
+    }
+    return 0;
+}
+
+int FileToRows(const char* file, int dataType, int maxValues,
+               std::vector<std::vector<std::int64_t>>& rows) {
+    if (file == nullptr || (dataType != kTypeInt && dataType != kTypeUInt) || maxValues <= 0) {
+        return kFileInvalidArgument;
+    }
+    QByteArray text;
+    if (const int result = ReadSmallText(file, maxValues, text); result != 0) {
+        return result;
+    }
+    rows.clear();
+    const std::string_view all(text.constData(), static_cast<std::size_t>(text.size()));
+    std::size_t lineStart = 0;
+    while (lineStart < all.size()) {
+        std::size_t lineEnd = all.find('\n', lineStart);
+        if (lineEnd == std::string_view::npos) {
+            lineEnd = all.size();
+        }
+        std::vector<std::int64_t> fields;
+        const int result = ParseFields(
+            QByteArray(all.data() + lineStart, static_cast<qsizetype>(lineEnd - lineStart)),
+            dataType, all.size(), fields);
+        if (result == kFileBadValue) {
+            return result;
+        }
+        rows.push_back(std::move(fields));
+        lineStart = lineEnd + 1;
+    }
+    while (!rows.empty() && rows.back().empty()) {
+        rows.pop_back(); // blank lines at the end
     }
     return 0;
 }

@@ -1,8 +1,10 @@
 // File services: file arrays, the file-selection popup, the program directory.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ovx::platform {
 
@@ -27,6 +29,13 @@ int ArrayToFile(const char* file, const void* array, int dataType, int numElemen
                 int fileAction);
 int FileToArray(const char* file, void* array, int dataType, int numElements, int numGroups,
                 int arrayOrder, int fileLayout, int fileType);
+// Reads a text file line by line: the integers of each line (separated by blanks, tabs or
+// commas; CR before the line end ignored) as one row; blank lines at the end are dropped, blank
+// lines elsewhere give empty rows. The file is read as one that holds up to maxValues values
+// (regular files only, kFileTooLarge beyond). Returns 0, kFileCannotOpen, kFileNotRegular,
+// kFileTooLarge, kFileBadValue or kFileInvalidArgument.
+int FileToRows(const char* file, int dataType, int maxValues,
+               std::vector<std::vector<std::int64_t>>& rows);
 
 // Native file dialog. buttonCode 0 = save ("Save"), 3 = load ("Load"). Returns 1 with the
 // chosen path in path (capacity 260), 0 when cancelled (path untouched). restrictExt appends
