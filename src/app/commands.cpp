@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "link/com232.h"
 #include "link/flash.h"
@@ -53,10 +54,14 @@ bool SameTextIgnoringCase(const char* a, const char* b) {
 
 // Builds the table from the file the operator chose and programs it. The chosen name matched
 // the configuration file only without regard to case; on a case-sensitive file system
-// dir_fname may name another file, so the chosen one is read.
+// dir_fname may name another file, so the chosen one is read when it exists, else the
+// configuration file itself.
 void ProgramTable() {
     char szError[link::kStatusSize] = {};
-    if (params::ReadCorrData(params::file_name, szError, sizeof szError) == 0) {
+    const bool chosenExists = platform::FileExists(params::file_name);
+    const char* source =
+        chosenExists || !platform::FileExists(dir_fname) ? params::file_name : dir_fname;
+    if (params::ReadCorrData(source, szError, sizeof szError) == 0) {
         link::ShowStatus(szError); // nothing is programmed from a file that failed
         return;
     }
@@ -74,10 +79,25 @@ void ProgramTable() {
     }
 }
 
+// Choosing the configuration file reads it: the dialog asks about programming the flash from
+// it, not about replacing it.
+platform::SaveQuestion ConfigurationQuestion(const std::string& path) {
+    char config[260] = {};
+    platform::GetFullPathFromProject(params::kMeasurementFile, config);
+    if (!SameTextIgnoringCase(path.c_str(), config)) {
+        return {};
+    }
+    return {std::string("Program the linearisation table from ") + params::kMeasurementFile +
+                " into the controller's flash?",
+            "Program", "Cancel"};
+}
+
 void SendToFile() {
+    platform::SetSaveQuestion(ConfigurationQuestion);
     const int chosen = platform::FileSelectPopup(params::proj_dir, params::kParamFileName,
                                                  params::kParamFileFilter, params::kParamFileTitle,
                                                  params::kPopupSave, 0, 1, 1, 1, params::file_name);
+    platform::SetSaveQuestion({});
     if (chosen < 0) {
         link::ShowStatus(params::kPathTooLongText);
         return;

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QString>
 
@@ -30,6 +32,28 @@ constexpr int kPathCapacity = 260;
 FileSelectResponder& Responder() {
     static FileSelectResponder responder;
     return responder;
+}
+
+SaveQuestionHook& QuestionHook() {
+    static SaveQuestionHook hook;
+    return hook;
+}
+
+// True when the operator goes ahead with saving to path, which exists.
+bool ConfirmSave(const std::string& path, QWidget* parent) {
+    SaveQuestion q = QuestionHook() ? QuestionHook()(path) : SaveQuestion{};
+    if (q.text.empty()) {
+        const QString name = QFileInfo(QString::fromStdString(path)).fileName();
+        q = {(name + QStringLiteral(" already exists.\nDo you want to replace it?")).toStdString(),
+             "Yes", "No"};
+    }
+    QMessageBox box(QMessageBox::Question, parent != nullptr ? parent->windowTitle() : QString(),
+                    QString::fromStdString(q.text), QMessageBox::NoButton, parent);
+    QPushButton* accept = box.addButton(QString::fromStdString(q.accept), QMessageBox::AcceptRole);
+    QPushButton* reject = box.addButton(QString::fromStdString(q.reject), QMessageBox::RejectRole);
+    box.setDefaultButton(reject);
+    box.exec();
+    return box.clickedButton() == accept;
 }
 
 std::string& ProjectDirOverride() {
@@ -208,6 +232,7 @@ int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel
                        QString::fromStdString(request.defaultDir));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::ReadOnly, allowMakeDir == 0);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true); // asked below, in our words
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setLabelText(QFileDialog::Accept,
@@ -223,17 +248,22 @@ int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel
                              }
                          });
     }
-    while (dialog.exec() != QDialog::Accepted) {
-        if (allowCancel != 0) {
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted) {
+            if (allowCancel != 0) {
+                return 0;
+            }
+            continue;
+        }
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty()) {
             return 0;
         }
+        chosen = files.front().toStdString();
+        if (!save || !QFileInfo::exists(files.front()) || ConfirmSave(chosen, &dialog)) {
+            return 1;
+        }
     }
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) {
-        return 0;
-    }
-    chosen = files.front().toStdString();
-    return 1;
 }
 
 } // namespace
@@ -320,6 +350,10 @@ int FileToRows(const char* file, int dataType, int maxValues,
     return 0;
 }
 
+bool FileExists(const char* path) {
+    return path != nullptr && QFileInfo(QString::fromLocal8Bit(path)).isFile();
+}
+
 int FileSelectPopup(const char* defaultDir, const char* defaultName, const char* filter,
                     const char* title, int buttonCode, int restrictDir, int restrictExt,
                     int allowCancel, int allowMakeDir, char* path) {
@@ -341,6 +375,10 @@ int FileSelectPopup(const char* defaultDir, const char* defaultName, const char*
         full = ForceExtension(full, FilterExtension(QString::fromStdString(request.filter)));
     }
     return CopyPath(full.toLocal8Bit(), path) ? 1 : kFileInvalidArgument;
+}
+
+void SetSaveQuestion(SaveQuestionHook hook) {
+    QuestionHook() = std::move(hook);
 }
 
 void SetFileSelectResponder(FileSelectResponder responder) {

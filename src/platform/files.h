@@ -37,6 +37,9 @@ int FileToArray(const char* file, void* array, int dataType, int numElements, in
 int FileToRows(const char* file, int dataType, int maxValues,
                std::vector<std::vector<std::int64_t>>& rows);
 
+// True when path names an existing file (links followed).
+bool FileExists(const char* path);
+
 // Native file dialog. buttonCode 0 = save ("Save"), 3 = load ("Load"). Returns 1 with the
 // chosen path in path (capacity 260), 0 when cancelled (path untouched). restrictExt appends
 // the filter's extension to a chosen name that lacks it. A path that does not fit the buffer
@@ -52,6 +55,15 @@ struct FileSelectRequest {
 };
 using FileSelectResponder = std::function<int(const FileSelectRequest&, std::string& path)>;
 void SetFileSelectResponder(FileSelectResponder responder); // empty = the real dialog
+
+// The save dialog asks before it returns a file that exists. By default: "NAME already exists.
+// Do you want to replace it?" (Yes / No); a question hook may put its own question and button
+// texts for a path (an empty text keeps the default). The operator's no returns to the dialog.
+struct SaveQuestion {
+    std::string text, accept, reject;
+};
+using SaveQuestionHook = std::function<SaveQuestion(const std::string& path)>;
+void SetSaveQuestion(SaveQuestionHook hook); // empty = the default question for every file
 
 // The directory of the running program, without trailing separator (capacity 260).
 // Both return 0, or kFileInvalidArgument (buffer left empty) when the path does not fit.
