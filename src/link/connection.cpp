@@ -95,8 +95,12 @@ int DropHead(int have, int count, const char* why) {
 }
 
 // Tops the have bytes of szReadBuf up to want with what arrives before deadline; returns the
-// count then held. Polls the queue length, which waits in the OS instead of spinning.
+// count then held. Polls the queue length, which waits in the OS instead of spinning; a whole
+// frame asks nothing (a second look at an unchanged queue would wait for it to grow).
 int ReadUntil(int have, int want, double deadline) {
+    if (have >= want) {
+        return have;
+    }
     int queued = platform::GetInQLen(com);
     while (queued >= 0 && queued < want - have && platform::Timer() < deadline) {
         queued = platform::GetInQLen(com);
