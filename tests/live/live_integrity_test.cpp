@@ -21,6 +21,7 @@
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "platform/trace.h"
 #include "support/row_name.h"
 #include "support/scripted_peer.h"
 #include "support/tool_fixture.h"
@@ -202,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"OversizedReply",
                  [](const Bytes& r) {
                      Bytes big = r;
-                     big.insert(big.end(), r.begin(), r.begin() + 20);
+                     big.insert(big.end(), {0x00, 0x00, 0x13, 0x00});
                      return ScriptedPeer::Script{{0, big}};
                  }},
         FaultRow{"Garbage1", [](const Bytes& r) { return Before(Garbage(1), r); }},
