@@ -3,8 +3,12 @@
 
 #include <cstdio>
 
+#include "app/about.h"
 #include "app/commands.h"
+#include "app/inspect.h"
+#include "app/monitor.h"
 #include "app/portring.h"
+#include "app/window_state.h"
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "live/datacurve.h"
@@ -17,6 +21,7 @@
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/help.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/trace.h"
@@ -32,10 +37,7 @@ constexpr int kTitlePointSize = 18;
 constexpr int kTitleBackground = 0x0080FF;
 constexpr int kTitleText = 0xFFFFFF;
 constexpr int kCurvePoints = 256;
-
-void TraceStatus(const char* text) {
-    platform::TraceText("status", text);
-}
+constexpr const char* kUserFolder = "ovextar"; // under the documents folder, when installed
 
 // The engine keeps a reference to argc for the life of the application.
 int InitEngineOnce() {
@@ -58,11 +60,23 @@ void ApplyOptions(const Options& options) {
     for (const auto& [port, device] : options.ports) {
         platform::RegisterPort(port, device);
     }
-    if (options.trace) {
-        platform::EnableTrace(true);
-        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, TraceStatus);
+    platform::EnableTrace(options.trace);
+    InstallMonitor();
+    simulatorPortNumber = options.simulator ? 1 : 0;
+    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, simulatorPortNumber);
+}
+
+// A build runs beside its panel file and keeps the program's folder; an installed program's
+// folder is read-only, so the operator's files go to a folder of the user's own.
+void ChooseProgramDirectory() {
+    if (platform::ChooseProjectDir(params::kPanelFile, kUserFolder) < 0) {
+        char dir[260] = {};
+        platform::GetProjectDir(dir);
+        std::fprintf(stderr,
+                     "ovextar: cannot create the folder %s in the documents folder; the program "
+                     "directory is %s\n",
+                     kUserFolder, dir);
     }
-    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, options.simulator ? 1 : 0);
 }
 
 void InitCurveArrays() {
@@ -79,6 +93,10 @@ void RegisterCommandCallbacks() {
     platform::RegisterCallback("CC_ButtonTeach", CC_ButtonTeach);
     platform::RegisterCallback("CC_ButtonReset", CC_ButtonReset);
     platform::RegisterCallback("CC_DropDCom", CC_DropDCom);
+    platform::RegisterCallback("CC_TOGBTNMonitor", CC_TOGBTNMonitor);
+    platform::RegisterCallback("CC_TOGBTNPause", CC_TOGBTNPause);
+    platform::RegisterCallback("CC_BTNExport", CC_BTNExport);
+    platform::RegisterCallback("CC_BTNRefreshPorts", CC_BTNRefreshPorts);
 }
 
 } // namespace
@@ -98,11 +116,15 @@ int WinMain(const Options& options) {
         return -1;
     }
     ApplyOptions(options);
+    ChooseProgramDirectory();
     platform::GetProjectDir(params::proj_dir);
+    platform::SetPanelShortcut(params::panelHandle, "F1", ShowAbout);
     InitVars();
+    RestoreWindowState(options);
     link::InitRS232(link::com);
     platform::DisplayPanel(params::panelHandle);
     platform::RunUserInterface();
+    SaveWindowState();
     platform::CloseCom(link::com);
     platform::DiscardPanel(params::panelPopUp);
     platform::DiscardPanel(params::panelHandle);

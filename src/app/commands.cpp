@@ -1,6 +1,9 @@
 #include "app/commands.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "link/com232.h"
 #include "link/flash.h"
@@ -51,10 +54,14 @@ bool SameTextIgnoringCase(const char* a, const char* b) {
 
 // Builds the table from the file the operator chose and programs it. The chosen name matched
 // the configuration file only without regard to case; on a case-sensitive file system
-// dir_fname may name another file, so the chosen one is read.
+// dir_fname may name another file, so the chosen one is read when it exists, else the
+// configuration file itself.
 void ProgramTable() {
     char szError[link::kStatusSize] = {};
-    if (params::ReadCorrData(params::file_name, szError, sizeof szError) == 0) {
+    const bool chosenExists = platform::FileExists(params::file_name);
+    const char* source =
+        chosenExists || !platform::FileExists(dir_fname) ? params::file_name : dir_fname;
+    if (params::ReadCorrData(source, szError, sizeof szError) == 0) {
         link::ShowStatus(szError); // nothing is programmed from a file that failed
         return;
     }
@@ -62,12 +69,40 @@ void ProgramTable() {
         link::ShowStatus(szError); // the table file was not written; the flash still is
     }
     link::SendCorrDataToFlash();
+    if (szError[0] != '\0') {
+        // The flash texts replaced it within 0.1 s: the last of them keeps it in view.
+        char shown[2 * link::kStatusSize] = {};
+        platform::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, shown, link::kStatusSize);
+        std::snprintf(shown + std::strlen(shown), sizeof shown - std::strlen(shown), " - %s",
+                      szError);
+        link::ShowStatus(shown);
+    }
+}
+
+// Choosing the configuration file reads it: the dialog asks about programming the flash from
+// it, not about replacing it.
+platform::SaveQuestion ConfigurationQuestion(const std::string& path) {
+    char config[260] = {};
+    platform::GetFullPathFromProject(params::kMeasurementFile, config);
+    if (!SameTextIgnoringCase(path.c_str(), config)) {
+        return {};
+    }
+    return {std::string("Program the linearisation table from ") + params::kMeasurementFile +
+                " into the controller's flash?",
+            "Program", "Cancel"};
 }
 
 void SendToFile() {
-    if (platform::FileSelectPopup(params::proj_dir, params::kParamFileName,
-                                  params::kParamFileFilter, params::kParamFileTitle,
-                                  params::kPopupSave, 0, 1, 1, 1, params::file_name) <= 0) {
+    platform::SetSaveQuestion(ConfigurationQuestion);
+    const int chosen = platform::FileSelectPopup(params::proj_dir, params::kParamFileName,
+                                                 params::kParamFileFilter, params::kParamFileTitle,
+                                                 params::kPopupSave, 0, 1, 1, 1, params::file_name);
+    platform::SetSaveQuestion({});
+    if (chosen < 0) {
+        link::ShowStatus(params::kPathTooLongText);
+        return;
+    }
+    if (chosen == 0) {
         return;
     }
     platform::GetFullPathFromProject(params::kMeasurementFile, dir_fname);
@@ -99,6 +134,7 @@ void GetFromFile() {
 void GetFromController() {
     link::order = params::target == params::EEPROM ? link::kOrderReadEeprom : link::kOrderReadRam;
     link::CopyVarsToPP();
+    link::AwaitQuietLine();
     FlushQueues();
     link::rx_flag = 0;
     link::FillTxBuf(link::order, link::pp);
@@ -126,6 +162,7 @@ void GetFromController() {
 // Teach and reset: the request carries the panel values; an acknowledgement within 1.5 s
 // fetches the controller's parameters back.
 void TeachOrReset(int orderCode, bool teach) {
+    link::AwaitQuietLine();
     FlushQueues();
     link::order = orderCode;
     params::GetPanelValues();

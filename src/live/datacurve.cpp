@@ -7,6 +7,8 @@
 
 #include "link/com232.h"
 #include "link/datablock.h"
+#include "live/curve_file.h"
+#include "live/recorder.h"
 #include "live/runloop.h"
 #include "live/strip.h"
 #include "params/panels.h"
@@ -87,15 +89,18 @@ void ReadBlocks(int source) {
     }
 }
 
-// One live frame from the current pp, shown on the indicators and switching outputs.
+// One live frame from the current pp, shown on the indicators and switching outputs. Without a
+// reply nothing is shown: pp then holds the request, no value of the controller's.
 void RequestOneLiveFrame() {
+    link::AwaitQuietLine();
     link::rx_flag = 0;
     link::order = link::kOrderLiveSample;
     link::FillTxBuf(link::kOrderLiveSample, link::pp);
     link::nBytesW = platform::ComWrt(link::com, reinterpret_cast<const char*>(link::szWriteBuf),
                                      link::kFrameBytes);
-    link::WaitRxFull();
-    PlotRAWValues();
+    if (link::WaitRxFull() == 1) {
+        PlotRAWValues();
+    }
 }
 
 // The limit and reference lines, clamped to 1..4095.
@@ -136,6 +141,8 @@ int CC_BTNData(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int 
     SetVisible(params::PANEL_STRIPNORM, 0);
     SetVisible(params::PANEL_GRAPHDATA, 1);
 
+    // A live reply still on its way after a stop must not end up in a data block.
+    link::AwaitQuietLine();
     // The block answers are polled for: the notification must not take them.
     link::InstallRxNotification(false);
     FlushBothQueues();
@@ -180,6 +187,8 @@ void RegisterLiveCallbacks() {
     platform::RegisterCallback("CC_BTNRun", CC_BTNRun);
     platform::RegisterCallback("CC_BTNStop", CC_BTNStop);
     platform::RegisterCallback("CC_BTNData", CC_BTNData);
+    platform::RegisterCallback("CC_TOGBTNRecord", CC_TOGBTNRecord);
+    platform::RegisterCallback("CC_BTNSaveCurve", CC_BTNSaveCurve);
 }
 
 } // namespace ovx::live

@@ -4,6 +4,7 @@
 #include "live/runloop.h"
 
 #include "link/com232.h"
+#include "live/recorder.h"
 #include "live/strip.h"
 #include "params/panels.h"
 #include "params/variables.h"
@@ -58,6 +59,7 @@ void StartRun() {
     SelectStripChart();
 
     link::CopyVarsToPP();
+    link::AwaitQuietLine();
     FlushBothQueues();
     link::rx_flag = 0;
     link::order = link::kOrderLiveSample;
@@ -83,13 +85,17 @@ void PlotPendingFrame() {
     } else {
         PlotNORMValues(arrayNORM);
     }
+    RecordLiveFrame();
     link::graphrefresh = 0;
 }
 
+// A reply the notification had to discard costs that one frame: once nothing more of it comes,
+// the next request goes out as if it had been answered.
 void AnswerWithNextRequest() {
-    if (link::rx_flag != 1) {
+    if (link::rx_flag != 1 && !link::ReplyLost()) {
         return;
     }
+    link::AwaitQuietLine();
     FlushBothQueues();
     link::CopyVarsToPP();
     link::FillTxBuf(link::kOrderLiveSample, link::pp);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -23,6 +24,8 @@
 #include "platform/panel_events.h"
 #include "platform/panel_loader.h"
 #include "platform/panel_store.h"
+#include "platform/places.h"
+#include "platform/protocol_monitor.h"
 #include "platform/strip_chart.h"
 
 namespace ovx::platform {
@@ -40,6 +43,10 @@ bool Classify(QWidget* w, Kind& kind) {
         kind = Kind::kGraph;
     } else if (qobject_cast<Led*>(w) != nullptr) {
         kind = Kind::kLed;
+    } else if (qobject_cast<ProtocolMonitor*>(w) != nullptr) {
+        kind = Kind::kPane;
+    } else if (qobject_cast<QProgressBar*>(w) != nullptr) {
+        kind = Kind::kProgress;
     } else if (qobject_cast<QSpinBox*>(w) != nullptr) {
         kind = Kind::kNumeric;
     } else if (qobject_cast<QComboBox*>(w) != nullptr) {
@@ -111,20 +118,17 @@ bool HasRequiredControls(const Panel& panel) {
     return true;
 }
 
-// Relative names resolve against the program directory, then the working directory.
+// Relative names: beside the program (a build folder), then in its installed data folder, then
+// in the working directory.
 QString ResolvePanelPath(const char* file) {
     const QString name = QString::fromLocal8Bit(file);
     if (QFileInfo(name).isAbsolute()) {
         return name;
     }
-    std::array<char, 260> dir{};
-    if (GetProjectDir(dir.data()) >= 0) {
-        const QString inProject = QDir(QString::fromLocal8Bit(dir.data())).filePath(name);
-        if (QFileInfo::exists(inProject)) {
-            return inProject;
-        }
-    }
-    return QDir::current().filePath(name);
+    const std::string path =
+        detail::FindShippedFile(file, detail::ShippedFileDirs(detail::BinaryDir()),
+                                QDir::currentPath().toLocal8Bit().toStdString());
+    return QString::fromLocal8Bit(path.c_str());
 }
 
 } // namespace

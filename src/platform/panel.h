@@ -14,6 +14,8 @@
 //   QLineEdit, QLabel         string (text control / text message)
 //   QPlainTextEdit            text box (lines)
 //   StripChart, Graph, Led    plot.h
+//   QProgressBar              progress bar: int value (0..its maximum), text kAttrProgressText
+//   ProtocolMonitor           pane: the protocol monitor (protocol_monitor.h), attributes 500/530
 //
 // Events, as an operator produces them:
 //   command button, mouse:    kEventLeftClick (on press), then kEventCommit (on release)
@@ -51,6 +53,8 @@ enum Attribute : int {
     kAttrPointsPerScreen = 1171, // strip chart: points in the view
     kAttrYName = 1093,           // graph / strip chart: y-axis name (string)
     kAttrTraceColor = 1230,      // SetTraceAttribute: 0xRRGGBB
+    kAttrChartPaused = 5001,     // strip chart: 1 still picture with cursor, 0 the present
+    kAttrProgressText = 5002,    // progress bar: its text (string; %v value, %m maximum)
 };
 
 constexpr int kAppFont = 1;       // the application's standard font
@@ -67,10 +71,10 @@ void RegisterPanelCallback(const std::string& name, PanelCallback callback);
 
 // Creates the application (QApplication) once. Returns 0, or kUiNotInitialised on failure.
 int InitEngine(int argc, char** argv);
-// Loads panel resourceId from file (relative names resolve against GetProjectDir, then the
-// working directory). parent 0 = top-level window. Returns a handle > 0, or a UiError:
-// kUiPanelFileMissing, kUiPanelFileDamaged (also when the file misses a control that a
-// RequireControls table names), kUiNoSuchResource.
+// Loads panel resourceId from file (a relative name is looked for beside the program, then in
+// its installed data folder bin/../share/ovextar, then in the working directory). parent 0 =
+// top-level window. Returns a handle > 0, or a UiError: kUiPanelFileMissing, kUiPanelFileDamaged
+// (also when the file misses a control that a RequireControls table names), kUiNoSuchResource.
 int LoadPanel(int parent, const char* file, int resourceId);
 // Controls that LoadPanel must find for a resource; the load fails without them.
 void RequireControls(int resourceId, const int* controlIds, int count);

@@ -212,10 +212,26 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     return a.size() - i < b.size() - j;
 }
 
+// "USB-Serial Controller, USB 067b:2303 #A1B2": the product text, USB ids and serial number,
+// so that an adapter can be told from another of the same kind.
+std::string Description(const QSerialPortInfo& info) {
+    QString text = info.description();
+    if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+        text += QStringLiteral("%1USB %2:%3")
+                    .arg(text.isEmpty() ? QString() : QStringLiteral(", "))
+                    .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                    .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        if (!info.serialNumber().isEmpty()) {
+            text += QStringLiteral(" #") + info.serialNumber();
+        }
+    }
+    return text.toStdString();
+}
+
 void Discover() {
     std::vector<PortInfo> found;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        found.push_back({0, info.systemLocation().toStdString(), info.description().toStdString()});
+        found.push_back({0, info.systemLocation().toStdString(), Description(info)});
     }
     std::sort(found.begin(), found.end(),
               [](const PortInfo& a, const PortInfo& b) { return NaturalLess(a.device, b.device); });
@@ -284,11 +300,14 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     const bool named = deviceName != nullptr && deviceName[0] != '\0';
     const std::string device = named ? std::string(deviceName) : DeviceOf(port);
     if (device.empty()) {
+        TraceText("port", ("port " + std::to_string(port) + " names no device.").c_str());
         return kComNoPortFound;
     }
     int error = 0;
-    auto os = detail::OpenOsPort(device, {baudRate, parity, dataBits, stopBits}, error);
+    std::string reason;
+    auto os = detail::OpenOsPort(device, {baudRate, parity, dataBits, stopBits}, error, reason);
     if (!os) {
+        TraceText("port", reason.c_str());
         return error;
     }
     PortSlot& slot = portSlots[port];
@@ -374,7 +393,7 @@ int ComWrt(int port, const char* buffer, int count) {
     slot->lastInQ = kNoCount;
     const int written =
         slot->os->Write({buffer, static_cast<std::size_t>(count)}, DeadlineOf(*slot));
-    if (written > 0 && TraceEnabled()) {
+    if (written > 0) {
         TraceBytes("tx", buffer, written);
     }
     return written;
@@ -394,7 +413,7 @@ int ComRd(int port, char* buffer, int count) {
         detail::FlushPendingRepaints();
     }
     const int got = slot->os->Read({buffer, static_cast<std::size_t>(count)}, deadline);
-    if (got > 0 && TraceEnabled()) {
+    if (got > 0) {
         TraceBytes("rx", buffer, got);
     }
     Rearm(*slot);
