@@ -20,6 +20,7 @@
 #include "live/runloop.h"
 #include "params/gui.h"
 #include "params/panels.h"
+#include "params/paramfile.h"
 #include "params/variables.h"
 #include "platform/files.h"
 #include "platform/panel.h"
