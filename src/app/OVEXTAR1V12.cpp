@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/commands.h"
+#include "app/paramfile.h"
 #include "app/portring.h"
 #include "link/com232.h"
 #include "link/datablock.h"
@@ -13,7 +14,6 @@
 #include "live/strip.h"
 #include "params/gui.h"
 #include "params/panels.h"
-#include "params/paramfile.h"
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -31,11 +31,6 @@ constexpr int kTitleTop = 19;
 constexpr int kTitlePointSize = 18;
 constexpr int kTitleBackground = 0x0080FF;
 constexpr int kTitleText = 0xFFFFFF;
-constexpr int kCurvePoints = 256;
-
-void TraceStatus(const char* text) {
-    platform::TraceText("status", text);
-}
 
 // The engine keeps a reference to argc for the life of the application.
 int InitEngineOnce() {
@@ -60,13 +55,12 @@ void ApplyOptions(const Options& options) {
     }
     if (options.trace) {
         platform::EnableTrace(true);
-        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, TraceStatus);
     }
     FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, options.simulator ? 1 : 0);
 }
 
 void InitCurveArrays() {
-    for (int i = 0; i < kCurvePoints; ++i) {
+    for (int i = 0; i < link::kCurveArrayPoints; ++i) {
         live::xArray[i] = static_cast<std::uint16_t>(i);
         link::yArrayA[i] = 0;
         link::yArrayB[i] = 0;
@@ -97,8 +91,9 @@ int WinMain(const Options& options) {
     if (params::panelPopUp < 0) {
         return -1;
     }
+    ShowStatusOnPanel();
     ApplyOptions(options);
-    platform::GetProjectDir(params::proj_dir);
+    platform::GetProjectDir(proj_dir);
     InitVars();
     link::InitRS232(link::com);
     platform::DisplayPanel(params::panelHandle);
@@ -112,20 +107,23 @@ int WinMain(const Options& options) {
 void InitVars() {
     params::SetParameterStartValues();
     live::InitThresholds();
-    link::com = 1;
-    link::sync = 85;
-    link::order = 1;
+    link::InitLinkVars();
     params::target = params::RAM;
     params::type = 1;
-    link::rx_flag = 1;
     live::stop_flag = 1;
-    std::snprintf(link::szStatus, sizeof link::szStatus, "%s", "InitVars");
+    link::SetStatus("InitVars");
     ShowInfoText(kTitle, kTitleLeft, kTitleTop, kTitlePointSize);
     link::ShowStatus();
     params::GetPanelValues();
     live::FillarrayRAW(0, 0);
     live::FillarrayNORM(params::tol10Bit, params::ref10Bit, 0);
     InitCurveArrays();
+}
+
+void ShowStatusOnPanel() {
+    link::SetStatusSink([](const char* text) {
+        platform::SetCtrlVal(params::panelHandle, params::PANEL_STATUS, text);
+    });
 }
 
 void ShowInfoText(const char* text, int left, int top, int pointSize) {

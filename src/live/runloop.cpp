@@ -8,7 +8,6 @@
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/panel.h"
-#include "platform/serial.h"
 #include "platform/timing.h"
 
 namespace ovx::live {
@@ -31,16 +30,6 @@ void SetDimmed(int control, int on) {
     platform::SetCtrlAttribute(panelHandle, control, platform::kAttrDimmed, on);
 }
 
-void FlushBothQueues() {
-    platform::FlushInQ(link::com);
-    platform::FlushOutQ(link::com);
-}
-
-int WriteLiveRequest() {
-    return platform::ComWrt(link::com, reinterpret_cast<const char*>(link::szWriteBuf),
-                            link::kFrameBytes);
-}
-
 // Shows the strip chart of the selected graph source; any non-zero value selects NORM.
 void SelectStripChart() {
     int source = 0;
@@ -58,12 +47,9 @@ void StartRun() {
     SelectStripChart();
 
     link::CopyVarsToPP();
-    FlushBothQueues();
+    link::FlushQueues();
     link::rx_flag = 0;
-    link::order = link::kOrderLiveSample;
-    link::FillTxBuf(link::kOrderLiveSample, link::pp);
-    link::nBytesW = WriteLiveRequest();
-    if (link::nBytesW == link::kFrameBytes) {
+    if (link::SendRequest(link::kOrderLiveSample, link::pp)) {
         link::ShowStatus(kLineOkText);
     }
 
@@ -90,12 +76,11 @@ void AnswerWithNextRequest() {
     if (link::rx_flag != 1) {
         return;
     }
-    FlushBothQueues();
+    link::FlushQueues();
     link::CopyVarsToPP();
-    link::FillTxBuf(link::kOrderLiveSample, link::pp);
     link::rx_flag = 0;
     link::tstart = platform::Timer();
-    link::nBytesW = WriteLiveRequest();
+    link::SendRequest(link::kOrderLiveSample, link::pp);
 }
 
 // One pass of the loop; false when the line time-out ended the run (events are then not
@@ -115,7 +100,7 @@ bool RunPass() {
 
 void EndRun() {
     link::rx_flag = 0;
-    FlushBothQueues();
+    link::FlushQueues();
     link::graphrefresh = 0;
     SetDimmed(params::PANEL_BTNRUN, 0);
 }
@@ -139,7 +124,7 @@ int CC_BTNStop(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int 
         return 0;
     }
     link::rx_flag = 0;
-    FlushBothQueues();
+    link::FlushQueues();
     stop_flag = 1;
     link::graphrefresh = 0;
     SetDimmed(params::PANEL_BTNRUN, 0);

@@ -111,7 +111,8 @@ bool HasRequiredControls(const Panel& panel) {
     return true;
 }
 
-// Relative names resolve against the program directory, then the working directory.
+// Relative names resolve against the program directory, then the working directory, then the
+// program's own resources (a program that carries the panel file inside).
 QString ResolvePanelPath(const char* file) {
     const QString name = QString::fromLocal8Bit(file);
     if (QFileInfo(name).isAbsolute()) {
@@ -124,7 +125,12 @@ QString ResolvePanelPath(const char* file) {
             return inProject;
         }
     }
-    return QDir::current().filePath(name);
+    const QString inWorkingDir = QDir::current().filePath(name);
+    const QString inResources = QStringLiteral(":/") + name;
+    if (!QFileInfo::exists(inWorkingDir) && QFileInfo::exists(inResources)) {
+        return inResources;
+    }
+    return inWorkingDir;
 }
 
 } // namespace

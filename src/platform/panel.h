@@ -28,6 +28,7 @@
 // Every control gets its visible label as accessible name.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace ovx::platform {
@@ -67,6 +68,8 @@ void RegisterPanelCallback(const std::string& name, PanelCallback callback);
 
 // Creates the application (QApplication) once. Returns 0, or kUiNotInitialised on failure.
 int InitEngine(int argc, char** argv);
+// InitEngine without a display: panels live offscreen, whatever QT_QPA_PLATFORM said.
+int InitEngineHeadless(int argc, char** argv);
 // Loads panel resourceId from file (relative names resolve against GetProjectDir, then the
 // working directory). parent 0 = top-level window. Returns a handle > 0, or a UiError:
 // kUiPanelFileMissing, kUiPanelFileDamaged (also when the file misses a control that a
@@ -101,7 +104,7 @@ int GetTextBoxLine(int panel, int control, int line, char* text, int capacity);
 int NewCtrl(int panel, int style, const char* label, int top, int left);
 
 // Hooks for the program's --trace and for tests. A text written to control of panel calls fn.
-using TextWatcher = void (*)(const char* text);
+using TextWatcher = std::function<void(const char* text)>;
 void WatchCtrlText(int panel, int control, TextWatcher fn);
 
 // For tests and automation: the QWidget* of a control (nullptr if none), as void* so that this

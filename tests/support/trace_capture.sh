@@ -5,7 +5,7 @@
 # four bytes and its length (live samples and the firmware clock differ from run to run), the
 # transmitted bytes and the status texts are kept whole. Two captures compare with diff -r.
 set -euo pipefail
-bin=$1
+bin=$(cd "$1" && pwd)
 out=$2
 mkdir -p "$out"
 work=$(mktemp -d)

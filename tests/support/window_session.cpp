@@ -14,13 +14,13 @@
 
 #include "app/OVEXTAR1V12.h"
 #include "app/commands.h"
+#include "app/paramfile.h"
 #include "link/com232.h"
 #include "link/flash.h"
 #include "live/datacurve.h"
 #include "live/runloop.h"
 #include "params/gui.h"
 #include "params/panels.h"
-#include "params/paramfile.h"
 #include "params/variables.h"
 #include "platform/files.h"
 #include "platform/panel.h"
@@ -62,7 +62,7 @@ void SelectSource(int source) {
 void Flash(const std::string& file) {
     const std::filesystem::path path = std::filesystem::absolute(file);
     platform::SetProjectDirForTesting(path.parent_path().string());
-    platform::GetProjectDir(params::proj_dir);
+    platform::GetProjectDir(app::proj_dir);
     platform::SetFileSelectResponder(
         [path](const platform::FileSelectRequest&, std::string& chosen) {
             chosen = path.string();
@@ -130,9 +130,8 @@ int main(int argc, char** argv) {
     }
     platform::RegisterPort(1, host.DevicePath());
     platform::EnableTrace(true);
-    platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS,
-                            [](const char* text) { platform::TraceText("status", text); });
-    platform::GetProjectDir(params::proj_dir);
+    app::ShowStatusOnPanel();
+    platform::GetProjectDir(app::proj_dir);
     app::InitVars();
     link::InitRS232(link::com);
     const int rc = Command(argv[1], argc > 2 ? argv[2] : "");

@@ -1,8 +1,7 @@
-#include "params/paramfile.h"
+#include "app/paramfile.h"
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 
 #include "link/com232.h"
 #include "params/gui.h"
@@ -10,7 +9,7 @@
 #include "platform/files.h"
 #include "platform/plot.h"
 
-namespace ovx::params {
+namespace ovx::app {
 
 char file_name[260];
 char proj_dir[260];
@@ -34,14 +33,10 @@ const char* LoadErrorText(int code) {
     }
 }
 
-void SetStatus(const char* text) {
-    std::snprintf(link::szStatus, link::kStatusSize, "%s", text);
-}
-
 } // namespace
 
 int SendParaToFile() {
-    GetPanelValues();
+    params::GetPanelValues();
     link::CopyVarsToPP();
     Transfer words{};
     for (int i = 0; i < kParamFileWords; ++i) {
@@ -49,7 +44,7 @@ int SendParaToFile() {
     }
     if (platform::ArrayToFile(file_name, words.data(), platform::kTypeUInt, kParamFileWords,
                               kGroups, kOrder, kLayout, kColSep, kWidth, kText, kReplace) < 0) {
-        SetStatus("error : cannot write parameter file!");
+        link::SetStatus("error : cannot write parameter file!");
         return -1;
     }
     return 1;
@@ -64,7 +59,7 @@ int ReadParaFromFile() {
     const int rc = platform::FileToArray(file_name, words.data(), platform::kTypeUInt,
                                          kParamFileWords, kGroups, kOrder, kLayout, kText);
     if (rc < 0) { // a short or unreadable file must not leave half-loaded parameters
-        SetStatus(LoadErrorText(rc));
+        link::SetStatus(LoadErrorText(rc));
         return -1;
     }
     for (int i = 0; i < kParamFileWords; ++i) {
@@ -74,4 +69,4 @@ int ReadParaFromFile() {
     return 1;
 }
 
-} // namespace ovx::params
+} // namespace ovx::app
