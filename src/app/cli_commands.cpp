@@ -287,8 +287,7 @@ class Cli {
         if (link::InitRS232(link::com) == 1) {
             return kExitDone;
         }
-        return Error(std::string("controller on ") + Device() + ": " + LastStatus(),
-                     kExitController);
+        return Error(Device() + ": " + LastStatus(), kExitController);
     }
 
     std::string Device() const { return o_.simulator ? "the virtual controller" : o_.device; }

@@ -2,7 +2,7 @@
 // against an embedded virtual controller (line emulation off). Its trace is what the window
 // puts on the wire and in the status line for that command; tests and the trace diff compare
 // it with other runs.
-//   ovx_window_session startup | check | get [eeprom] | send [eeprom] | teach | reset |
+//   ovx_window_session startup | get [eeprom] | send [eeprom] | get-send [eeprom] | teach | reset |
 //                      run FRAMES | data [raw] | flash MEASUREMENT-FILE
 #include <QTimer>
 
@@ -73,7 +73,7 @@ void Flash(const std::string& file) {
 }
 
 int Command(std::string_view cmd, std::string_view arg) {
-    if (cmd == "startup" || cmd == "check") {
+    if (cmd == "startup") {
         return 0;
     }
     if (cmd == "get") {
@@ -81,6 +81,10 @@ int Command(std::string_view cmd, std::string_view arg) {
         Click(app::CC_BTNGet, params::PANEL_BTNGET);
     } else if (cmd == "send") {
         SelectTarget(arg == "eeprom");
+        Click(app::CC_BTNSend, params::PANEL_BTNSEND);
+    } else if (cmd == "get-send") { // the values of the target, then back to it
+        SelectTarget(arg == "eeprom");
+        Click(app::CC_BTNGet, params::PANEL_BTNGET);
         Click(app::CC_BTNSend, params::PANEL_BTNSEND);
     } else if (cmd == "teach") {
         Click(app::CC_ButtonTeach, params::PANEL_BUTTONTEACH);
