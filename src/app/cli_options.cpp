@@ -12,7 +12,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: ovextar-cli [--port DEVICE | --simulator [FAULT...] [--no-line]] [--trace] [--json]\n"
     "                   COMMAND [ARGS]\n"
-    "  ports                        list serial ports (device, description)\n"
+    "  ports                        list serial ports (device, description, USB ids)\n"
     "  check                        echo check\n"
     "  info                         firmware information\n"
     "  get [--eeprom] [-o FILE]     parameters: NAME=VALUE lines, or a parameter file\n"

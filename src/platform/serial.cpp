@@ -215,7 +215,15 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 void Discover() {
     std::vector<PortInfo> found;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        found.push_back({0, info.systemLocation().toStdString(), info.description().toStdString()});
+        std::string ids;
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+            ids = QStringLiteral("%1:%2")
+                      .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                      .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
+                      .toStdString();
+        }
+        found.push_back(
+            {0, info.systemLocation().toStdString(), info.description().toStdString(), ids});
     }
     std::sort(found.begin(), found.end(),
               [](const PortInfo& a, const PortInfo& b) { return NaturalLess(a.device, b.device); });

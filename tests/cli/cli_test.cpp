@@ -100,6 +100,7 @@ TEST_P(CliCommand, ExitCodeOutputAndStatusText) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, CliCommand,
     ::testing::Values(
+        CommandRow{"Ports", {"--json", "ports"}, 0, "", ""},
         CommandRow{"CheckOk", {"check"}, 0, "line ok", "Echo Check - Line Ok!"},
         CommandRow{"CheckSilent", {"--silent", "check"}, 1, "", "Timeout < 36 Bytes"},
         CommandRow{
