@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -179,6 +180,16 @@ int LedValue(int control) {
 // An output file written whole: text goes to a temporary beside it, renamed at the end.
 class OutputFile {
   public:
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile() { // never closed: the old file stays, the temporary goes
+        if (out_.is_open()) {
+            out_.close();
+            std::error_code ec;
+            std::filesystem::remove(temp_, ec);
+        }
+    }
     bool Open(const std::string& path) {
         path_ = path;
         temp_ = path + ".part";
@@ -454,7 +465,7 @@ class Cli {
             return kExitDone;
         }
         const auto temp = std::filesystem::temp_directory_path() /
-                          ("ovextar-cli-table-" + std::to_string(platform::Timer()));
+                          ("ovextar-cli-table-" + std::to_string(std::random_device{}()));
         if (params::WriteTableFile(temp.string().c_str()) < 0) {
             return Error("cannot write " + temp.string(), kExitFile);
         }
