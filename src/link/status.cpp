@@ -16,6 +16,8 @@ StatusSink& Sink() {
     return sink;
 }
 
+char shown[kStatusSize] = {};
+
 } // namespace
 
 void SetStatusSink(StatusSink sink) {
@@ -27,6 +29,9 @@ void SetStatus(const char* text) {
 }
 
 void ShowStatus(const char* text) {
+    if (text != shown) {
+        std::snprintf(shown, sizeof shown, "%s", text != nullptr ? text : "");
+    }
     platform::TraceText("status", text);
     if (Sink()) {
         Sink()(text != nullptr ? text : "");
@@ -35,6 +40,10 @@ void ShowStatus(const char* text) {
 
 void ShowStatus() {
     ShowStatus(szStatus);
+}
+
+const char* ShownStatus() {
+    return shown;
 }
 
 } // namespace ovx::link

@@ -19,5 +19,7 @@ void SetStatus(const char* text);
 // Shows a text, or szStatus.
 void ShowStatus(const char* text);
 void ShowStatus();
+// The text shown last (what the status line holds).
+const char* ShownStatus();
 
 } // namespace ovx::link
