@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/about.h"
 #include "app/commands.h"
 #include "app/paramfile.h"
 #include "app/portring.h"
@@ -17,6 +18,7 @@
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/help.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/trace.h"
@@ -31,6 +33,7 @@ constexpr int kTitleTop = 19;
 constexpr int kTitlePointSize = 18;
 constexpr int kTitleBackground = 0x0080FF;
 constexpr int kTitleText = 0xFFFFFF;
+constexpr const char* kUserFolder = "ovextar"; // under the documents folder, when installed
 
 // The engine keeps a reference to argc for the life of the application.
 int InitEngineOnce() {
@@ -57,6 +60,19 @@ void ApplyOptions(const Options& options) {
         platform::EnableTrace(true);
     }
     FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, options.simulator ? 1 : 0);
+}
+
+// A build runs beside its panel file and keeps the program's folder; an installed program's
+// folder is read-only, so the operator's files go to a folder of the user's own.
+void ChooseProgramDirectory() {
+    if (platform::ChooseProjectDir(params::kPanelFile, kUserFolder) < 0) {
+        char dir[260] = {};
+        platform::GetProjectDir(dir);
+        std::fprintf(stderr,
+                     "ovextar: cannot create the folder %s in the documents folder; the program "
+                     "directory is %s\n",
+                     kUserFolder, dir);
+    }
 }
 
 void InitCurveArrays() {
@@ -93,7 +109,9 @@ int WinMain(const Options& options) {
     }
     ShowStatusOnPanel();
     ApplyOptions(options);
+    ChooseProgramDirectory();
     platform::GetProjectDir(proj_dir);
+    platform::SetPanelShortcut(params::panelHandle, "F1", ShowAbout);
     InitVars();
     link::InitRS232(link::com);
     platform::DisplayPanel(params::panelHandle);

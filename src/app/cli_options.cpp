@@ -5,13 +5,24 @@
 #include <array>
 #include <string_view>
 
+#include "build_info.h"
+
 namespace ovx::app {
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ovextar-cli [--port DEVICE | --simulator [FAULT...] [--no-line]] [--trace] [--json]\n"
+    "usage: ovextar-cli [--port DEVICE | --simulator [FAULT]... [--no-line]] [--trace] [--json]\n"
     "                   COMMAND [ARGS]\n"
+    "  --port DEVICE     the controller's serial device, e.g. --port /dev/ttyUSB0\n"
+    "  --simulator       a virtual controller running inside the program; it may be followed\n"
+    "                    by the fault options of ovextar-sim and by\n"
+    "  --no-line         the virtual controller answers at once instead of at 19200 baud\n"
+    "  --trace           print every frame (tx:/rx:) and status text (status:) on stderr\n"
+    "  --json            print one JSON object per result (and per live sample)\n"
+    "  --version         print the version\n"
+    "  --help            print this text\n"
+    "Commands:\n"
     "  ports                        list serial ports (device, description, USB ids)\n"
     "  check                        echo check\n"
     "  info                         firmware information\n"
@@ -26,10 +37,13 @@ constexpr const char* kUsage =
     "  curve [--raw] [--csv FILE]   the 128-point data curve (NORM, or channels A and B)\n"
     "  table MEASUREMENT [-o FILE]  build the linearisation table only, no controller needed\n"
     "  flash MEASUREMENT            build the table and program flash pages 4 to 7\n"
+    "Every command but ports and table first does the window's start-up on the device: echo\n"
+    "check, parameters, firmware information. Status texts go to stderr.\n"
     "Parameter names: power reference tolerance hysteresis polarity hold hw-mode average\n"
     "  evaluation-mode max-mode trigger-level trigger-mode sample-delay difference-buffer\n"
     "  analysis-mode para15\n"
-    "Exit codes: 0 done; 1 the controller did not answer or refused; 2 usage; 3 file error.\n";
+    "Exit codes: 0 done; 1 the controller did not answer or refused; 2 usage or a bad name or\n"
+    "value; 3 a file could not be read or written.\n";
 
 constexpr std::array kCommands{"ports", "check", "info",  "get",   "send", "teach",
                                "reset", "live",  "curve", "table", "flash"};
@@ -54,7 +68,9 @@ int ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& mes
             options.help = true;
             return 0;
         }
-        if (arg == "--trace") {
+        if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--trace") {
             options.trace = true;
         } else if (arg == "--json") {
             options.json = true;
@@ -79,6 +95,9 @@ int ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& mes
         }
     }
     options.args.assign(argv + i, argv + argc);
+    if (options.version) {
+        return 0;
+    }
     if (options.command.empty()) {
         return Fail(message, "no command given");
     }
@@ -92,6 +111,10 @@ int ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& mes
         return Fail(message, options.command + " needs --port DEVICE or --simulator");
     }
     return 0;
+}
+
+std::string CliVersionText() {
+    return std::string("ovextar-cli ") + kVersion + "\n";
 }
 
 const char* CliUsage() {

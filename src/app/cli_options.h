@@ -16,6 +16,7 @@ struct CliOptions {
     bool trace = false; // --trace: frames and status texts on stderr
     bool json = false;  // --json: one JSON object per result on stdout
     bool help = false;
+    bool version = false; // --version
     std::string command;
     std::vector<std::string> args; // what follows the command
 };
@@ -23,5 +24,6 @@ struct CliOptions {
 // 0, or 2 with a one-line reason in message (unknown option, no command, no port).
 int ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& message);
 const char* CliUsage();
+std::string CliVersionText();
 
 } // namespace ovx::app

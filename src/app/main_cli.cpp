@@ -17,5 +17,9 @@ int main(int argc, char** argv) {
         std::fputs(app::CliUsage(), stdout);
         return app::kExitDone;
     }
+    if (options.version) {
+        std::fputs(app::CliVersionText().c_str(), stdout);
+        return app::kExitDone;
+    }
     return app::RunCli(options);
 }

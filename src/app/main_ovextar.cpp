@@ -22,6 +22,10 @@ int main(int argc, char** argv) {
         std::fputs(app::Usage(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs(app::VersionText().c_str(), stdout);
+        return 0;
+    }
     std::unique_ptr<sim::PtyHost> host;
     if (options.simulator) {
         std::string error;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "build_info.h"
 #include "platform/serial.h"
 
 namespace ovx::app {
@@ -11,14 +12,25 @@ namespace ovx::app {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ovextar [--port N=DEVICE]... [--simulator [FAULT]... [--no-line]] [--trace] [--help]\n"
+    "usage: ovextar [--port N=DEVICE]... [--simulator [FAULT]... [--no-line]] [--trace]\n"
+    "               [--version] [--help]\n"
     "  --port N=DEVICE  serial port N (1..255) is DEVICE, e.g. --port 1=/dev/ttyUSB0\n"
     "  --simulator      port 1 is a virtual controller running inside the program; it may be\n"
     "                   followed by the fault options of ovextar-sim and by\n"
     "  --no-line        the virtual controller answers at once instead of at 19200 baud\n"
     "  --trace          print every frame (tx:/rx:) and status text (status:) on stderr\n"
+    "  --version        print the version\n"
     "  --help           print this text\n"
-    "At start-up the program opens port 1.\n";
+    "At start-up the program opens port 1.\n"
+    "Serial port permissions: a port that exists but cannot be opened for lack of permission\n"
+    "shows \"Cannot open port\"; with --trace the program names the group that owns the device.\n"
+    "The usual fix is membership in that group, mostly dialout: sudo adduser $USER dialout,\n"
+    "then log in again.\n"
+    "Files: the panel file OVEXTAR1V12.uir is read from the program's folder, else from\n"
+    "../share/ovextar beside it. The program directory (the parameter-file dialogs open there;\n"
+    "TARconfig.dat belongs there) is the program's folder when the panel file lies there, as in\n"
+    "a build, else the folder ovextar in the documents folder (~/Documents/ovextar), created at\n"
+    "start-up. F1 shows it. LTlinear.dat is written to the working directory.\n";
 
 bool ParsePortNumber(std::string_view text, int& port) {
     const char* end = text.data() + text.size();
@@ -62,6 +74,8 @@ class Parser {
     int One(std::string_view arg) {
         if (arg == "--help" || arg == "-h") {
             options_.help = true;
+        } else if (arg == "--version") {
+            options_.version = true;
         } else if (arg == "--trace") {
             options_.trace = true;
         } else if (arg == "--simulator") {
@@ -116,6 +130,10 @@ class Parser {
 int ParseOptions(int argc, char** argv, Options& options, std::string& message) {
     message.clear();
     return Parser(argc, argv, options, message).Run();
+}
+
+std::string VersionText() {
+    return std::string("ovextar ") + kVersion + "\n";
 }
 
 const char* Usage() {

@@ -16,10 +16,13 @@ struct Options {
     bool simLineEmulation = true;
     bool trace = false; // --trace
     bool help = false;
+    bool version = false; // --version
 };
 
 // Returns 0 on success, 2 with the usage in message on an unknown or malformed option.
 int ParseOptions(int argc, char** argv, Options& options, std::string& message);
 const char* Usage();
+// "ovextar 1.2.0\n"
+std::string VersionText();
 
 } // namespace ovx::app

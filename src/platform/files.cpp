@@ -1,6 +1,5 @@
 #include "platform/files.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/places.h"
 
 namespace ovx::platform {
 
@@ -32,6 +32,11 @@ FileSelectResponder& Responder() {
 }
 
 std::string& ProjectDirOverride() {
+    static std::string dir;
+    return dir;
+}
+
+std::string& ChosenProjectDir() {
     static std::string dir;
     return dir;
 }
@@ -150,10 +155,10 @@ QString ProjectDir() {
     if (!ProjectDirOverride().empty()) {
         return QString::fromStdString(ProjectDirOverride());
     }
-    if (QCoreApplication::instance() != nullptr) {
-        return QCoreApplication::applicationDirPath();
+    if (!ChosenProjectDir().empty()) {
+        return QString::fromLocal8Bit(ChosenProjectDir().c_str());
     }
-    return QDir::currentPath();
+    return QString::fromLocal8Bit(detail::BinaryDir().c_str());
 }
 
 // "*.dat" -> ".dat"; empty when the filter names no single extension.
@@ -278,6 +283,20 @@ int FileSelectPopup(const char* defaultDir, const char* defaultName, const char*
 
 void SetFileSelectResponder(FileSelectResponder responder) {
     Responder() = std::move(responder);
+}
+
+int ChooseProjectDir(const char* shipped, const char* folder) {
+    if (shipped == nullptr || folder == nullptr) {
+        return kFileInvalidArgument;
+    }
+    const std::string dir =
+        detail::ChooseProgramDir(shipped, detail::BinaryDir(), detail::DocumentsDir(), folder);
+    if (QDir().mkpath(QString::fromLocal8Bit(dir.c_str()))) {
+        ChosenProjectDir() = dir;
+        return 0;
+    }
+    ChosenProjectDir() = QDir::homePath().toLocal8Bit().toStdString();
+    return kFileWriteFailed;
 }
 
 int GetProjectDir(char* dir) {

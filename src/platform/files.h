@@ -38,7 +38,14 @@ struct FileSelectRequest {
 using FileSelectResponder = std::function<int(const FileSelectRequest&, std::string& path)>;
 void SetFileSelectResponder(FileSelectResponder responder); // empty = the real dialog
 
-// The directory of the running program, without trailing separator (capacity 260).
+// Chooses the program directory once, at start-up: the program's own folder when shipped (a
+// file that ships with the program, its panel file) lies there, as in a build folder; else the
+// per-user folder <documents>/folder, created here (an installed program's folder is read-only).
+// Returns 0, or kFileWriteFailed when that folder cannot be created: the program directory is
+// then the home folder.
+int ChooseProjectDir(const char* shipped, const char* folder);
+// The program directory, without trailing separator (capacity 260): as chosen above, else the
+// directory of the running program.
 // Both return 0, or kFileInvalidArgument (buffer left empty) when the path does not fit.
 int GetProjectDir(char* dir);
 // dir of the program + "/" + name (capacity 260).

@@ -23,6 +23,7 @@
 #include "platform/panel_events.h"
 #include "platform/panel_loader.h"
 #include "platform/panel_store.h"
+#include "platform/places.h"
 #include "platform/strip_chart.h"
 
 namespace ovx::platform {
@@ -111,26 +112,23 @@ bool HasRequiredControls(const Panel& panel) {
     return true;
 }
 
-// Relative names resolve against the program directory, then the working directory, then the
-// program's own resources (a program that carries the panel file inside).
+// Relative names: beside the program (a build folder), then in its installed data folder, then
+// in the working directory, then in the program's own resources (a program that carries the
+// panel file inside).
 QString ResolvePanelPath(const char* file) {
     const QString name = QString::fromLocal8Bit(file);
     if (QFileInfo(name).isAbsolute()) {
         return name;
     }
-    std::array<char, 260> dir{};
-    if (GetProjectDir(dir.data()) >= 0) {
-        const QString inProject = QDir(QString::fromLocal8Bit(dir.data())).filePath(name);
-        if (QFileInfo::exists(inProject)) {
-            return inProject;
-        }
-    }
-    const QString inWorkingDir = QDir::current().filePath(name);
+    const std::string path =
+        detail::FindShippedFile(file, detail::ShippedFileDirs(detail::BinaryDir()),
+                                QDir::currentPath().toLocal8Bit().toStdString());
+    const QString found = QString::fromLocal8Bit(path.c_str());
     const QString inResources = QStringLiteral(":/") + name;
-    if (!QFileInfo::exists(inWorkingDir) && QFileInfo::exists(inResources)) {
+    if (!QFileInfo::exists(found) && QFileInfo::exists(inResources)) {
         return inResources;
     }
-    return inWorkingDir;
+    return found;
 }
 
 } // namespace

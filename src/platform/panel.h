@@ -70,8 +70,9 @@ void RegisterPanelCallback(const std::string& name, PanelCallback callback);
 int InitEngine(int argc, char** argv);
 // InitEngine without a display: panels live offscreen, whatever QT_QPA_PLATFORM said.
 int InitEngineHeadless(int argc, char** argv);
-// Loads panel resourceId from file (relative names resolve against GetProjectDir, then the
-// working directory). parent 0 = top-level window. Returns a handle > 0, or a UiError:
+// Loads panel resourceId from file (a relative name is looked for beside the program, then in
+// its installed data folder bin/../share/ovextar, then in the working directory, then in the
+// program's own resources). parent 0 = top-level window. Returns a handle > 0, or a UiError:
 // kUiPanelFileMissing, kUiPanelFileDamaged (also when the file misses a control that a
 // RequireControls table names), kUiNoSuchResource.
 int LoadPanel(int parent, const char* file, int resourceId);

@@ -292,11 +292,14 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     const bool named = deviceName != nullptr && deviceName[0] != '\0';
     const std::string device = named ? std::string(deviceName) : DeviceOf(port);
     if (device.empty()) {
+        TraceText("port", ("port " + std::to_string(port) + " names no device.").c_str());
         return kComNoPortFound;
     }
     int error = 0;
-    auto os = detail::OpenOsPort(device, {baudRate, parity, dataBits, stopBits}, error);
+    std::string reason;
+    auto os = detail::OpenOsPort(device, {baudRate, parity, dataBits, stopBits}, error, reason);
     if (!os) {
+        TraceText("port", reason.c_str());
         return error;
     }
     PortSlot& slot = portSlots[port];

@@ -59,9 +59,10 @@ class OsPort {
     virtual void EnableReadableHook(bool on) = 0;
 };
 
-// Opens and configures device in raw mode with exclusive access. On failure returns nullptr
-// and sets error to a ComError.
+// Opens and configures device in raw mode with exclusive access. On failure returns nullptr,
+// sets error to a ComError and reason to one line for the trace ("cannot open DEVICE: ..."),
+// which names the usual fix when the device may not be opened for lack of permission.
 std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings& settings,
-                                   int& error);
+                                   int& error, std::string& reason);
 
 } // namespace ovx::platform::detail

@@ -4,15 +4,20 @@
 #include <QSocketNotifier>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <utility>
 
 #include "platform/errors.h"
@@ -68,6 +73,38 @@ int MapOpenErrno(int err) {
     default:
         return kComUnknownSystemError;
     }
+}
+
+// For a device that exists but may not be opened: who may open it, and the usual fix.
+std::string PermissionHint(const std::string& device) {
+    std::string text = "permission denied.";
+    struct stat st {};
+    if (stat(device.c_str(), &st) != 0) {
+        return text;
+    }
+    const group* g = getgrgid(st.st_gid);
+    const std::string groupName = g != nullptr ? g->gr_name : std::to_string(st.st_gid);
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+        const passwd* pw = getpwuid(geteuid());
+        const std::string user = pw != nullptr ? pw->pw_name : "$USER";
+        return text + " The device belongs to group " + groupName +
+               ": add the user to that group (sudo adduser " + user + " " + groupName +
+               ") and log in again.";
+    }
+    return text + " The device gives its group " + groupName +
+           " no read and write access: ask the administrator for access to it.";
+}
+
+// One line for the trace: why device cannot be opened.
+std::string OpenFailureReason(const std::string& device, int err) {
+    const std::string head = "cannot open " + device + ": ";
+    if (err == EACCES || err == EPERM) {
+        return head + PermissionHint(device);
+    }
+    if (err == EBUSY || err == EWOULDBLOCK) {
+        return head + "in use by another program.";
+    }
+    return head + std::strerror(err) + ".";
 }
 
 constexpr tcflag_t DataBitsFlag(int dataBits) {
@@ -338,20 +375,24 @@ void PosixPort::EnableReadableHook(bool on) {
     }
 }
 
-// Opens device non-blocking; the caller owns the fd or gets the error.
-int OpenDevice(const std::string& device, int& fd) {
+// Opens device non-blocking; the caller owns the fd or gets the error and its reason.
+int OpenDevice(const std::string& device, int& fd, std::string& reason) {
     fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return MapOpenErrno(errno);
+        const int err = errno;
+        reason = OpenFailureReason(device, err);
+        return MapOpenErrno(err);
     }
     if (isatty(fd) == 0) {
         close(fd);
+        reason = "cannot open " + device + ": not a serial port.";
         return kComNoPortFound;
     }
     // The lock keeps out this and every other process; TIOCEXCL keeps out other programs.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         close(fd);
+        reason = OpenFailureReason(device, err);
         return MapOpenErrno(err);
     }
     ioctl(fd, TIOCEXCL);
@@ -361,14 +402,15 @@ int OpenDevice(const std::string& device, int& fd) {
 } // namespace
 
 std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings& settings,
-                                   int& error) {
+                                   int& error, std::string& reason) {
+    reason.clear();
     speed_t speed = B0;
     if (!FindSpeed(settings.baudRate, speed)) {
         error = kComInvalidParameter;
         return nullptr;
     }
     int fd = -1;
-    error = OpenDevice(device, fd);
+    error = OpenDevice(device, fd, reason);
     if (error != 0) {
         return nullptr;
     }
@@ -379,7 +421,9 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
             return std::make_unique<PosixPort>(fd, tio);
         }
     }
-    error = errno == EINVAL ? kComInvalidParameter : kComUnknownSystemError;
+    const int err = errno;
+    error = err == EINVAL ? kComInvalidParameter : kComUnknownSystemError;
+    reason = "cannot set up " + device + ": " + std::strerror(err) + ".";
     ioctl(fd, TIOCNXCL);
     close(fd);
     return nullptr;

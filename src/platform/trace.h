@@ -5,7 +5,8 @@ namespace ovx::platform {
 
 void EnableTrace(bool on);
 bool TraceEnabled();
-// kind "tx"/"rx": bytes as lower-case hex without separators; "status": the text.
+// kind "tx"/"rx": bytes as lower-case hex without separators; "status": the text; "port": why
+// a port could not be opened.
 void TraceBytes(const char* kind, const char* bytes, int count);
 void TraceText(const char* kind, const char* text);
 

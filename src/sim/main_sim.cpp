@@ -32,6 +32,10 @@ int main(int argc, char** argv) {
         std::printf("%s%s", ovx::sim::SimUsage(), ovx::sim::FaultOptionsHelp());
         return 0;
     }
+    if (settings.version) {
+        std::fputs(ovx::sim::SimVersionText().c_str(), stdout);
+        return 0;
+    }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     ovx::sim::PtyHost host(settings.host);

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "build_info.h"
+
 namespace ovx::sim {
 
 namespace {
@@ -50,6 +52,8 @@ int ParseSimOptions(const std::vector<std::string>& args, SimSettings& s, std::s
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             s.help = true;
+        } else if (arg == "--version") {
+            s.version = true;
         } else if (arg == "--no-line") {
             s.host.lineEmulation = false;
         } else if (arg == "--log") {
@@ -79,7 +83,12 @@ const char* SimUsage() {
            "  --eeprom FILE          keep the EEPROM in FILE across runs\n"
            "  --flash-dump FILE      write flash pages 4 to 7 to FILE at exit\n"
            "  --log                  one line per received order on stderr\n"
+           "  --version              print the version\n"
            "  --help                 this text\n";
+}
+
+std::string SimVersionText() {
+    return std::string("ovextar-sim ") + kVersion + "\n";
 }
 
 } // namespace ovx::sim

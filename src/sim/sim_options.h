@@ -12,6 +12,7 @@ struct SimSettings {
     HostOptions host;
     std::string flashDump; // written at exit when not empty
     bool help = false;
+    bool version = false;
 };
 
 // args without the program name. Returns 0 on success, 2 with the reason in message on an
@@ -19,5 +20,7 @@ struct SimSettings {
 int ParseSimOptions(const std::vector<std::string>& args, SimSettings& settings,
                     std::string& message);
 const char* SimUsage();
+// "ovextar-sim 1.2.0\n"
+std::string SimVersionText();
 
 } // namespace ovx::sim

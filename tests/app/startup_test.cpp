@@ -2,24 +2,32 @@
 // itself run as a subprocess (exit code without a panel file, the traced start-up on the wire).
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/OVEXTAR1V12.h"
+#include "app/about.h"
+#include "app/paramfile.h"
 #include "app/portring.h"
+#include "build_info.h"
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "live/datacurve.h"
@@ -30,6 +38,7 @@
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/errors.h"
+#include "platform/help.h"
 #include "platform/panel.h"
 #include "platform/ring.h"
 #include "platform/serial.h"
@@ -211,10 +220,18 @@ struct ProgramRun {
     std::string err;
 };
 
-// Runs ovextar offscreen in dir with args; stops it (SIGTERM) once stderr holds until, or after
-// timeoutSeconds.
+// How the child starts besides its arguments: extra environment ("NAME=value") and a user.
+struct ChildSetup {
+    std::vector<std::string> env;
+    uid_t uid = 0; // 0: as the test runs
+    gid_t gid = 0;
+};
+
+// Runs ovextar offscreen in dir with args; stops it (SIGTERM) once its output (stderr and
+// stdout) holds until, or after timeoutSeconds.
 ProgramRun RunProgram(const fs::path& program, const fs::path& dir, std::vector<std::string> args,
-                      const std::string& until = "", double timeoutSeconds = 20.0) {
+                      const std::string& until = "", double timeoutSeconds = 20.0,
+                      ChildSetup setup = {}) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
         return {};
@@ -222,11 +239,19 @@ ProgramRun RunProgram(const fs::path& program, const fs::path& dir, std::vector<
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(pipeFds[1], STDERR_FILENO);
+        dup2(pipeFds[1], STDOUT_FILENO);
         close(pipeFds[0]);
         if (chdir(dir.c_str()) != 0) {
             _exit(127);
         }
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        for (auto& e : setup.env) {
+            putenv(e.data());
+        }
+        if (setup.uid != 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(setup.gid) != 0 || setuid(setup.uid) != 0)) {
+            _exit(126);
+        }
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (auto& a : args) {
             argv.push_back(a.data());
@@ -327,6 +352,127 @@ TEST_F(ProgramTest, SimulatorStartUpIsTracedOnTheWireAndInTheStatusLine) {
     EXPECT_EQ(status.front(), "InitVars");
     EXPECT_EQ(status.back(), firmware);
     EXPECT_NE(std::find(status.begin(), status.end(), "Echo Check - Line Ok!"), status.end());
+}
+
+TEST(ProgramVersion, EveryProgramPrintsTheOneVersionAndExits0) {
+    for (const std::string name : {"ovextar", "ovextar-sim"}) {
+        const ProgramRun run = RunProgram(ProgramDir() / name, ProgramDir(), {"--version"});
+        EXPECT_EQ(run.exitCode, 0) << name;
+        EXPECT_EQ(run.err, name + " " + kVersion + "\n");
+    }
+    EXPECT_TRUE(std::string(kVersion).find_first_not_of("0123456789.") == std::string::npos &&
+                std::count(kVersion, kVersion + std::strlen(kVersion), '.') == 2)
+        << kVersion;
+}
+
+// The program in a tree as the package installs it (bin/ovextar, share/ovextar/the panel
+// file), started from another directory, with HOME in the tree.
+struct Install {
+    const char* name;
+    bool panelBesideProgram;
+    bool damagedPanelInWorkingDir;
+    bool expectUserFolder; // HOME/Documents/ovextar created, as the program directory
+};
+
+void PrintTo(const Install& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class InstalledProgram : public ProgramTest, public ::testing::WithParamInterface<Install> {};
+
+TEST_P(InstalledProgram, FindsItsPanelFileAndChoosesItsProgramDirectory) {
+    const Install& p = GetParam();
+    const fs::path bin = dir_ / "bin", data = dir_ / "share" / "ovextar", home = dir_ / "home";
+    const fs::path work = dir_ / "work";
+    for (const fs::path& d : {bin, data, home, work}) {
+        fs::create_directories(d);
+    }
+    fs::copy_file(dir_ / "ovextar", bin / "ovextar");
+    fs::copy_file(ProgramDir() / "OVEXTAR1V12.uir", data / "OVEXTAR1V12.uir");
+    if (p.panelBesideProgram) {
+        fs::copy_file(ProgramDir() / "OVEXTAR1V12.uir", bin / "OVEXTAR1V12.uir");
+    }
+    if (p.damagedPanelInWorkingDir) {
+        std::ofstream(work / "OVEXTAR1V12.uir") << "not a panel file\n";
+    }
+    const std::string firmware = sim::DeviceModel::kFirmwareText;
+    ChildSetup setup;
+    setup.env = {"HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / ".config").string()};
+    const ProgramRun run =
+        RunProgram(bin / "ovextar", work, {"--simulator", "--no-line", "--trace"},
+                   "status: " + firmware + "\n", 20.0, setup);
+    EXPECT_NE(run.err.find("status: Echo Check - Line Ok!\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("status: " + firmware + "\n"), std::string::npos) << run.err;
+    EXPECT_EQ(fs::is_directory(home / "Documents" / "ovextar"), p.expectUserFolder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, InstalledProgram,
+                         ::testing::Values(Install{"Installed", false, true, true},
+                                           Install{"BuildFolderKeepsTheProgramsFolder", true, false,
+                                                   false}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// A port that exists but that this user may not open: the status text stays "Cannot open port",
+// the trace names the group that owns the device and the fix. Opening as another user needs
+// root (as in CI); the device is a pty set up like a serial port (group dialout, mode 0660).
+TEST_F(ProgramTest, PortWithoutPermissionKeepsItsStatusAndTheTraceNamesTheGroup) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the program as another user";
+    }
+    const group* dialout = getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const std::string device = ttyname(slave);
+    ASSERT_EQ(chown(device.c_str(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(chmod(device.c_str(), 0660), 0);
+    fs::copy_file(ProgramDir() / "OVEXTAR1V12.uir", dir_ / "OVEXTAR1V12.uir");
+    fs::permissions(dir_, fs::perms::all);
+    ChildSetup nobody{{"HOME=" + dir_.string()}, 65534, 65534};
+    const ProgramRun run = RunProgram(dir_ / "ovextar", dir_, {"--port", "1=" + device, "--trace"},
+                                      "status: Cannot open port\n", 20.0, nobody);
+    close(slave);
+    close(master);
+    EXPECT_EQ(TraceLines(run.err, "status").back(), "Cannot open port") << run.err;
+    const auto port = TraceLines(run.err, "port");
+    ASSERT_EQ(port.size(), 1u) << run.err;
+    EXPECT_EQ(port[0], "cannot open " + device +
+                           ": permission denied. The device belongs to group dialout: add the "
+                           "user to that group (sudo adduser nobody dialout) and log in again.");
+}
+
+class AboutBox : public testing::PanelFixture {
+  protected:
+    void TearDown() override {
+        platform::SetMessageResponder({});
+        testing::PanelFixture::TearDown();
+    }
+};
+
+TEST_F(AboutBox, F1InEitherWindowNamesTheVersionAndTheProgramDirectory) {
+    std::snprintf(proj_dir, sizeof proj_dir, "%s", "/home/op/Documents/ovextar");
+    std::vector<std::string> shown;
+    platform::SetMessageResponder([&](const std::string& title, const std::string& text) {
+        shown.push_back(title + "|" + text);
+    });
+    ASSERT_EQ(platform::SetPanelShortcut(params::panelHandle, "F1", ShowAbout), 0);
+    EXPECT_EQ(platform::SetPanelShortcut(params::panelHandle, "NoSuchKey", ShowAbout),
+              platform::kUiInvalidArgument);
+    EXPECT_EQ(platform::SetPanelShortcut(9999, "F1", ShowAbout), platform::kUiInvalidPanel);
+    platform::DisplayPanel(params::panelHandle);
+    platform::DisplayPanel(params::panelPopUp);
+    // A key reaches the shortcuts of the active window only.
+    for (const int panel : {params::panelHandle, params::panelPopUp}) {
+        Window(panel)->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Window(panel)));
+        QTest::keyClick(Window(panel), Qt::Key_F1);
+    }
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], shown[1]);
+    EXPECT_EQ(shown[0].substr(0, shown[0].find('|')), "About ovextar");
+    EXPECT_NE(shown[0].find(std::string("version ") + kVersion), std::string::npos) << shown[0];
+    EXPECT_NE(shown[0].find("\n/home/op/Documents/ovextar\n"), std::string::npos) << shown[0];
+    EXPECT_NE(shown[0].find("TARconfig.dat"), std::string::npos) << shown[0];
 }
 
 } // namespace

@@ -125,17 +125,6 @@ TEST_F(PanelFileErrors, UnknownResourceAndParent) {
     EXPECT_EQ(LoadPanel(999, path.c_str(), 7), kUiInvalidPanel);
 }
 
-TEST_F(PanelFileErrors, RelativeNameResolvesAgainstProgramDirectory) {
-    Write("rel.uir", SmallPanelFile(true));
-    std::array<char, 260> saved{};
-    ASSERT_EQ(GetProjectDir(saved.data()), 0);
-    SetProjectDirForTesting(dir_.path().toStdString());
-    const int handle = LoadPanel(0, "rel.uir", 7);
-    SetProjectDirForTesting("");
-    EXPECT_GT(handle, 0);
-    DiscardPanel(handle);
-}
-
 TEST_F(PanelFileErrors, DiscardedPanelIsNoLongerAddressable) {
     const int handle = LoadPanel(0, Write("full.uir", SmallPanelFile(true)).c_str(), 7);
     ASSERT_GT(handle, 0);

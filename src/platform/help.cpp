@@ -1,0 +1,59 @@
+#include "platform/help.h"
+
+#include <QApplication>
+#include <QKeySequence>
+#include <QMessageBox>
+#include <QShortcut>
+
+#include "platform/errors.h"
+#include "platform/panel_store.h"
+
+namespace ovx::platform {
+
+namespace {
+
+MessageResponder& Responder() {
+    static MessageResponder responder;
+    return responder;
+}
+
+} // namespace
+
+int MessagePopup(const char* title, const char* message) {
+    const std::string t = title != nullptr ? title : "";
+    const std::string m = message != nullptr ? message : "";
+    if (Responder()) {
+        Responder()(t, m);
+        return 0;
+    }
+    if (QApplication::instance() == nullptr) {
+        return kUiNotInitialised;
+    }
+    QMessageBox box(QMessageBox::Information, QString::fromStdString(t), QString::fromStdString(m),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.exec();
+    return 0;
+}
+
+void SetMessageResponder(MessageResponder responder) {
+    Responder() = std::move(responder);
+}
+
+int SetPanelShortcut(int panel, const char* key, void (*action)(int panel)) {
+    detail::Panel* p = detail::FindPanel(panel);
+    if (p == nullptr || p->window.isNull()) {
+        return kUiInvalidPanel;
+    }
+    const QKeySequence sequence(QString::fromLatin1(key != nullptr ? key : ""));
+    if (sequence.isEmpty() || sequence[0].key() == Qt::Key_unknown || action == nullptr) {
+        return kUiInvalidArgument;
+    }
+    // Owned by the panel window, so it goes with the panel; any window of the program takes it.
+    auto* shortcut = new QShortcut(sequence, p->window.data());
+    shortcut->setContext(Qt::ApplicationShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, shortcut, [panel, action] { action(panel); });
+    return 0;
+}
+
+} // namespace ovx::platform

@@ -1,0 +1,21 @@
+// Operator help: a message popup, and a key that calls a function from any window.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace ovx::platform {
+
+// A modal message box with an OK button; returns once the operator has closed it.
+// 0, or kUiNotInitialised.
+int MessagePopup(const char* title, const char* message);
+// Tests (and automation) read the popup instead of a person: the responder gets title and
+// message and the box is not shown. Empty = the real box.
+using MessageResponder = std::function<void(const std::string& title, const std::string& message)>;
+void SetMessageResponder(MessageResponder responder);
+
+// While panel is loaded, key (e.g. "F1") pressed in any window of the program calls
+// action(panel). 0, kUiInvalidPanel, or kUiInvalidArgument for a key that names no key.
+int SetPanelShortcut(int panel, const char* key, void (*action)(int panel));
+
+} // namespace ovx::platform
