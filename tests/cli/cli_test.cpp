@@ -122,6 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
             "TeachSilentAfterStartUp", {"--unplug-after=3", "teach"}, 1, "", "Timeout RS-232!!"},
         CommandRow{"ResetOk", {"reset"}, 0, "", "Parameter-frame received! - Line Ok!"},
         CommandRow{"LiveFrames", {"live", "--frames", "5"}, 0, "time,norm,a,b,amax", "Line Ok!"},
+        CommandRow{
+            "LiveSecondsJson", {"--json", "live", "--seconds", "1"}, 0, "{\"time\":", "Line Ok!"},
         CommandRow{"LiveUnplugged",
                    {"--unplug-after=6", "live", "--frames", "50"},
                    1,
