@@ -5,8 +5,11 @@
 
 #include "app/about.h"
 #include "app/commands.h"
+#include "app/inspect.h"
+#include "app/monitor.h"
 #include "app/paramfile.h"
 #include "app/portring.h"
+#include "app/window_state.h"
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "live/datacurve.h"
@@ -59,7 +62,9 @@ void ApplyOptions(const Options& options) {
     if (options.trace) {
         platform::EnableTrace(true);
     }
-    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, options.simulator ? 1 : 0);
+    InstallMonitor();
+    simulatorPortNumber = options.simulator ? 1 : 0;
+    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, simulatorPortNumber);
 }
 
 // A build runs beside its panel file and keeps the program's folder; an installed program's
@@ -89,6 +94,10 @@ void RegisterCommandCallbacks() {
     platform::RegisterCallback("CC_ButtonTeach", CC_ButtonTeach);
     platform::RegisterCallback("CC_ButtonReset", CC_ButtonReset);
     platform::RegisterCallback("CC_DropDCom", CC_DropDCom);
+    platform::RegisterCallback("CC_TOGBTNMonitor", CC_TOGBTNMonitor);
+    platform::RegisterCallback("CC_TOGBTNPause", CC_TOGBTNPause);
+    platform::RegisterCallback("CC_BTNExport", CC_BTNExport);
+    platform::RegisterCallback("CC_BTNRefreshPorts", CC_BTNRefreshPorts);
 }
 
 } // namespace
@@ -113,9 +122,11 @@ int WinMain(const Options& options) {
     platform::GetProjectDir(proj_dir);
     platform::SetPanelShortcut(params::panelHandle, "F1", ShowAbout);
     InitVars();
+    RestoreWindowState(options);
     link::InitRS232(link::com);
     platform::DisplayPanel(params::panelHandle);
     platform::RunUserInterface();
+    SaveWindowState();
     platform::CloseCom(link::com);
     platform::DiscardPanel(params::panelPopUp);
     platform::DiscardPanel(params::panelHandle);

@@ -422,12 +422,10 @@ class Cli {
                 std::printf("%s\n", JsonObject()
                                         .Text("device", p.device)
                                         .Text("description", p.description)
-                                        .Text("usb", p.usbIds)
                                         .Str()
                                         .c_str());
             } else {
-                std::printf("%s\t%s\t%s\n", p.device.c_str(), p.description.c_str(),
-                            p.usbIds.c_str());
+                std::printf("%s\t%s\n", p.device.c_str(), p.description.c_str());
             }
         }
         return kExitDone;

@@ -1,6 +1,8 @@
 // The port ring PANEL_DROPDCOM.
 #include "app/portring.h"
 
+#include "link/com232.h"
+#include "params/panels.h"
 #include "platform/panel.h"
 #include "platform/ring.h"
 
@@ -12,6 +14,8 @@ constexpr int kStartPort = 1;
 constexpr const char* kSimulatorDescription = "virtual controller";
 
 } // namespace
+
+int simulatorPortNumber = 0;
 
 std::string PortLabel(const platform::PortInfo& info) {
     std::string label = "COM" + std::to_string(info.port);
@@ -40,6 +44,15 @@ void FillPortRing(int panel, int control, int simulatorPort) {
                                  kStartPort);
     }
     platform::SetCtrlVal(panel, control, kStartPort);
+}
+
+int CC_BTNRefreshPorts(int panel, int /*control*/, int event, void* /*cbData*/, int /*d1*/,
+                       int /*d2*/) {
+    if (event == platform::kEventCommit) {
+        FillPortRing(panel, params::PANEL_DROPDCOM, simulatorPortNumber);
+        platform::SetCtrlVal(panel, params::PANEL_DROPDCOM, link::com);
+    }
+    return 0;
 }
 
 } // namespace ovx::app

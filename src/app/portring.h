@@ -14,4 +14,9 @@ std::string PortLabel(const platform::PortInfo& info);
 // start-up opens. simulatorPort names the port of the embedded virtual controller (0 = none).
 void FillPortRing(int panel, int control, int simulatorPort);
 
+// PANEL_BTNREFRESHPORTS, on commit: lists the ports again (an adapter plugged in after start
+// appears) and keeps the port in use selected; the open port is not touched.
+int CC_BTNRefreshPorts(int panel, int control, int event, void* cbData, int d1, int d2);
+extern int simulatorPortNumber; // the embedded virtual controller's port (0 = none)
+
 } // namespace ovx::app

@@ -39,6 +39,8 @@ constexpr std::array<Outcome, 3> kBlockAnswers{{
     {"ok : D801 FLASH block-write 16-words!", 1},       // kFlashBlockWritten
 }};
 
+constexpr int kFirstFlashPage = 4; // the table goes to pages 4 to 7
+
 struct Page {
     int address;
     const std::int32_t* image;
@@ -84,6 +86,27 @@ void StageBlock(const std::int32_t* pageImage, int& count) {
 }
 
 // One page; complete is true only when every block of it was accepted.
+// The progress bar PANEL_FLASHPROGRESS: blocks accepted of pages x blocks, and the page.
+int progressPage = -1; // index into kPages while SendCorrDataToFlash runs, else -1
+int blocksAccepted = 0;
+
+void ShowFlashProgress(int blocksDone, const char* text) {
+    platform::SetCtrlVal(params::panelHandle, params::PANEL_FLASHPROGRESS, blocksDone);
+    platform::SetCtrlAttribute(params::panelHandle, params::PANEL_FLASHPROGRESS,
+                               platform::kAttrProgressText, text);
+}
+
+void ShowBlockProgress(int block) {
+    if (progressPage < 0) {
+        return;
+    }
+    ++blocksAccepted;
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "Flash page %d: block %d of %d",
+                  kFirstFlashPage + progressPage, block + 1, MAXBLOCK);
+    ShowFlashProgress(progressPage * MAXBLOCK + block + 1, text.data());
+}
+
 int WritePage(int pageAddress, const std::int32_t* pageImage, bool& complete) {
     int count = 0;
     complete = false;
@@ -98,6 +121,7 @@ int WritePage(int pageAddress, const std::int32_t* pageImage, bool& complete) {
         if (WriteBlockDataToFlash(pp) < 0) {
             return count;
         }
+        ShowBlockProgress(block);
         if (offset == 0) {
             platform::Delay(kFirstBlockPause);
         }
@@ -136,7 +160,10 @@ int WritePageDataToFlash(int pageAddress, const std::int32_t* pageImage) {
 }
 
 void SendCorrDataToFlash() {
+    blocksAccepted = 0;
+    ShowFlashProgress(0, "Flash programming ...");
     for (std::size_t i = 0; i < kPages.size(); ++i) {
+        progressPage = static_cast<int>(i);
         const Page& page = kPages[i];
         bool complete = false;
         WritePage(page.address, page.image, complete);
@@ -151,6 +178,12 @@ void SendCorrDataToFlash() {
         }
     }
     platform::SetCtrlVal(params::panelHandle, params::PANEL_VALNORM, 0);
+    progressPage = -1;
+    const int total = static_cast<int>(kPages.size()) * MAXBLOCK;
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "Flash: %d of %d blocks written", blocksAccepted,
+                  total);
+    ShowFlashProgress(total, text.data());
 }
 
 } // namespace ovx::link

@@ -7,6 +7,8 @@
 
 #include "link/com232.h"
 #include "link/datablock.h"
+#include "live/curve_file.h"
+#include "live/recorder.h"
 #include "live/runloop.h"
 #include "live/strip.h"
 #include "params/panels.h"
@@ -170,6 +172,8 @@ void RegisterLiveCallbacks() {
     platform::RegisterCallback("CC_BTNRun", CC_BTNRun);
     platform::RegisterCallback("CC_BTNStop", CC_BTNStop);
     platform::RegisterCallback("CC_BTNData", CC_BTNData);
+    platform::RegisterCallback("CC_TOGBTNRecord", CC_TOGBTNRecord);
+    platform::RegisterCallback("CC_BTNSaveCurve", CC_BTNSaveCurve);
 }
 
 } // namespace ovx::live

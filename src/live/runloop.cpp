@@ -4,6 +4,7 @@
 #include "live/runloop.h"
 
 #include "link/com232.h"
+#include "live/recorder.h"
 #include "live/strip.h"
 #include "params/panels.h"
 #include "params/variables.h"
@@ -69,6 +70,7 @@ void PlotPendingFrame() {
     } else {
         PlotNORMValues(arrayNORM);
     }
+    RecordLiveFrame();
     link::graphrefresh = 0;
 }
 

@@ -54,6 +54,18 @@ constexpr int PANEL_BTNSTOP = 58;
 constexpr int PANEL_BUTTONTEACH = 59;
 constexpr int PANEL_BUTTONRESET = 60;
 
+// Controls around the original panel: not required of a panel definition.
+constexpr int PANEL_MONITOR = 61;         // protocol monitor pane
+constexpr int PANEL_TOGBTNMONITOR = 62;   // shows and hides it
+constexpr int PANEL_TOGBTNRECORD = 63;    // recording of live frames
+constexpr int PANEL_RECORDINFO = 64;      // recording file and frame count
+constexpr int PANEL_TOGBTNPAUSE = 65;     // freezes the strip chart on screen
+constexpr int PANEL_BTNEXPORT = 66;       // chart or curve as PNG
+constexpr int PANEL_BTNSAVECURVE = 67;    // data curve as CSV
+constexpr int PANEL_FLASHPROGRESS = 68;   // pages x blocks of a flash programming
+constexpr int PANEL_BTNREFRESHPORTS = 69; // lists the serial ports again
+constexpr int PANEL_CHKEXPORT2X = 70;     // export at twice the screen resolution
+
 // Settings popup.
 constexpr int POPUP_ANAMODE = 2;
 constexpr int POPUP_DROP_DIFFBUFF = 3;

@@ -2,9 +2,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPalette>
+#include <QProgressBar>
 
 #include <array>
 
+#include "platform/chart_freeze.h"
 #include "platform/errors.h"
 #include "platform/graph.h"
 #include "platform/panel.h"
@@ -64,6 +66,8 @@ int SetStripChartAttribute(StripChart* chart, int attribute, int value) {
     case kAttrScrollMode:
         chart->setScrollMode(value);
         return 0;
+    case kAttrChartPaused:
+        return SetStripChartPaused(chart, value != 0);
     default:
         return kUiInvalidAttribute;
     }
@@ -137,10 +141,15 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char* text) {
     if (const int rc = detail::FindControl(panel, control, c); rc < 0) {
         return rc;
     }
+    const QString name = QString::fromLocal8Bit(text == nullptr ? "" : text);
+    if (attribute == kAttrProgressText && c->kind == Kind::kProgress) {
+        static_cast<QProgressBar*>(c->widget)->setFormat(name);
+        detail::NoteWritten(c->widget);
+        return 0;
+    }
     if (attribute != kAttrYName) {
         return kUiInvalidAttribute;
     }
-    const QString name = QString::fromLocal8Bit(text == nullptr ? "" : text);
     if (c->kind == Kind::kGraph) {
         static_cast<Graph*>(c->widget)->setYName(name);
     } else if (c->kind == Kind::kStripChart) {
@@ -166,6 +175,12 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
     case kAttrVisible:
         *value = c->widget->isHidden() ? 0 : 1;
         return 0;
+    case kAttrChartPaused:
+        if (auto* chart = qobject_cast<StripChart*>(c->widget)) {
+            *value = StripChartPaused(chart) ? 1 : 0;
+            return 0;
+        }
+        return kUiInvalidAttribute;
     case kAttrTextColor:
         *value = ColourOf(c->widget, QPalette::WindowText);
         return 0;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTextBlock>
@@ -88,6 +89,9 @@ int ReadInt(const Control& c, int& value) {
     case Kind::kLed:
         value = static_cast<Led*>(c.widget)->value();
         return 0;
+    case Kind::kProgress:
+        value = static_cast<QProgressBar*>(c.widget)->value();
+        return 0;
     default:
         return kUiWrongControlKind;
     }
@@ -118,6 +122,9 @@ int WriteInt(const Control& c, int value) {
         break;
     case Kind::kLed:
         static_cast<Led*>(c.widget)->setValue(value);
+        break;
+    case Kind::kProgress:
+        static_cast<QProgressBar*>(c.widget)->setValue(value);
         break;
     default:
         return kUiWrongControlKind;

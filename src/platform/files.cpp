@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -202,6 +204,13 @@ int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel
     while (dialog.exec() != QDialog::Accepted) {
         if (allowCancel != 0) {
             return 0;
+        }
+    }
+    dialog.hide();
+    // What the dialog covered is painted now: a blocking sequence (flash programming) may follow.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != &dialog && w->isVisible()) {
+            w->repaint();
         }
     }
     const QStringList files = dialog.selectedFiles();

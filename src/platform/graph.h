@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/chart_axes.h"
+#include "platform/chart_cursor.h"
 
 namespace ovx::platform {
 
@@ -42,8 +43,25 @@ class Graph : public QWidget {
     QSize sizeHint() const override { return {520, 300}; }
     QSize minimumSizeHint() const override { return {240, 140}; }
 
+    // Looking closer: the wheel zooms around the mouse, dragging a rectangle zooms into it,
+    // dragging with the right (or middle) button pans, a double click shows the full range again.
+    // The ranges the program set are kept; only the view changes.
+    detail::AxisRange shownRange(int axis) const;
+    void zoomTo(detail::AxisRange x, detail::AxisRange y);
+    void zoomBy(double factor, QPointF centre); // factor < 1 zooms in; centre in pixels
+    void resetZoom();
+    bool isZoomed() const { return zoomed_; }
+    // The cursor readout at pixel x (nullopt-like: empty text outside the plot area).
+    QString cursorTextAt(double pixelX) const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
   private:
     struct Entry {
@@ -57,8 +75,18 @@ class Graph : public QWidget {
     int nextHandle_ = 1;
     bool manual_[2] = {false, false};
     detail::AxisRange range_[2];
+    detail::ChartFrame shownFrame() const;
+    bool cursorAt(double pixelX, double& x, std::vector<detail::CursorValue>& values) const;
+
     QString yName_;
     std::vector<QPointF> mapped_;
+    bool zoomed_ = false;
+    detail::AxisRange view_[2];
+    enum class Drag { kNone, kBand, kPan } drag_ = Drag::kNone;
+    QPointF dragStart_;
+    QPointF dragNow_;
+    detail::AxisRange dragView_[2];
+    double cursorPixelX_ = -1.0; // -1: no cursor
 };
 
 } // namespace ovx::platform

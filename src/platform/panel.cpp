@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -24,6 +25,7 @@
 #include "platform/panel_loader.h"
 #include "platform/panel_store.h"
 #include "platform/places.h"
+#include "platform/protocol_monitor.h"
 #include "platform/strip_chart.h"
 
 namespace ovx::platform {
@@ -41,6 +43,10 @@ bool Classify(QWidget* w, Kind& kind) {
         kind = Kind::kGraph;
     } else if (qobject_cast<Led*>(w) != nullptr) {
         kind = Kind::kLed;
+    } else if (qobject_cast<ProtocolMonitor*>(w) != nullptr) {
+        kind = Kind::kPane;
+    } else if (qobject_cast<QProgressBar*>(w) != nullptr) {
+        kind = Kind::kProgress;
     } else if (qobject_cast<QSpinBox*>(w) != nullptr) {
         kind = Kind::kNumeric;
     } else if (qobject_cast<QComboBox*>(w) != nullptr) {

@@ -14,6 +14,8 @@
 //   QLineEdit, QLabel         string (text control / text message)
 //   QPlainTextEdit            text box (lines)
 //   StripChart, Graph, Led    plot.h
+//   QProgressBar              progress bar: int value (0..its maximum), text kAttrProgressText
+//   ProtocolMonitor           pane: the protocol monitor (protocol_monitor.h), attributes 500/530
 //
 // Events, as an operator produces them:
 //   command button, mouse:    kEventLeftClick (on press), then kEventCommit (on release)
@@ -52,6 +54,8 @@ enum Attribute : int {
     kAttrPointsPerScreen = 1171, // strip chart: points in the view
     kAttrYName = 1093,           // graph / strip chart: y-axis name (string)
     kAttrTraceColor = 1230,      // SetTraceAttribute: 0xRRGGBB
+    kAttrChartPaused = 5001,     // strip chart: 1 still picture with cursor, 0 the present
+    kAttrProgressText = 5002,    // progress bar: its text (string; %v value, %m maximum)
 };
 
 constexpr int kAppFont = 1;       // the application's standard font

@@ -11,6 +11,8 @@
 #include "platform/graph.h"
 #include "platform/indicator_painter.h"
 #include "platform/led.h"
+#include "platform/protocol_monitor.h"
+#include "platform/status_history.h"
 #include "platform/strip_chart.h"
 
 namespace ovx::platform::detail {
@@ -27,6 +29,10 @@ class PanelLoader : public QUiLoader {
             w = new Graph(parent);
         } else if (className == QLatin1String("Led")) {
             w = new Led(parent);
+        } else if (className == QLatin1String("ProtocolMonitor")) {
+            w = new ProtocolMonitor(parent);
+        } else if (className == QLatin1String("StatusHistoryButton")) {
+            w = new StatusHistoryButton(parent);
         } else {
             return QUiLoader::createWidget(className, parent, name);
         }

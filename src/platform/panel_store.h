@@ -27,6 +27,8 @@ enum class Kind {
     kStripChart,
     kGraph,
     kLed,
+    kPane,     // ProtocolMonitor: shown, hidden, dimmed
+    kProgress, // QProgressBar: int value, text attribute kAttrProgressText
 };
 
 struct Control {

@@ -26,6 +26,23 @@ std::vector<QPointer<QWidget>>& Pending() {
 Clock::time_point lastFlush;
 bool flushing = false;
 
+struct Hook {
+    QPointer<QObject> owner;
+    void (*fn)(QObject*);
+};
+std::vector<Hook>& Hooks() {
+    static std::vector<Hook> hooks;
+    return hooks;
+}
+
+void RunHooks() {
+    auto& hooks = Hooks();
+    std::erase_if(hooks, [](const Hook& h) { return h.owner.isNull(); });
+    for (const Hook& h : hooks) {
+        h.fn(h.owner.data());
+    }
+}
+
 bool IsPending(const QWidget* widget) {
     for (const auto& p : Pending()) {
         if (p.data() == widget) {
@@ -50,7 +67,12 @@ void FlushPendingRepaints() {
         }
     }
     pending.clear();
+    RunHooks();
     flushing = false;
+}
+
+void AddFlushHook(QObject* owner, void (*hook)(QObject* owner)) {
+    Hooks().push_back({owner, hook});
 }
 
 void NoteEventsProcessed() {

@@ -3,11 +3,15 @@
 // a blocking sequence reach the screen.
 #pragma once
 
+class QObject;
 class QWidget;
 
 namespace ovx::platform::detail {
 
 void FlushPendingRepaints();
+// Called by every flush: panes that show a log (the protocol monitor) catch up in blocking
+// sequences too. The hook is removed when owner is destroyed.
+void AddFlushHook(QObject* owner, void (*hook)(QObject* owner));
 
 // A control's value was written: it is painted by the next flush, and at once when the last
 // flush is older than about 20 ms. Cheap enough for thousands of calls per second.

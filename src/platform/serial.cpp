@@ -212,18 +212,26 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     return a.size() - i < b.size() - j;
 }
 
+// "USB-Serial Controller, USB 067b:2303 #A1B2": the product text, USB ids and serial number,
+// so that an adapter can be told from another of the same kind.
+std::string Description(const QSerialPortInfo& info) {
+    QString text = info.description();
+    if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+        text += QStringLiteral("%1USB %2:%3")
+                    .arg(text.isEmpty() ? QString() : QStringLiteral(", "))
+                    .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                    .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        if (!info.serialNumber().isEmpty()) {
+            text += QStringLiteral(" #") + info.serialNumber();
+        }
+    }
+    return text.toStdString();
+}
+
 void Discover() {
     std::vector<PortInfo> found;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        std::string ids;
-        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
-            ids = QStringLiteral("%1:%2")
-                      .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                      .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
-                      .toStdString();
-        }
-        found.push_back(
-            {0, info.systemLocation().toStdString(), info.description().toStdString(), ids});
+        found.push_back({0, info.systemLocation().toStdString(), Description(info)});
     }
     std::sort(found.begin(), found.end(),
               [](const PortInfo& a, const PortInfo& b) { return NaturalLess(a.device, b.device); });
@@ -385,7 +393,7 @@ int ComWrt(int port, const char* buffer, int count) {
     slot->lastInQ = kNoCount;
     const int written =
         slot->os->Write({buffer, static_cast<std::size_t>(count)}, DeadlineOf(*slot));
-    if (written > 0 && TraceEnabled()) {
+    if (written > 0) {
         TraceBytes("tx", buffer, written);
     }
     return written;
@@ -405,7 +413,7 @@ int ComRd(int port, char* buffer, int count) {
         detail::FlushPendingRepaints();
     }
     const int got = slot->os->Read({buffer, static_cast<std::size_t>(count)}, deadline);
-    if (got > 0 && TraceEnabled()) {
+    if (got > 0) {
         TraceBytes("rx", buffer, got);
     }
     Rearm(*slot);

@@ -34,7 +34,6 @@ struct PortInfo {
     int port;
     std::string device;      // e.g. "/dev/ttyUSB0" or a pty path
     std::string description; // e.g. USB product text; may be empty
-    std::string usbIds = {}; // "vendor:product" in hex for a USB device, else empty
 };
 std::vector<PortInfo> ListPorts(); // sorted by number
 

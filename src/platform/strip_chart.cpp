@@ -192,4 +192,14 @@ void StripChart::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
+detail::ChartFrame StripChart::currentFrame() const {
+    double lo = 0.0, hi = 0.0;
+    dataRange(lo, hi);
+    return {rect(),
+            fontMetrics().height(),
+            {0.0, static_cast<double>(capacity_ - 1)},
+            detail::NiceRange(lo, hi, 8),
+            !yName_.isEmpty()};
+}
+
 } // namespace ovx::platform

@@ -54,6 +54,9 @@ class StripChart : public QWidget {
     // The points of a trace, oldest first; returns how many were copied.
     int points(int trace, double* out, int capacity) const;
 
+    // The frame (plot area and axis ranges) the chart is drawn in now.
+    detail::ChartFrame currentFrame() const;
+
     QSize sizeHint() const override { return {520, 300}; }
     QSize minimumSizeHint() const override { return {240, 140}; }
 

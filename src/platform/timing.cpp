@@ -1,5 +1,7 @@
 #include "platform/timing.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -67,6 +69,24 @@ int Fmt(char* target, const char* format, const int* source) {
     }
     target[length] = '\0';
     return length;
+}
+
+} // namespace ovx::platform
+
+namespace ovx::platform {
+
+int FormatWallClock(const char* pattern, char* text, int capacity) {
+    if (pattern == nullptr || text == nullptr || capacity < 1) {
+        return kUiInvalidArgument;
+    }
+    const QByteArray out =
+        QDateTime::currentDateTime().toString(QString::fromLatin1(pattern)).toLocal8Bit();
+    if (out.size() >= capacity) {
+        text[0] = '\0';
+        return kUiInvalidArgument;
+    }
+    std::memcpy(text, out.constData(), static_cast<std::size_t>(out.size()) + 1);
+    return static_cast<int>(out.size());
 }
 
 } // namespace ovx::platform

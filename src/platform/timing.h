@@ -15,3 +15,11 @@ void Delay(double seconds);
 int Fmt(char* target, const char* format, const int* source);
 
 } // namespace ovx::platform
+
+namespace ovx::platform {
+
+// The local wall-clock time in a date-time pattern ("yyyy-MM-dd hh:mm:ss.zzz"; yyyy MM dd hh mm
+// ss zzz are replaced). Returns the text length, or kUiInvalidArgument when it does not fit.
+int FormatWallClock(const char* pattern, char* text, int capacity);
+
+} // namespace ovx::platform

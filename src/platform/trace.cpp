@@ -1,12 +1,17 @@
-// Trace lines go to stderr whole, one write each, so lines of different threads never mix.
+// Every traced frame and text also goes to the protocol monitor's log (monitor_log.h), with or
+// without --trace. Trace lines go to stderr whole, one write each, so lines of different threads
+// never mix.
 #include "platform/trace.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <string_view>
 
+#include "platform/monitor_log.h"
 #include "platform/timing.h"
 
 namespace ovx::platform {
@@ -37,6 +42,8 @@ bool TraceEnabled() {
 }
 
 void TraceBytes(const char* kind, const char* bytes, int count) {
+    const bool tx = kind != nullptr && std::string_view(kind) == "tx";
+    LogMonitorEntry(tx ? MonitorKind::kTx : MonitorKind::kRx, bytes, count);
     if (!traceOn) {
         return;
     }
@@ -53,6 +60,8 @@ void TraceBytes(const char* kind, const char* bytes, int count) {
 }
 
 void TraceText(const char* kind, const char* text) {
+    LogMonitorEntry(MonitorKind::kStatus, text,
+                    text != nullptr ? static_cast<int>(std::strlen(text)) : 0);
     if (traceOn) {
         WriteLine(kind, text != nullptr ? text : "");
     }

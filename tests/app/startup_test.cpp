@@ -245,6 +245,7 @@ ProgramRun RunProgram(const fs::path& program, const fs::path& dir, std::vector<
             _exit(127);
         }
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_CONFIG_HOME", dir.c_str(), 1); // never the user's settings
         for (auto& e : setup.env) {
             putenv(e.data());
         }

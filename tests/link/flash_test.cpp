@@ -1,6 +1,8 @@
 // Flash programming against the virtual controller: pages, blocks, answers and their texts.
 #include <gtest/gtest.h>
 
+#include <QProgressBar>
+
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -19,8 +21,16 @@ namespace {
 
 struct Shown {
     std::string text;
-    int counter; // PANEL_VALNORM when the text was shown
+    int counter;  // PANEL_VALNORM when the text was shown
+    int progress; // PANEL_FLASHPROGRESS then, and its text
+    std::string progressText;
 };
+
+std::string ProgressText() {
+    auto* bar = static_cast<QProgressBar*>(
+        platform::CtrlWidget(params::panelHandle, params::PANEL_FLASHPROGRESS));
+    return bar != nullptr ? bar->format().toStdString() : "";
+}
 
 // The watcher is a plain function: it reaches the test through these.
 std::vector<Shown>* shownLog = nullptr;
@@ -30,8 +40,10 @@ const char* healText = nullptr; // when shown, the controller's faults are clear
 void RecordStatus(const char* text) {
     int counter = -1;
     platform::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &counter);
+    int progress = -1;
+    platform::GetCtrlVal(params::panelHandle, params::PANEL_FLASHPROGRESS, &progress);
     if (shownLog != nullptr) {
-        shownLog->push_back({text, counter});
+        shownLog->push_back({text, counter, progress, ProgressText()});
     }
     if (healText != nullptr && host != nullptr && std::string(text) == healText) {
         host->SetFaults({});
@@ -141,6 +153,22 @@ TEST_F(FlashProgramming, AllPagesAcceptedLeaveTheImagesInFlashAndCountEveryPage)
     EXPECT_GE(elapsed, 128 * 0.05 + 4 * 0.15 + 3 * 0.05);
 }
 
+// The bar steps through 4 pages x 16 blocks: each page text finds it at the page's end.
+TEST_F(FlashProgramming, ProgressBarStepsThroughPagesTimesBlocksNamingThePage) {
+    SendCorrDataToFlash();
+    ASSERT_EQ(shown_.size(), 4u * 17u);
+    for (int p = 0; p < 4; ++p) {
+        for (int b = 1; b < 16; ++b) { // a block's text comes before the bar counts it
+            EXPECT_EQ(shown_[p * 17 + b].progress, p * 16 + b);
+            EXPECT_EQ(shown_[p * 17 + b].progressText, "Flash page " + std::to_string(p + 4) +
+                                                           ": block " + std::to_string(b) +
+                                                           " of 16");
+        }
+        EXPECT_EQ(shown_[p * 17 + 16].progress, (p + 1) * 16);
+    }
+    EXPECT_EQ(ProgressText(), "Flash: 64 of 64 blocks written");
+}
+
 TEST_F(FlashProgramming, RejectedBlockEndsItsPageAndTheNextPagesAreStillWritten) {
     sim::Faults f;
     f.rejectFlashAtBlock = 2;
@@ -158,6 +186,7 @@ TEST_F(FlashProgramming, RejectedBlockEndsItsPageAndTheNextPagesAreStillWritten)
         EXPECT_TRUE(PageHoldsImage(p)) << "page " << p + 4;
     }
     EXPECT_EQ(Counter(), 0);
+    EXPECT_EQ(ProgressText(), "Flash: 50 of 64 blocks written"); // page 4 stopped at block 2
 }
 
 TEST_F(FlashProgramming, PageReturnsTheWordsStagedUpToTheFailedBlock) {

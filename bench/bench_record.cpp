@@ -1,0 +1,158 @@
+// Recording and the protocol monitor against the virtual controller (an ovextar-sim process).
+//   (a) 19200 baud emulated, default think time, panel shown: frames/s against what the line
+//       allows (target >= 98 %) and the tool's CPU (target <= 4 % of one core), with recording
+//       on and the monitor pane shown; then both off (the live view's own figures, <= 3 %).
+//   (b) no line emulation: as many frames as an hour at line rate, recorded with the monitor
+//       shown; the growth of the resident memory (target < 10 MB).
+// Usage: bench_record [seconds for (a)] [frames for (b)]   (defaults 10 and one hour's worth)
+#include <QDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "app/monitor.h"
+#include "bench_tool.h"
+#include "link/com232.h"
+#include "live/recorder.h"
+#include "live/runloop.h"
+#include "params/panels.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+
+namespace {
+
+using namespace ovx;
+
+constexpr double kLatencyMs = 2.0;
+constexpr double kLineFrame = 2.0 * link::kFrameBytes * 10.0 / 19200.0;
+
+double ResidentMb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * 4096.0 / (1024.0 * 1024.0);
+}
+
+long gFrames = 0;
+
+// The receive notification, counting the frames it decodes.
+void CountingRx(int port, int eventWord, void* data) {
+    link::RX_Receive_Function(port, eventWord, data);
+    gFrames += (eventWord & platform::kEvNotifyCount) != 0 ? 1 : 0;
+}
+
+struct Figures {
+    long frames = 0;
+    double seconds = 0.0;
+    double cpuSeconds = 0.0;
+};
+
+// One run until seconds pass or frames have been recorded, stopped by the stop command.
+Figures MeasureRun(double seconds, long frames) {
+    Figures f;
+    double start = 0.0, cpuStart = 0.0;
+    platform::InstallComCallback(link::com, link::eventMask, link::kFrameBytes, link::sync,
+                                 CountingRx, nullptr);
+    long framesAtStart = 0;
+    long plotted = 0;
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (start == 0.0) {
+            start = platform::Timer();
+            cpuStart = bench::ProcessCpuSeconds();
+            framesAtStart = gFrames;
+        }
+        const double elapsed = platform::Timer() - start;
+        plotted = gFrames - framesAtStart;
+        if ((seconds > 0 && elapsed >= seconds) || (frames > 0 && plotted >= frames)) {
+            f.seconds = elapsed;
+            f.cpuSeconds = bench::ProcessCpuSeconds() - cpuStart;
+            f.frames = plotted;
+            watch.stop();
+            live::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit,
+                             nullptr, 0, 0);
+        }
+    });
+    // A zero timer would spin: check every 20 ms instead.
+    watch.setInterval(20);
+    watch.start();
+    live::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, platform::kEventCommit, nullptr, 0,
+                    0);
+    return f;
+}
+
+void SetMonitor(int on) {
+    platform::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNMONITOR, on);
+    app::CC_TOGBTNMonitor(params::panelHandle, params::PANEL_TOGBTNMONITOR, platform::kEventCommit,
+                          nullptr, 0, 0);
+}
+
+void Report(const char* what, const Figures& f, double cpuTarget) {
+    const double allowed = 1.0 / (kLineFrame + kLatencyMs / 1000.0);
+    const double rate = f.frames / f.seconds;
+    const double cpu = 100.0 * f.cpuSeconds / f.seconds;
+    std::printf("  %s: %ld frames in %.2f s: %.2f frames/s of %.2f the line allows: %.1f %% "
+                "(>= 98 %%) %s; tool CPU %.2f %% of one core (<= %.0f %%) %s\n",
+                what, f.frames, f.seconds, rate, allowed, 100.0 * rate / allowed,
+                rate >= 0.98 * allowed ? "ok" : "MISSED", cpu, cpuTarget,
+                cpu <= cpuTarget ? "ok" : "MISSED");
+}
+
+std::string RecordPath(const char* name) {
+    return QDir::temp().filePath(QString::fromLatin1(name)).toStdString();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
+    const double lineRate = 1.0 / (kLineFrame + kLatencyMs / 1000.0);
+    const long hourFrames = argc > 2 ? std::atol(argv[2]) : static_cast<long>(3600 * lineRate);
+    bench::SimProcess sim;
+    if (!sim.Start({}) || !bench::StartTool(sim.Path(), argc, argv)) {
+        std::fprintf(stderr, "bench_record: cannot start\n");
+        return 1;
+    }
+    app::InstallMonitor();
+    std::printf("(a) 19200 baud emulated, think time %.1f ms, panel shown\n", kLatencyMs);
+    MeasureRun(1.0, 0); // settles start-up
+    Report("recording off, monitor hidden", MeasureRun(seconds, 0), 3.0);
+    const std::string path = RecordPath("bench_record_a.csv");
+    live::StartRecording(path.c_str());
+    Report("recording on, monitor hidden", MeasureRun(seconds, 0), 4.0);
+    SetMonitor(1);
+    Report("recording on, monitor shown", MeasureRun(seconds, 0), 4.0);
+    live::StopRecording();
+    SetMonitor(0);
+    std::remove(path.c_str());
+
+    bench::SimProcess fast;
+    if (!fast.Start({"--no-line", "--latency", "0"})) {
+        return 1;
+    }
+    platform::CloseCom(link::com);
+    platform::RegisterPort(1, fast.Path());
+    link::InitRS232(1);
+    SetMonitor(1);
+    const std::string hour = RecordPath("bench_record_b.csv");
+    live::StartRecording(hour.c_str());
+    // The first frames fill the monitor's ring and the pane's list to their fixed size.
+    MeasureRun(0, 20000);
+    const double before = ResidentMb();
+    const Figures f = MeasureRun(0, hourFrames);
+    const double after = ResidentMb();
+    live::StopRecording();
+    std::printf("(b) no line emulation: %ld frames recorded (an hour at %.1f frames/s) in %.1f s "
+                "with the monitor shown; resident memory %.1f -> %.1f MB: growth %.2f MB "
+                "(< 10 MB) %s\n",
+                f.frames, lineRate, f.seconds, before, after, after - before,
+                after - before < 10.0 ? "ok" : "MISSED");
+    std::remove(hour.c_str());
+    platform::CloseCom(link::com);
+    return 0;
+}

@@ -1,0 +1,19 @@
+// Files written a line at a time (recordings) and text files written whole (exports).
+#pragma once
+
+namespace ovx::platform {
+
+// Creates (or truncates) file for writing lines; a handle > 0, or kFileCannotOpen.
+int OpenLineFile(const char* file);
+// Writes line and a newline straight to the OS, unbuffered: a line written is in the file even
+// if the program then ends abruptly. 0, or kFileWriteFailed (nothing more should be written),
+// kFileInvalidArgument for a handle that is not open.
+int WriteLine(int handle, const char* line);
+// Closes the file; 0, or kFileInvalidArgument.
+int CloseLineFile(int handle);
+
+// Writes text as the whole content of file, replacing it only when every byte was written.
+// 0, kFileCannotOpen or kFileWriteFailed (the old file is kept).
+int WriteTextFile(const char* file, const char* text);
+
+} // namespace ovx::platform

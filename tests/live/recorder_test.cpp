@@ -1,0 +1,227 @@
+// Recording of live frames over the real pty: the file holds the frames the controller sent,
+// one line each, and a write error mid-run stops the recording while the run goes on.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/inspect.h"
+#include "link/com232.h"
+#include "link/datablock.h"
+#include "live/curve_file.h"
+#include "live/datacurve.h"
+#include "live/recorder.h"
+#include "live/runloop.h"
+#include "live/strip.h"
+#include "params/panels.h"
+#include "platform/files.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+#include "support/tool_fixture.h"
+
+namespace ovx::live {
+namespace {
+
+using params::panelHandle;
+
+std::vector<std::array<std::uint16_t, 7>>* gSent = nullptr;
+
+// The notification as installed, plus a copy of words 0..6 of every frame.
+void CopyingRx(int port, int eventWord, void* data) {
+    link::RX_Receive_Function(port, eventWord, data);
+    if ((eventWord & platform::kEvNotifyCount) != 0 && gSent != nullptr) {
+        std::array<std::uint16_t, 7> w{};
+        std::copy_n(link::pp, w.size(), w.begin());
+        gSent->push_back(w);
+    }
+}
+
+QStringList Lines(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.takeLast(), QString()); // the file ends with a newline
+    return lines;
+}
+
+class Recording : public testing::ToolFixture {
+  protected:
+    void SetUp() override {
+        ToolFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        gSent = &sent_;
+        StartTool();
+        platform::InstallComCallback(link::com, link::eventMask, link::kFrameBytes, link::sync,
+                                     CopyingRx, nullptr);
+        path_ = dir_.filePath(QStringLiteral("rec.csv"));
+    }
+    void TearDown() override {
+        StopRecording();
+        gSent = nullptr;
+        ToolFixture::TearDown();
+    }
+    // Runs the live view; step is asked on every pass and presses stop by returning true.
+    void RunUntil(std::function<bool()> step) {
+        QTimer timer;
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (step()) {
+                timer.stop();
+                CC_BTNStop(panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit, nullptr, 0,
+                           0);
+            }
+        });
+        timer.start();
+        CC_BTNRun(panelHandle, params::PANEL_BTNRUN, platform::kEventCommit, nullptr, 0, 0);
+    }
+    std::string Info() const {
+        char text[400] = {};
+        platform::GetCtrlVal(panelHandle, params::PANEL_RECORDINFO, text, sizeof text);
+        return text;
+    }
+
+    QTemporaryDir dir_;
+    QString path_;
+    std::vector<std::array<std::uint16_t, 7>> sent_;
+};
+
+TEST_F(Recording, FileHoldsEveryFrameTheControllerSent) {
+    ASSERT_EQ(StartRecording(path_.toLocal8Bit().constData()), 1);
+    RunUntil([&] { return recordFrames >= 25; });
+    StopRecording();
+    const QStringList lines = Lines(path_);
+    ASSERT_EQ(lines.size(), recordFrames + 1);
+    EXPECT_EQ(lines[0], QString::fromLatin1(kRecordHeader));
+    // A frame may arrive after the stop press and never be plotted: it is not recorded either.
+    ASSERT_GE(static_cast<int>(sent_.size()), recordFrames);
+    ASSERT_LE(static_cast<int>(sent_.size()), recordFrames + 1);
+    double lastElapsed = -1.0;
+    for (int i = 0; i < recordFrames; ++i) {
+        const QStringList f = lines[i + 1].split(QLatin1Char(','));
+        ASSERT_EQ(f.size(), 11) << lines[i + 1].toStdString();
+        const auto& w = sent_[static_cast<std::size_t>(i)];
+        const std::array<int, 6> words{w[0], w[1], w[2], w[3], w[5], w[6]};
+        for (std::size_t k = 0; k < words.size(); ++k) {
+            EXPECT_EQ(f[static_cast<int>(k) + 2].toInt(), words[k]) << "frame " << i;
+        }
+        EXPECT_GE(f[0].toDouble(), lastElapsed);
+        lastElapsed = f[0].toDouble();
+        EXPECT_EQ(f[1].size(), 23); // yyyy-MM-dd hh:mm:ss.zzz
+        EXPECT_TRUE(f[8] == QLatin1String("0") || f[8] == QLatin1String("1"));
+        EXPECT_EQ(f[10], QLatin1String("NORM"));
+    }
+    EXPECT_EQ(Info(), "Recorded " + std::to_string(recordFrames) + " frames to rec.csv");
+}
+
+TEST_F(Recording, PausedChartStaysStillWhileRunAndRecordingGoOn) {
+    ASSERT_EQ(StartRecording(path_.toLocal8Bit().constData()), 1);
+    int atPause = -1;
+    RunUntil([&] {
+        if (atPause < 0 && recordFrames >= 5) {
+            atPause = recordFrames;
+            platform::SetCtrlVal(panelHandle, params::PANEL_TOGBTNPAUSE, 1);
+            app::CC_TOGBTNPause(panelHandle, params::PANEL_TOGBTNPAUSE, platform::kEventCommit,
+                                nullptr, 0, 0);
+        }
+        return atPause >= 0 && recordFrames >= atPause + 10;
+    });
+    int paused = -1;
+    platform::GetCtrlAttribute(panelHandle, params::PANEL_STRIPNORM, platform::kAttrChartPaused,
+                               &paused);
+    EXPECT_EQ(paused, 1);
+    EXPECT_GE(recordFrames, atPause + 10);
+    platform::SetCtrlVal(panelHandle, params::PANEL_TOGBTNPAUSE, 0);
+    app::CC_TOGBTNPause(panelHandle, params::PANEL_TOGBTNPAUSE, platform::kEventCommit, nullptr, 0,
+                        0);
+    platform::GetCtrlAttribute(panelHandle, params::PANEL_STRIPNORM, platform::kAttrChartPaused,
+                               &paused);
+    EXPECT_EQ(paused, 0);
+}
+
+TEST_F(Recording, WriteErrorMidRunStopsRecordingAndTheRunGoesOn) {
+    ASSERT_EQ(StartRecording(path_.toLocal8Bit().constData()), 1);
+    // The file may grow by about five lines more: then every write fails with EFBIG.
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(QFileInfo(path_).size() + 5 * 40);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int framesAfterError = 0;
+    RunUntil([&] {
+        if (recording == 0) {
+            framesAfterError = static_cast<int>(sent_.size()) - recordFrames;
+        }
+        return framesAfterError >= 10 || sent_.size() > 500;
+    });
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(recording, 0);
+    EXPECT_GE(framesAfterError, 10); // the run went on
+    EXPECT_GT(recordFrames, 0);
+    EXPECT_EQ(StatusText(), "Recording stopped: cannot write rec.csv");
+    EXPECT_EQ(Lines(path_).size(), recordFrames + 1); // whole lines only
+    int toggle = -1;
+    platform::GetCtrlVal(panelHandle, params::PANEL_TOGBTNRECORD, &toggle);
+    EXPECT_EQ(toggle, 0);
+}
+
+TEST_F(Recording, ToggleAsksForTheFileAndCancelLeavesItOff) {
+    std::string defaultName;
+    platform::SetFileSelectResponder([&](const platform::FileSelectRequest& r, std::string&) {
+        defaultName = r.defaultName;
+        return 0;
+    });
+    platform::SetCtrlVal(panelHandle, params::PANEL_TOGBTNRECORD, 1);
+    CC_TOGBTNRecord(panelHandle, params::PANEL_TOGBTNRECORD, platform::kEventCommit, nullptr, 0, 0);
+    EXPECT_EQ(recording, 0);
+    EXPECT_EQ(defaultName.rfind("ovextar_", 0), 0U);
+    EXPECT_EQ(defaultName.size(), std::string("ovextar_20261207_151500.csv").size());
+    int toggle = -1;
+    platform::GetCtrlVal(panelHandle, params::PANEL_TOGBTNRECORD, &toggle);
+    EXPECT_EQ(toggle, 0);
+
+    platform::SetFileSelectResponder([&](const platform::FileSelectRequest&, std::string& p) {
+        p = dir_.filePath(QStringLiteral("no/such/dir/x.csv")).toStdString();
+        return 1;
+    });
+    platform::SetCtrlVal(panelHandle, params::PANEL_TOGBTNRECORD, 1);
+    CC_TOGBTNRecord(panelHandle, params::PANEL_TOGBTNRECORD, platform::kEventCommit, nullptr, 0, 0);
+    EXPECT_EQ(recording, 0);
+    EXPECT_EQ(StatusText(), "Recording not started: cannot write x.csv");
+}
+
+TEST(CurveFile, HoldsTheCurveArraysRowByRowAndFailsInAMissingDirectory) {
+    for (int i = 0; i < 256; ++i) {
+        link::yArrayA[i] = static_cast<std::uint16_t>(i * 3);
+        link::yArrayB[i] = static_cast<std::uint16_t>(60000 + i);
+        upArray[i] = 700;
+        loArray[i] = 1;
+        refArray[i] = 500;
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("curve.csv"));
+    ASSERT_EQ(SaveCurveFile(path.toLocal8Bit().constData()), 1);
+    const QStringList lines = Lines(path);
+    ASSERT_EQ(lines.size(), kCurveFilePoints + 1);
+    EXPECT_EQ(lines[0], QString::fromLatin1(kCurveHeader));
+    EXPECT_EQ(lines[1], QStringLiteral("0,0,60000,700,1,500"));
+    EXPECT_EQ(lines[128], QStringLiteral("127,381,60127,700,1,500"));
+    EXPECT_EQ(
+        SaveCurveFile(dir.filePath(QStringLiteral("none/curve.csv")).toLocal8Bit().constData()), 0);
+}
+
+} // namespace
+} // namespace ovx::live
