@@ -1,6 +1,9 @@
 #include "app/commands.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "app/paramfile.h"
 #include "link/com232.h"
@@ -41,9 +44,30 @@ bool SameTextIgnoringCase(const char* a, const char* b) {
     return *a == *b;
 }
 
+// Choosing the configuration file reads it: the dialog asks about programming the flash from
+// it, not about replacing it.
+platform::SaveQuestion ConfigurationQuestion(const std::string& path) {
+    char config[260] = {};
+    platform::GetFullPathFromProject(params::kMeasurementFile, config);
+    if (!SameTextIgnoringCase(path.c_str(), config)) {
+        return {};
+    }
+    return {std::string("Program the linearisation table from ") + params::kMeasurementFile +
+                " into the controller's flash?",
+            "Program", "Cancel"};
+}
+
 void SendToFile() {
-    if (platform::FileSelectPopup(proj_dir, kParamFileName, kParamFileFilter, kParamFileTitle,
-                                  kPopupSave, 0, 1, 1, 1, file_name) <= 0) {
+    platform::SetSaveQuestion(ConfigurationQuestion);
+    const int chosen =
+        platform::FileSelectPopup(proj_dir, kParamFileName, kParamFileFilter, kParamFileTitle,
+                                  kPopupSave, 0, 1, 1, 1, file_name);
+    platform::SetSaveQuestion({});
+    if (chosen < 0) {
+        link::ShowStatus(kPathTooLongText);
+        return;
+    }
+    if (chosen == 0) {
         return;
     }
     platform::GetFullPathFromProject(params::kMeasurementFile, dir_fname);
@@ -72,6 +96,7 @@ void GetFromFile() {
 
 void GetFromController() {
     link::CopyVarsToPP();
+    link::AwaitQuietLine();
     link::FlushQueues();
     link::rx_flag = 0;
     if (link::SendRequest(ReadOrder(), link::pp)) {
@@ -98,6 +123,7 @@ void GetFromController() {
 // Teach and reset: the request carries the panel values; an acknowledgement within 1.5 s
 // fetches the controller's parameters back.
 void TeachOrReset(int orderCode, bool teach) {
+    link::AwaitQuietLine();
     link::FlushQueues();
     params::GetPanelValues();
     link::CopyVarsToPP();
@@ -122,11 +148,15 @@ void TeachOrReset(int orderCode, bool teach) {
 
 } // namespace
 
-// The chosen name matched the configuration file only without regard to case; on a
-// case-sensitive file system dir_fname may name another file, so the chosen one is read.
+// Builds the table from the file the operator chose and programs it. The chosen name matched
+// the configuration file only without regard to case; on a case-sensitive file system
+// dir_fname may name another file, so the chosen one is read when it exists, else the
+// configuration file itself.
 void ProgramTable() {
     char szError[link::kStatusSize] = {};
-    if (params::ReadCorrData(file_name, szError, sizeof szError) == 0) {
+    const bool chosenExists = platform::FileExists(file_name);
+    const char* source = chosenExists || !platform::FileExists(dir_fname) ? file_name : dir_fname;
+    if (params::ReadCorrData(source, szError, sizeof szError) == 0) {
         link::ShowStatus(szError); // nothing is programmed from a file that failed
         return;
     }
@@ -134,6 +164,12 @@ void ProgramTable() {
         link::ShowStatus(szError); // the table file was not written; the flash still is
     }
     link::SendCorrDataToFlash();
+    if (szError[0] != '\0') {
+        // The flash texts replaced it within 0.1 s: the last of them keeps it in view.
+        char shown[2 * link::kStatusSize] = {};
+        std::snprintf(shown, sizeof shown, "%s - %s", link::ShownStatus(), szError);
+        link::ShowStatus(shown);
+    }
 }
 
 int CC_BTNSend(int, int, int event, void*, int, int) {

@@ -28,6 +28,10 @@ const char* LoadErrorText(int code) {
         return "error : parameter file holds fewer than 16 values!";
     case platform::kFileBadValue:
         return "error : parameter file holds a value that is not an integer!";
+    case platform::kFileNotRegular:
+        return "error : parameter file is not a regular file!";
+    case platform::kFileTooLarge:
+        return "error : parameter file is far too large to hold 16 values!";
     default:
         return "error : cannot read parameter file!";
     }
@@ -42,8 +46,14 @@ int SendParaToFile() {
     for (int i = 0; i < kParamFileWords; ++i) {
         words[i] = link::pp[i]; // zero-extended
     }
-    if (platform::ArrayToFile(file_name, words.data(), platform::kTypeUInt, kParamFileWords,
-                              kGroups, kOrder, kLayout, kColSep, kWidth, kText, kReplace) < 0) {
+    const int written =
+        platform::ArrayToFile(file_name, words.data(), platform::kTypeUInt, kParamFileWords,
+                              kGroups, kOrder, kLayout, kColSep, kWidth, kText, kReplace);
+    if (written == platform::kFileNotRegular) {
+        link::SetStatus("error : parameter file is not a regular file - nothing written!");
+        return -1;
+    }
+    if (written < 0) {
         link::SetStatus("error : cannot write parameter file!");
         return -1;
     }
@@ -51,8 +61,14 @@ int SendParaToFile() {
 }
 
 int ReadParaFromFile() {
-    if (platform::FileSelectPopup(proj_dir, kParamFileName, kParamFileFilter, kParamFileTitle,
-                                  kPopupLoad, 0, 1, 1, 1, file_name) <= 0) {
+    const int chosen =
+        platform::FileSelectPopup(proj_dir, kParamFileName, kParamFileFilter, kParamFileTitle,
+                                  kPopupLoad, 0, 1, 1, 1, file_name);
+    if (chosen < 0) {
+        link::SetStatus(kPathTooLongText);
+        return -1;
+    }
+    if (chosen == 0) {
         return 0;
     }
     Transfer words{};

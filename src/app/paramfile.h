@@ -10,6 +10,9 @@ constexpr int kParamFileWords = 16;
 // Button-label codes of the parameter-file popup.
 constexpr int kPopupSave = 0;
 constexpr int kPopupLoad = 3;
+// Shown when the file dialog returns a path that does not fit the 260-byte path buffers.
+constexpr const char* kPathTooLongText =
+    "error : the chosen path is too long (259 characters at most) - nothing done!";
 
 extern char file_name[260]; // path chosen in the last parameter-file popup
 extern char proj_dir[260];  // the program directory, filled at start-up

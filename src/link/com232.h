@@ -31,6 +31,7 @@ extern int com;       // selected port number, 1 at start-up
 extern int eventMask; // 0x8006
 extern int rx_flag;   // 1 once the receive notification decoded a frame
 extern int graphrefresh;
+extern int rx_discarded;     // 1 once the notification discarded bytes and took no frame since
 extern int ret;              // result of the last WaitRxFull
 extern double tstart, tdiff; // shared by every waiting loop
 extern int nBytesW, nBytesR;
@@ -57,6 +58,13 @@ void PushGET(int t);
 int GetVERSIONInfo();
 int WaitRxFull();
 void RX_Receive_Function(int port, int eventWord, void* callbackData);
+// Before a request whose answer is awaited: when a reply of an earlier request may still be on
+// its way (none taken, or bytes discarded), waits without events until the line has been quiet
+// for a reply's line time and drops what came. Clears rx_discarded.
+void AwaitQuietLine();
+// True when the notification discarded the awaited reply and the line has been quiet since for
+// a reply's line time: the waiting request will not be answered.
+bool ReplyLost();
 // Installs (true) or removes (false) the receive notification on com.
 void InstallRxNotification(bool on);
 // Opens port with the line's settings and installs the notification; 1, or 0 with the reason

@@ -2,14 +2,18 @@
 // parameter block, read the firmware information, and take 36-byte replies by notification.
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "link/com232.h"
+#include "link/reply.h"
 #include "params/gui.h"
 #include "params/variables.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "platform/trace.h"
 
 namespace ovx::link {
 
@@ -17,6 +21,7 @@ int com = 1;
 int eventMask = 0x8006;
 int rx_flag = 0;
 int graphrefresh = 0;
+int rx_discarded = 0;
 int ret = 0;
 double tstart = 0.0;
 double tdiff = 0.0;
@@ -36,6 +41,21 @@ constexpr double kEchoPause = 0.05;
 constexpr int kNotifyCount = kFrameBytes;
 constexpr int kVersionWords = kInfoBytes / 2;
 
+// Line times at 19200 baud, 10 bits a byte. The rest of a frame already on its way arrives within
+// one frame's line time. A reply of an earlier request starts at the latest one request's line
+// time and the controller's think time after that request: a line that stayed quiet that long
+// carries nothing of it any more.
+constexpr double kFrameLineTime = kFrameBytes * 10.0 / kBaud; // 18.75 ms
+constexpr double kThinkTime = 0.010;
+constexpr double kQuietTime = kFrameLineTime + kThinkTime;
+constexpr double kSettleLimit = 0.1; // a line that never falls quiet holds no request longer
+
+// Something of an earlier exchange may still be on the line: bytes discarded by the notification
+// or left behind a frame.
+bool lineUnsettled = false;
+int lostQueued = -1;    // queue length when ReplyLost last looked
+double lostSince = 0.0; // when that length was first seen
+
 constexpr std::array<std::pair<int, const char*>, 8> kComErrorTexts{{
     {-1, "Unknown system error"},
     {-2, "Invalid port number"},
@@ -47,6 +67,88 @@ constexpr std::array<std::pair<int, const char*>, 8> kComErrorTexts{{
     {-99, "Timeout"},
 }};
 constexpr const char* kOtherComError = "RS-232 error!";
+
+void TraceDiscard(int count, const char* why) {
+    if (count > 0 && platform::TraceEnabled()) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%d bytes, %s", count, why);
+        platform::TraceText("discard", text);
+    }
+}
+
+// The order of the request in szWriteBuf decides which reply the notification takes.
+int WantedOrder() {
+    return ExpectedReplyOrder(FrameOrder(std::span<const std::uint8_t>(szWriteBuf, kFrameBytes)));
+}
+
+// Drops the first count of the have bytes at the head of szReadBuf; returns what is left.
+int DropHead(int have, int count, const char* why) {
+    TraceDiscard(count, why);
+    std::memmove(szReadBuf, szReadBuf + count, static_cast<std::size_t>(have - count));
+    return have - count;
+}
+
+// Tops the have bytes of szReadBuf up to want with what arrives before deadline; returns the
+// count then held. Polls the queue length, which waits in the OS instead of spinning; a whole
+// frame asks nothing (a second look at an unchanged queue would wait for it to grow).
+int ReadUntil(int have, int want, double deadline) {
+    if (have >= want) {
+        return have;
+    }
+    int queued = platform::GetInQLen(com);
+    while (queued >= 0 && queued < want - have && platform::Timer() < deadline) {
+        queued = platform::GetInQLen(com);
+    }
+    const int take = std::min(queued, want - have);
+    if (take > 0) {
+        have += std::max(0, platform::ComRd(com, reinterpret_cast<char*>(szReadBuf + have), take));
+    }
+    return have;
+}
+
+// Decodes the frame at the head of szReadBuf; whatever followed it is no reply of anyone's.
+void TakeFrame() {
+    GetRxBuf(PNUM);
+    rx_flag = 1;
+    graphrefresh = 1;
+    rx_discarded = 0;
+    const int extra = platform::GetInQLen(com);
+    if (extra > 0) {
+        TraceDiscard(extra, "after the frame");
+        lineUnsettled = true;
+    }
+    platform::FlushInQ(com);
+}
+
+// Looks for the reply in the have bytes at the head of szReadBuf: bytes before a sync word are
+// dropped, the rest of a frame on its way is read, a frame is taken only whole and of the order
+// the waiting request takes. True when a frame was taken.
+bool AlignAndTake(int have, double deadline) {
+    const int want = WantedOrder();
+    const char* before =
+        want == kNoFrameReply ? ReplyCheckText(ReplyCheck::kNotWaited) : "before the sync word";
+    for (;;) {
+        const auto start = ReplyStart(std::span<const std::uint8_t>(szReadBuf, have));
+        have = DropHead(have, static_cast<int>(start), before);
+        if (have == 0) {
+            return false; // the notification comes again when a frame's count is queued
+        }
+        have = ReadUntil(have, kFrameBytes, deadline);
+        if (have < kFrameBytes) {
+            DropHead(have, have, "frame cut short");
+            return false;
+        }
+        const ReplyCheck check = CheckReply(std::span<const std::uint8_t>(szReadBuf, have), want);
+        if (check == ReplyCheck::kWhole) {
+            TakeFrame();
+            return true;
+        }
+        // A lone 0x00 was no sync word; a frame of another order is skipped whole, so no word of
+        // its payload can pass for the sync word of a reply.
+        have =
+            DropHead(have, check == ReplyCheck::kNoSync ? 1 : kFrameBytes, ReplyCheckText(check));
+    }
+}
 
 void InstallRxNotificationOn(int port, bool on) {
     if (on) {
@@ -187,6 +289,7 @@ int CheckComLine(int port) {
 void PushGET(int t) {
     if (t != params::DATFILE) {
         CopyVarsToPP();
+        AwaitQuietLine();
         FlushQueues();
         rx_flag = 0;
         if (SendRequest(t == params::EEPROM ? kOrderReadEeprom : kOrderReadRam, pp)) {
@@ -242,17 +345,80 @@ int WaitRxFull() {
 }
 
 // Reads from com, whatever port the notification names. A short read is no frame: the stale
-// rest of szReadBuf is never decoded into pp, and no flag is set.
+// rest of szReadBuf is never decoded into pp, and no flag is set. A reply is taken only whole,
+// aligned on its sync word and of the order the request in szWriteBuf waits for; anything else
+// is discarded (the trace says why) and the waiting command goes on waiting.
 void RX_Receive_Function(int /*port*/, int eventWord, void* /*callbackData*/) {
     if ((eventWord & platform::kEvNotifyCount) == 0) {
         return;
     }
-    if (ReadReply(kFrameBytes) == kFrameBytes) {
-        GetRxBuf(PNUM);
-        rx_flag = 1;
-        graphrefresh = 1;
+    const double deadline = platform::Timer() + kFrameLineTime;
+    const int got = platform::ComRd(com, reinterpret_cast<char*>(szReadBuf), kFrameBytes);
+    if (got != kFrameBytes) {
+        TraceDiscard(got, "frame cut short");
+        platform::FlushInQ(com);
+        lineUnsettled = true;
+        return;
     }
-    platform::FlushInQ(com);
+    if (AlignAndTake(got, deadline)) {
+        return;
+    }
+    lineUnsettled = true;
+    rx_discarded = 1;
+    lostQueued = -1;
+    if (WantedOrder() == kNoFrameReply) {
+        platform::FlushInQ(com); // nobody waits: nothing queued can become a reply
+    }
+}
+
+// Waits without events until the line has been quiet for the line time of a reply of an earlier
+// request, dropping what arrives meanwhile; only when such a reply may still come: the last
+// request awaits a frame that was not taken, or bytes were discarded or left behind a frame.
+void AwaitQuietLine() {
+    const bool outstanding = rx_flag == 0 && WantedOrder() != kNoFrameReply;
+    rx_discarded = 0;
+    if (!lineUnsettled && !outstanding) {
+        return;
+    }
+    const double start = platform::Timer();
+    double quietSince = start;
+    for (;;) {
+        const int queued = platform::GetInQLen(com);
+        const double now = platform::Timer();
+        if (queued < 0) {
+            break; // no open port: nothing can arrive
+        }
+        if (queued > 0) {
+            TraceDiscard(queued, "late bytes before a request");
+            platform::FlushInQ(com);
+            quietSince = now;
+        } else if (now - quietSince > kQuietTime) {
+            break;
+        }
+        if (now - start > kSettleLimit) {
+            break;
+        }
+    }
+    lineUnsettled = false;
+}
+
+// The waiting reply was discarded and the line has been quiet since for a reply's line time:
+// nothing of it is coming any more.
+bool ReplyLost() {
+    if (rx_discarded == 0 || rx_flag != 0) {
+        return false;
+    }
+    const int queued = platform::GetInQLen(com);
+    const double now = platform::Timer();
+    if (queued != lostQueued) {
+        lostQueued = queued;
+        lostSince = now;
+    }
+    if (now - lostSince <= kQuietTime) {
+        return false;
+    }
+    lineUnsettled = false; // quiet for as long as AwaitQuietLine would wait
+    return true;
 }
 
 } // namespace ovx::link

@@ -83,12 +83,15 @@ void ReadBlocks(int source) {
     }
 }
 
-// One live frame from the current pp, shown on the indicators and switching outputs.
+// One live frame from the current pp, shown on the indicators and switching outputs. Without a
+// reply nothing is shown: pp then holds the request, no value of the controller's.
 void RequestOneLiveFrame() {
+    link::AwaitQuietLine();
     link::rx_flag = 0;
     link::SendRequest(link::kOrderLiveSample, link::pp);
-    link::WaitRxFull();
-    PlotRAWValues();
+    if (link::WaitRxFull() == 1) {
+        PlotRAWValues();
+    }
 }
 
 // The limit and reference lines, clamped to 1..4095.
@@ -129,6 +132,8 @@ int CC_BTNData(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int 
     SetVisible(params::PANEL_STRIPNORM, 0);
     SetVisible(params::PANEL_GRAPHDATA, 1);
 
+    // A live reply still on its way after a stop must not end up in a data block.
+    link::AwaitQuietLine();
     // The block answers are polled for: the notification must not take them.
     link::InstallRxNotification(false);
     link::FlushQueues();

@@ -48,6 +48,7 @@ void StartRun() {
     SelectStripChart();
 
     link::CopyVarsToPP();
+    link::AwaitQuietLine();
     link::FlushQueues();
     link::rx_flag = 0;
     if (link::SendRequest(link::kOrderLiveSample, link::pp)) {
@@ -74,10 +75,13 @@ void PlotPendingFrame() {
     link::graphrefresh = 0;
 }
 
+// A reply the notification had to discard costs that one frame: once nothing more of it comes,
+// the next request goes out as if it had been answered.
 void AnswerWithNextRequest() {
-    if (link::rx_flag != 1) {
+    if (link::rx_flag != 1 && !link::ReplyLost()) {
         return;
     }
+    link::AwaitQuietLine();
     link::FlushQueues();
     link::CopyVarsToPP();
     link::rx_flag = 0;

@@ -30,7 +30,9 @@ constexpr int kRawTraces = 2;
 constexpr int kNormTraces = 4;
 constexpr int kRawSlots = kRawTraces * kHistoryPoints;
 constexpr int kNormSlots = kNormTraces * kHistoryPoints;
-constexpr int kPointsPerScreen = 101;
+// The chart shows the history and nothing else: one point per history slot, so no point of an
+// earlier frame stays at its left edge.
+constexpr int kPointsPerScreen = kHistoryPoints;
 constexpr int kContinuousScroll = 1;
 constexpr int kUpperLineMax = 1000;
 constexpr int kLowerLineMin = 1;

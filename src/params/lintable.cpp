@@ -75,6 +75,13 @@ void ReadError(int code, const char* path, char* szError, int capacity) {
         std::snprintf(szError, capacity,
                       "error : %s holds fewer than %d values - nothing programmed!", name,
                       kMeasurementValues);
+    } else if (code == platform::kFileNotRegular) {
+        std::snprintf(szError, capacity, "error : %s is not a regular file - nothing programmed!",
+                      name);
+    } else if (code == platform::kFileTooLarge) {
+        std::snprintf(szError, capacity,
+                      "error : %s is far too large for %d values - nothing programmed!", name,
+                      kMeasurementValues);
     } else if (code == platform::kFileBadValue) {
         std::snprintf(szError, capacity,
                       "error : %s holds a value that is not an integer - nothing programmed!",
@@ -82,6 +89,25 @@ void ReadError(int code, const char* path, char* szError, int capacity) {
     } else {
         std::snprintf(szError, capacity, "error : cannot read %s - nothing programmed!", name);
     }
+}
+
+void LayoutError(const char* path, char* szError, int capacity) {
+    std::snprintf(szError, capacity,
+                  "error : %s is not laid out as two groups of %d values - nothing programmed!",
+                  BaseName(path), kTableSize);
+}
+
+std::size_t ValueCount(const MeasurementRows& rows) {
+    std::size_t n = 0;
+    for (const auto& row : rows) {
+        n += row.size();
+    }
+    return n;
+}
+
+bool AllRowsHold(const MeasurementRows& rows, std::size_t fields) {
+    return std::all_of(rows.begin(), rows.end(),
+                       [fields](const auto& row) { return row.size() == fields; });
 }
 
 void FillPages(const Table& table) {
@@ -107,13 +133,50 @@ int WriteTableFile(const char* path) {
     return rc < 0 ? rc : 0;
 }
 
+bool ArrangeGroups(const MeasurementRows& rows,
+                   std::span<std::int32_t, kMeasurementValues> measured) {
+    constexpr auto kPerGroup = static_cast<std::size_t>(kTableSize);
+    const auto store = [&measured](std::size_t group, std::size_t index, std::int64_t v) {
+        measured[group * kPerGroup + index] = static_cast<std::int32_t>(v);
+    };
+    if (rows.size() == kPerGroup && AllRowsHold(rows, 2)) {
+        for (std::size_t i = 0; i < kPerGroup; ++i) {
+            store(0, i, rows[i][0]);
+            store(1, i, rows[i][1]);
+        }
+        return true;
+    }
+    if (rows.size() == 2 && AllRowsHold(rows, kPerGroup)) {
+        for (std::size_t i = 0; i < kPerGroup; ++i) {
+            store(0, i, rows[0][i]);
+            store(1, i, rows[1][i]);
+        }
+        return true;
+    }
+    if (rows.size() == 2 * kPerGroup && AllRowsHold(rows, 1)) {
+        for (std::size_t i = 0; i < 2 * kPerGroup; ++i) {
+            store(i / kPerGroup, i % kPerGroup, rows[i][0]);
+        }
+        return true;
+    }
+    return false;
+}
+
 int ReadCorrData(const char* path, char* szError, int errorCapacity, const char* tableFile) {
     // Read into a scratch area first: a file that fails leaves vcorr and the pages as they were.
-    std::array<std::int32_t, kMeasurementValues> measured{};
-    const int rc = platform::FileToArray(path, measured.data(), platform::kTypeInt,
-                                         kMeasurementValues, 2, 0, 0, 1);
+    MeasurementRows rows;
+    const int rc = platform::FileToRows(path, platform::kTypeInt, kMeasurementValues, rows);
     if (rc < 0) {
         ReadError(rc, path, szError, errorCapacity);
+        return 0;
+    }
+    std::array<std::int32_t, kMeasurementValues> measured{};
+    if (ValueCount(rows) < static_cast<std::size_t>(kMeasurementValues)) {
+        ReadError(platform::kFileTooFewValues, path, szError, errorCapacity);
+        return 0;
+    }
+    if (!ArrangeGroups(rows, measured)) {
+        LayoutError(path, szError, errorCapacity);
         return 0;
     }
     std::copy(measured.begin(), measured.end(), vcorr);

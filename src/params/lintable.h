@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace ovx::params {
 
@@ -22,10 +23,19 @@ void BuildTable(std::span<const std::int32_t, kTableSize> values,
                 std::span<const std::int32_t, kTableSize> positions,
                 std::span<std::int32_t, kTableSize> table);
 
+// The rows of a measurement file (the integers of each line) as two groups of 1024 values, group
+// 0 then group 1, when the line structure leaves no doubt how they lie: 1024 lines of two fields
+// (the groups as columns, as the tool writes such files), two lines of 1024 fields (the groups as
+// rows), or 2048 lines of one field (group 0, then group 1). False for anything else.
+using MeasurementRows = std::vector<std::vector<std::int64_t>>;
+bool ArrangeGroups(const MeasurementRows& rows,
+                   std::span<std::int32_t, kMeasurementValues> measured);
+
 // Reads the measurement file, builds the table, writes tableFile (by default kTableFile: bare
 // name, working directory; replaced atomically; nullptr: none) and the page images.
 // Returns 1 when the table was built; 0 when the file could not be read or holds fewer than
-// 2048 integers (then nothing is changed and szError names the cause). A table file that
+// 2048 integers or is not laid out as two groups of 1024 (then nothing is changed and szError
+// names the cause). A table file that
 // cannot be written does not stop the build: the result is 1 and szError says so.
 int ReadCorrData(const char* path, char* szError, int errorCapacity,
                  const char* tableFile = kTableFile);

@@ -11,7 +11,7 @@ struct ErrorEntry {
 };
 
 // The serial texts are what the operator reads in the status line after a failed open.
-constexpr std::array<ErrorEntry, 22> kErrorTexts = {{
+constexpr std::array<ErrorEntry, 24> kErrorTexts = {{
     {kComUnknownSystemError, "Unknown system error"},
     {kComInvalidPortNumber, "Invalid port number"},
     {kComPortNotOpen, "Port is not open"},
@@ -34,6 +34,8 @@ constexpr std::array<ErrorEntry, 22> kErrorTexts = {{
     {kFileTooFewValues, "Too few values in file"},
     {kFileBadValue, "Bad value in file"},
     {kFileInvalidArgument, "Invalid file argument"},
+    {kFileNotRegular, "Not a regular file"},
+    {kFileTooLarge, "File too large"},
 }};
 
 } // namespace

@@ -36,6 +36,8 @@ enum FileError : int {
     kFileTooFewValues = -42,    // the file holds fewer integers than asked for
     kFileBadValue = -43,        // a field that is not an integer
     kFileInvalidArgument = -44, // type, layout or count code not supported
+    kFileNotRegular = -45,      // a FIFO, device, directory or link to one: never read or replaced
+    kFileTooLarge = -46,        // far larger than the values asked for can take: not read
 };
 
 // Human-readable text of any code above; "" for a code that is not one.

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QString>
 
@@ -31,6 +34,28 @@ constexpr int kPathCapacity = 260;
 FileSelectResponder& Responder() {
     static FileSelectResponder responder;
     return responder;
+}
+
+SaveQuestionHook& QuestionHook() {
+    static SaveQuestionHook hook;
+    return hook;
+}
+
+// True when the operator goes ahead with saving to path, which exists.
+bool ConfirmSave(const std::string& path, QWidget* parent) {
+    SaveQuestion q = QuestionHook() ? QuestionHook()(path) : SaveQuestion{};
+    if (q.text.empty()) {
+        const QString name = QFileInfo(QString::fromStdString(path)).fileName();
+        q = {(name + QStringLiteral(" already exists.\nDo you want to replace it?")).toStdString(),
+             "Yes", "No"};
+    }
+    QMessageBox box(QMessageBox::Question, parent != nullptr ? parent->windowTitle() : QString(),
+                    QString::fromStdString(q.text), QMessageBox::NoButton, parent);
+    QPushButton* accept = box.addButton(QString::fromStdString(q.accept), QMessageBox::AcceptRole);
+    QPushButton* reject = box.addButton(QString::fromStdString(q.reject), QMessageBox::RejectRole);
+    box.setDefaultButton(reject);
+    box.exec();
+    return box.clickedButton() == accept;
 }
 
 std::string& ProjectDirOverride() {
@@ -142,6 +167,34 @@ QByteArray FormatArray(const void* array, const ArrayShape& s, int fieldWidth) {
     return text;
 }
 
+// 0 when path names nothing yet or a regular file (links followed), else kFileNotRegular.
+int RegularOrAbsent(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        return 0;
+    }
+    return info.isFile() ? 0 : kFileNotRegular;
+}
+
+// Reads a regular file that may hold up to values values, never more than such a file can be
+// long. Returns 0 or a FileError.
+int ReadSmallText(const char* file, int values, QByteArray& text) {
+    const QString path = QString::fromLocal8Bit(file);
+    if (!QFileInfo::exists(path)) {
+        return kFileCannotOpen;
+    }
+    if (const int kind = RegularOrAbsent(path); kind != 0) {
+        return kind; // a FIFO would block for ever, a device never end
+    }
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return kFileCannotOpen;
+    }
+    const qint64 limit = qint64{values} * kMaxFieldBytes + kFileSlackBytes;
+    text = in.read(limit + 1);
+    return text.size() > limit ? kFileTooLarge : 0;
+}
+
 // Copies text into a buffer of kPathCapacity; false (and an empty buffer) when it does not fit.
 bool CopyPath(const QByteArray& text, char* buffer) {
     if (text.size() >= kPathCapacity) {
@@ -179,6 +232,17 @@ QString ForceExtension(const QString& path, const QString& extension) {
     return path + extension;
 }
 
+// Hides the dialog and paints what it covered at once: a blocking sequence (flash programming)
+// may follow without processing events.
+void RepaintUnder(QDialog& dialog) {
+    dialog.hide();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != &dialog && w->isVisible()) {
+            w->repaint();
+        }
+    }
+}
+
 int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel, int allowMakeDir,
               std::string& chosen) {
     const bool save = request.buttonCode == 0;
@@ -186,6 +250,7 @@ int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel
                        QString::fromStdString(request.defaultDir));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::ReadOnly, allowMakeDir == 0);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true); // asked below, in our words
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setLabelText(QFileDialog::Accept,
@@ -201,24 +266,23 @@ int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel
                              }
                          });
     }
-    while (dialog.exec() != QDialog::Accepted) {
-        if (allowCancel != 0) {
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted) {
+            if (allowCancel != 0) {
+                return 0;
+            }
+            continue;
+        }
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty()) {
             return 0;
         }
-    }
-    dialog.hide();
-    // What the dialog covered is painted now: a blocking sequence (flash programming) may follow.
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w != &dialog && w->isVisible()) {
-            w->repaint();
+        chosen = files.front().toStdString();
+        if (!save || !QFileInfo::exists(files.front()) || ConfirmSave(chosen, &dialog)) {
+            RepaintUnder(dialog);
+            return 1;
         }
     }
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) {
-        return 0;
-    }
-    chosen = files.front().toStdString();
-    return 1;
 }
 
 } // namespace
@@ -231,13 +295,19 @@ int ArrayToFile(const char* file, const void* array, int dataType, int numElemen
         fieldWidth < 0 || fileType != kFileTypeText || fileAction != 0) {
         return kFileInvalidArgument;
     }
+    const QString path = QString::fromLocal8Bit(file);
+    if (const int kind = RegularOrAbsent(path); kind != 0) {
+        return kind; // a device node or FIFO is never replaced by a regular file
+    }
     const QByteArray text = FormatArray(array, shape, fieldWidth);
     // The text goes to a temporary file beside the target and is renamed over it on commit.
-    QSaveFile out(QString::fromLocal8Bit(file));
-    if (!out.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a failed write (a full disk) is seen here and the old file stays.
+    QSaveFile out(path);
+    out.setDirectWriteFallback(true);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return kFileCannotOpen;
     }
-    if (out.write(text) != text.size() || !out.commit()) {
+    if (out.write(text) != text.size() || out.error() != QFileDevice::NoError || !out.commit()) {
         out.cancelWriting();
         return kFileWriteFailed;
     }
@@ -250,11 +320,10 @@ int FileToArray(const char* file, void* array, int dataType, int numElements, in
     if (file == nullptr || array == nullptr || !ShapeValid(shape) || fileType != kFileTypeText) {
         return kFileInvalidArgument;
     }
-    QFile in(QString::fromLocal8Bit(file));
-    if (!in.open(QIODevice::ReadOnly)) {
-        return kFileCannotOpen;
+    QByteArray text;
+    if (const int result = ReadSmallText(file, numElements, text); result != 0) {
+        return result;
     }
-    const QByteArray text = in.readAll();
     // Parsed into a scratch list first: the caller's array changes only when all values are good.
     std::vector<std::int64_t> fields;
     const auto count = static_cast<std::size_t>(numElements);
@@ -265,6 +334,43 @@ int FileToArray(const char* file, void* array, int dataType, int numElements, in
         StoreElement(array, dataType, shape.ElementOfField(t), fields[static_cast<std::size_t>(t)]);
     }
     return 0;
+}
+
+int FileToRows(const char* file, int dataType, int maxValues,
+               std::vector<std::vector<std::int64_t>>& rows) {
+    if (file == nullptr || (dataType != kTypeInt && dataType != kTypeUInt) || maxValues <= 0) {
+        return kFileInvalidArgument;
+    }
+    QByteArray text;
+    if (const int result = ReadSmallText(file, maxValues, text); result != 0) {
+        return result;
+    }
+    rows.clear();
+    const std::string_view all(text.constData(), static_cast<std::size_t>(text.size()));
+    std::size_t lineStart = 0;
+    while (lineStart < all.size()) {
+        std::size_t lineEnd = all.find('\n', lineStart);
+        if (lineEnd == std::string_view::npos) {
+            lineEnd = all.size();
+        }
+        std::vector<std::int64_t> fields;
+        const int result = ParseFields(
+            QByteArray(all.data() + lineStart, static_cast<qsizetype>(lineEnd - lineStart)),
+            dataType, all.size(), fields);
+        if (result == kFileBadValue) {
+            return result;
+        }
+        rows.push_back(std::move(fields));
+        lineStart = lineEnd + 1;
+    }
+    while (!rows.empty() && rows.back().empty()) {
+        rows.pop_back(); // blank lines at the end
+    }
+    return 0;
+}
+
+bool FileExists(const char* path) {
+    return path != nullptr && QFileInfo(QString::fromLocal8Bit(path)).isFile();
 }
 
 int FileSelectPopup(const char* defaultDir, const char* defaultName, const char* filter,
@@ -288,6 +394,10 @@ int FileSelectPopup(const char* defaultDir, const char* defaultName, const char*
         full = ForceExtension(full, FilterExtension(QString::fromStdString(request.filter)));
     }
     return CopyPath(full.toLocal8Bit(), path) ? 1 : kFileInvalidArgument;
+}
+
+void SetSaveQuestion(SaveQuestionHook hook) {
+    QuestionHook() = std::move(hook);
 }
 
 void SetFileSelectResponder(FileSelectResponder responder) {

@@ -1,8 +1,10 @@
 // File services: file arrays, the file-selection popup, the program directory.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ovx::platform {
 
@@ -16,11 +18,27 @@ namespace ovx::platform {
 // not); values outside the element type are bad values. Returns 0, or kFileCannotOpen,
 // kFileWriteFailed, kFileTooFewValues, kFileBadValue, kFileInvalidArgument. On any failure of
 // FileToArray the array is left unchanged.
+// Only regular files are read or replaced (kFileNotRegular for a FIFO, a device, a directory or
+// a link to one); a file longer than kMaxFieldBytes a value plus kFileSlackBytes is not read
+// (kFileTooLarge). Where no temporary file can be made beside the target (a folder that is not
+// writable), the text is written in place.
+constexpr int kMaxFieldBytes = 64;
+constexpr int kFileSlackBytes = 4096;
 int ArrayToFile(const char* file, const void* array, int dataType, int numElements, int numGroups,
                 int arrayOrder, int fileLayout, int colSep, int fieldWidth, int fileType,
                 int fileAction);
 int FileToArray(const char* file, void* array, int dataType, int numElements, int numGroups,
                 int arrayOrder, int fileLayout, int fileType);
+// Reads a text file line by line: the integers of each line (separated by blanks, tabs or
+// commas; CR before the line end ignored) as one row; blank lines at the end are dropped, blank
+// lines elsewhere give empty rows. The file is read as one that holds up to maxValues values
+// (regular files only, kFileTooLarge beyond). Returns 0, kFileCannotOpen, kFileNotRegular,
+// kFileTooLarge, kFileBadValue or kFileInvalidArgument.
+int FileToRows(const char* file, int dataType, int maxValues,
+               std::vector<std::vector<std::int64_t>>& rows);
+
+// True when path names an existing file (links followed).
+bool FileExists(const char* path);
 
 // Native file dialog. buttonCode 0 = save ("Save"), 3 = load ("Load"). Returns 1 with the
 // chosen path in path (capacity 260), 0 when cancelled (path untouched). restrictExt appends
@@ -37,6 +55,15 @@ struct FileSelectRequest {
 };
 using FileSelectResponder = std::function<int(const FileSelectRequest&, std::string& path)>;
 void SetFileSelectResponder(FileSelectResponder responder); // empty = the real dialog
+
+// The save dialog asks before it returns a file that exists. By default: "NAME already exists.
+// Do you want to replace it?" (Yes / No); a question hook may put its own question and button
+// texts for a path (an empty text keeps the default). The operator's no returns to the dialog.
+struct SaveQuestion {
+    std::string text, accept, reject;
+};
+using SaveQuestionHook = std::function<SaveQuestion(const std::string& path)>;
+void SetSaveQuestion(SaveQuestionHook hook); // empty = the default question for every file
 
 // Chooses the program directory once, at start-up: the program's own folder when shipped (a
 // file that ships with the program, its panel file) lies there, as in a build folder; else the

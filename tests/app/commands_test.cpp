@@ -2,11 +2,18 @@
 // with the file target's parameter file and configuration file.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +31,7 @@
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "support/row_name.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::app {
@@ -316,6 +324,118 @@ TEST_F(Commands, MeasurementFileThatCannotBeReadProgramsNothing) {
               "error : TARconfig.dat holds fewer than 2048 values - nothing programmed!");
     EXPECT_EQ(FlashWord(link::PAGE4), 0xFFFF);
     EXPECT_FALSE(std::filesystem::exists(params::kTableFile));
+}
+
+TEST_F(Commands, ConfigurationFileNameTypedInOtherCaseReadsTheConfigurationFile) {
+    UseFileTarget();
+    WriteMeasurementFile(dir_.File("TARconfig.dat"), 2, 5);
+    AnswerPopupWith(dir_.File("tarconfig.dat")); // no such file
+    Click(CC_BTNSend, params::PANEL_BTNSEND);
+    EXPECT_EQ(StatusText(), "ok : D801 FLASH page7-write 255 words!");
+    EXPECT_EQ(FlashWord(link::PAGE4 + 7), 2 * 7 + 5);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("tarconfig.dat")));
+}
+
+// The real save dialog: choosing the configuration file asks whether to program the flash from
+// it; any other existing file gets the replace question. The operator's answer is the row's.
+struct QuestionRow {
+    const char* name;
+    const char* file;
+    const char* question;
+    const char* accept;
+    const char* reject;
+    bool goAhead;
+};
+
+void PrintTo(const QuestionRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class SaveDialogQuestion : public Commands, public ::testing::WithParamInterface<QuestionRow> {};
+
+TEST_P(SaveDialogQuestion, SaysWhatWillHappen) {
+    const QuestionRow& row = GetParam();
+    UseFileTarget();
+    WriteMeasurementFile(dir_.File("TARconfig.dat"), 3, 1);
+    testing::WriteText(dir_.File("TARpara.dat"), "1\n");
+    platform::SetFileSelectResponder({}); // the real dialog
+    const std::string chosen = dir_.File(row.file);
+    QStringList asked;
+    int dialogs = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            asked << box->text();
+            for (QAbstractButton* b : box->buttons()) {
+                asked << b->text();
+            }
+            for (QAbstractButton* b : box->buttons()) {
+                if (b->text() == (row.goAhead ? row.accept : row.reject)) {
+                    b->click();
+                }
+            }
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            if (++dialogs == 1) {
+                dialog->selectFile(QString::fromStdString(chosen));
+                static_cast<QDialog*>(dialog)->accept();
+            } else {
+                dialog->reject(); // back in the dialog after a no: cancel
+            }
+        }
+    });
+    poll.start(10);
+    Click(CC_BTNSend, params::PANEL_BTNSEND);
+    poll.stop();
+    EXPECT_EQ(asked, (QStringList{row.question, row.accept, row.reject}));
+    EXPECT_EQ(dialogs, row.goAhead ? 1 : 2);
+    const bool programmed = FlashWord(link::PAGE4 + 5) == 16;
+    const bool isConfig = std::string(row.file) == "TARconfig.dat";
+    EXPECT_EQ(programmed, isConfig && row.goAhead);
+    EXPECT_EQ(testing::ReadIntegers(dir_.File("TARpara.dat")).size(),
+              !isConfig && row.goAhead ? 16u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SaveDialogQuestion,
+    ::testing::Values(
+        QuestionRow{"ConfigurationFileProgrammed", "TARconfig.dat",
+                    "Program the linearisation table from TARconfig.dat into the controller's "
+                    "flash?",
+                    "Program", "Cancel", true},
+        QuestionRow{"ConfigurationFileCancelled", "TARconfig.dat",
+                    "Program the linearisation table from TARconfig.dat into the controller's "
+                    "flash?",
+                    "Program", "Cancel", false},
+        QuestionRow{"ParameterFileReplaced", "TARpara.dat",
+                    "TARpara.dat already exists.\nDo you want to replace it?", "Yes", "No", true},
+        QuestionRow{"ParameterFileKept", "TARpara.dat",
+                    "TARpara.dat already exists.\nDo you want to replace it?", "Yes", "No", false}),
+    testing::RowName());
+
+TEST_F(Commands, TableFileThatCannotBeWrittenStaysNamedAfterTheFlashTexts) {
+    UseFileTarget();
+    const std::string config = dir_.File("TARconfig.dat");
+    WriteMeasurementFile(config, 3, 1);
+    std::filesystem::create_directory(params::kTableFile); // no file can replace a folder
+    AnswerPopupWith(config);
+    Click(CC_BTNSend, params::PANEL_BTNSEND);
+    EXPECT_EQ(StatusText(),
+              "ok : D801 FLASH page7-write 255 words! - error : cannot write LTlinear.dat!");
+    EXPECT_EQ(FlashWord(link::PAGE4 + 5), 16) << "the flash is programmed all the same";
+}
+
+TEST_F(Commands, PathTooLongForTheBufferSaysSoOnSendAndGet) {
+    UseFileTarget();
+    AnswerPopupWith(dir_.File(std::string(300, 'p') + ".dat"));
+    Click(CC_BTNSend, params::PANEL_BTNSEND);
+    EXPECT_EQ(StatusText(),
+              "error : the chosen path is too long (259 characters at most) - nothing done!");
+    link::ShowStatus("");
+    Click(CC_BTNGet, params::PANEL_BTNGET);
+    EXPECT_EQ(StatusText(),
+              "error : the chosen path is too long (259 characters at most) - nothing done!");
+    EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
 }
 
 // ---- Teach and reset -----------------------------------------------------------------------

@@ -151,6 +151,22 @@ TEST_F(FlashProgramming, AllPagesAcceptedLeaveTheImagesInFlashAndCountEveryPage)
     // 128 exchanges with a 0.05 s pause each, 0.15 s after each page's first block, 0.05 s
     // between pages: the sequence cannot be faster than that.
     EXPECT_GE(elapsed, 128 * 0.05 + 4 * 0.15 + 3 * 0.05);
+    // 0.15 s after the first block of a page only: 128 such pauses would take 18 s more.
+    EXPECT_LE(elapsed, 128 * 0.05 + 4 * 0.15 + 3 * 0.05 + 1.5);
+}
+
+TEST_F(FlashProgramming, FailedFirstBlockIsNotFollowedByThePause) {
+    sim::Faults f;
+    f.flashBlockAnswer = 0; // erase address not valid: each page ends at its first block
+    SetFaults(f);
+    const double start = platform::Timer();
+    SendCorrDataToFlash();
+    const double elapsed = platform::Timer() - start;
+    // Two exchanges of 0.05 s a page and 0.05 s between pages; 0.15 s more per page would be
+    // the pause of an accepted first block.
+    EXPECT_GE(elapsed, 4 * 2 * 0.05 + 3 * 0.05);
+    EXPECT_LE(elapsed, 4 * 2 * 0.05 + 3 * 0.05 + 0.4);
+    EXPECT_EQ(StatusText(), "error : D801 FLASH page7-write <255 words!");
 }
 
 // The bar steps through 4 pages x 16 blocks: each page text finds it at the page's end.

@@ -233,19 +233,20 @@ TEST_F(DataCurve, BlockTimeOutClearsBothCurvesAndTheGraphIsStillDrawn) {
     EXPECT_TRUE(NotificationTakesFrames());
 }
 
-TEST_F(DataCurve, MissingLiveFrameStillDrawsTheCurveAsRead) {
+TEST_F(DataCurve, MissingLiveFrameStillDrawsTheCurveAsReadAndLeavesTheIndicators) {
     SelectSource(0);
     sim::Faults faults;
     faults.dropEveryKthLive = 1;
     Sim().SetFaults(faults);
     link::pp[5] = 4321;
+    platform::SetCtrlVal(panelHandle, params::PANEL_UPVAL, 17);
     Command();
 
     EXPECT_EQ(link::ret, 0);
     EXPECT_EQ(StatusText(), kReceived) << "no text of its own for the missing frame";
     ExpectCurve(link::yArrayA, sim::CurveKind::kRawA);
     EXPECT_EQ(GraphData().plotCount(), 2);
-    EXPECT_EQ(Value(params::PANEL_UPVAL), 4321) << "pp as it was is plotted all the same";
+    EXPECT_EQ(Value(params::PANEL_UPVAL), 17) << "no value the controller did not send is shown";
 }
 
 TEST_F(DataCurve, GraphSourceOtherThanRawOrNormReadsFourBlocksAndLeavesTheGraphEmpty) {

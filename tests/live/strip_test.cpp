@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "link/com232.h"
@@ -12,6 +13,7 @@
 #include "params/variables.h"
 #include "platform/panel.h"
 #include "platform/plot.h"
+#include "support/row_name.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::live {
@@ -117,7 +119,7 @@ TEST_F(StripTest, RawPlotAppendsTheNewestPointAndShowsTheFrameOnTheIndicators) {
     EXPECT_EQ(Bmax, 1800);
     EXPECT_EQ(btnval, 9);
     EXPECT_EQ(Attribute(params::PANEL_STRIPRAW, platform::kAttrNumTraces), 2);
-    EXPECT_EQ(Attribute(params::PANEL_STRIPRAW, platform::kAttrPointsPerScreen), 101);
+    EXPECT_EQ(Attribute(params::PANEL_STRIPRAW, platform::kAttrPointsPerScreen), 100);
     const auto a = Trace(params::PANEL_STRIPRAW, 1);
     const auto b = Trace(params::PANEL_STRIPRAW, 2);
     ASSERT_FALSE(a.empty());
@@ -194,7 +196,7 @@ TEST_F(StripTest, NormLinesFollowTheParameterInHardwareModes0And2AndTheFrameOthe
         EXPECT_EQ(Value(params::PANEL_TOLERANCE), 40) << "mode " << mode;
     }
     EXPECT_EQ(Attribute(params::PANEL_STRIPNORM, platform::kAttrNumTraces), 4);
-    EXPECT_EQ(Attribute(params::PANEL_STRIPNORM, platform::kAttrPointsPerScreen), 101);
+    EXPECT_EQ(Attribute(params::PANEL_STRIPNORM, platform::kAttrPointsPerScreen), 100);
     const auto value = Trace(params::PANEL_STRIPNORM, 4);
     ASSERT_FALSE(value.empty());
     EXPECT_EQ(value.back(), 510);
@@ -221,6 +223,46 @@ TEST_F(StripTest, EveryPlotJudgesBothSwitchingOutputs) {
     EXPECT_EQ(Value(params::PANEL_LEDREF), 0);
     EXPECT_EQ(Value(params::PANEL_LEDTOL), 0);
 }
+
+// What the chart holds after a plot is the history, point for point: no point of an earlier
+// plot stays at its left edge.
+struct ChartCase {
+    const char* name;
+    int control;
+    int traces;
+    bool norm;
+};
+
+class ChartHoldsTheHistory : public StripTest, public ::testing::WithParamInterface<ChartCase> {};
+
+TEST_P(ChartHoldsTheHistory, PointForPointAfterEveryFrame) {
+    const ChartCase& c = GetParam();
+    SetHwMode(0);
+    params::reference = 500;
+    params::tolerance = 100;
+    FillarrayRAW(1, 2);
+    FillarrayNORM(100, 500, 3);
+    const double* history = c.norm ? arrayNORM : arrayRAW;
+    for (std::uint16_t i = 1; i <= 3; ++i) {
+        SetFrame({static_cast<std::uint16_t>(700 + i), static_cast<std::uint16_t>(10 * i),
+                  static_cast<std::uint16_t>(20 * i)});
+        c.norm ? PlotNORMValues(arrayNORM) : PlotRAWValues();
+        for (int trace = 1; trace <= c.traces; ++trace) {
+            const auto shown = Trace(c.control, trace);
+            ASSERT_EQ(shown.size(), static_cast<std::size_t>(kHistoryPoints))
+                << "frame " << i << " trace " << trace;
+            for (int k = 0; k < kHistoryPoints; ++k) {
+                ASSERT_EQ(shown[static_cast<std::size_t>(k)], history[c.traces * k + trace - 1])
+                    << "frame " << i << " trace " << trace << " point " << k;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(StripCharts, ChartHoldsTheHistory,
+                         ::testing::Values(ChartCase{"Raw", params::PANEL_STRIPRAW, 2, false},
+                                           ChartCase{"Norm", params::PANEL_STRIPNORM, 4, true}),
+                         testing::RowName());
 
 } // namespace
 } // namespace ovx::live

@@ -7,13 +7,16 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "params/lintable.h"
 #include "params/scratch_dir.h"
+#include "support/row_name.h"
 
 namespace ovx::params {
 namespace {
@@ -236,6 +239,16 @@ TEST_F(MeasurementFile, RealisticSweepGivesMonotonicTableFileAndPageSlices) {
         ASSERT_EQ(file[3 * i + 1], positions[kTableSize - 1 - i]) << "line " << i;
         ASSERT_EQ(file[3 * i + 2], table[i]) << "line " << i;
     }
+    // Its exact layout: three fields of width 6, tab-separated, one line per entry.
+    const std::string text = testing::ReadText(kTableFile);
+    std::string expected;
+    for (int i = 0; i < kTableSize; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%6d\t%6d\t%6d\n", i, positions[kTableSize - 1 - i],
+                      table[i]);
+        expected += line;
+    }
+    EXPECT_EQ(text, expected);
     EXPECT_EQ(vcorr[2 * kTableSize + 256], flashp5[0]);
     EXPECT_EQ(vcorr[3 * kTableSize - 1], flashp7[kPageSize - 1]);
 }
@@ -277,6 +290,96 @@ TEST_F(MeasurementFile, TableFileThatCannotBeWrittenIsReportedButTheTableIsBuilt
     EXPECT_EQ(flashp7[kPageSize - 1], 3 * (kTableSize - 1) + 2);
     EXPECT_TRUE(std::filesystem::is_directory(kTableFile));
 }
+
+// Arrangements of a measurement file: the three that the line structure makes unambiguous are
+// read as written, in any separation and line ending; anything else programs nothing.
+// Value k of group 0 is 2 * (1023 - k) + 1 and lies at position k (group 1): entry n of the
+// table is then 2n + 1.
+std::int32_t GroupValue(int group, int k) {
+    return group == 0 ? 2 * (kTableSize - 1 - k) + 1 : k;
+}
+
+std::string Columns(const char* sep, const char* eol, int columns = 2) {
+    std::string text;
+    for (int k = 0; k < kTableSize; ++k) {
+        for (int c = 0; c < columns; ++c) {
+            text += (c > 0 ? sep : "") + std::to_string(GroupValue(c % 2, k));
+        }
+        text += eol;
+    }
+    return text;
+}
+
+std::string GroupsAsRows() {
+    std::string text;
+    for (int g = 0; g < 2; ++g) {
+        for (int k = 0; k < kTableSize; ++k) {
+            text += std::to_string(GroupValue(g, k)) + (k + 1 < kTableSize ? " " : "\n");
+        }
+    }
+    return text;
+}
+
+std::string OneValueALine(int extra = 0) {
+    std::string text;
+    for (int g = 0; g < 2; ++g) {
+        for (int k = 0; k < kTableSize; ++k) {
+            text += std::to_string(GroupValue(g, k)) + "\n";
+        }
+    }
+    for (int i = 0; i < extra; ++i) {
+        text += "7\n";
+    }
+    return text;
+}
+
+struct LayoutRow {
+    const char* name;
+    std::string text;
+    bool programs;
+};
+
+void PrintTo(const LayoutRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class MeasurementLayouts : public MeasurementFile,
+                           public ::testing::WithParamInterface<LayoutRow> {};
+
+TEST_P(MeasurementLayouts, AreReadAsWrittenOrNotAtAll) {
+    const std::string path = dir_.File(kMeasurementFile);
+    testing::WriteText(path, GetParam().text);
+    std::fill_n(flashp4, kPageSize, -5);
+    const int built = ReadCorrData(path.c_str(), error_, sizeof error_);
+    if (!GetParam().programs) {
+        EXPECT_EQ(built, 0);
+        EXPECT_STREQ(error_, "error : TARconfig.dat is not laid out as two groups of 1024 values - "
+                             "nothing programmed!");
+        EXPECT_EQ(flashp4[0], -5);
+        return;
+    }
+    ASSERT_EQ(built, 1) << error_;
+    const Table t = Pages();
+    for (int n = 1; n < kTableSize; ++n) {
+        ASSERT_EQ(t[n], 2 * n + 1) << "entry " << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MeasurementLayouts,
+    ::testing::Values(LayoutRow{"ColumnsWithTabs", Columns("\t", "\n"), true},
+                      LayoutRow{"ColumnsWithSpacesCrLfAndTrailingBlanks",
+                                Columns("   ", "  \r\n") + "\r\n\n", true},
+                      LayoutRow{"ColumnsWithoutLastNewline",
+                                Columns("\t", "\n").substr(0, Columns("\t", "\n").size() - 1),
+                                true},
+                      LayoutRow{"GroupsAsRows", GroupsAsRows(), true},
+                      LayoutRow{"OneValueALine", OneValueALine(), true},
+                      LayoutRow{"ThirdColumn", Columns("\t", "\n", 3), false},
+                      LayoutRow{"OneValueALineWithOneTooMany", OneValueALine(1), false},
+                      LayoutRow{"BlankLineInside", "1\t2\n\n" + Columns("\t", "\n"), false},
+                      LayoutRow{"Ragged", "1\t2\t3\n4\n" + Columns("\t", "\n").substr(8), false}),
+    testing::RowName());
 
 } // namespace
 } // namespace ovx::params

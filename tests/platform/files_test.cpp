@@ -6,14 +6,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <array>
 #include <csignal>
 #include <cstdint>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -173,6 +178,107 @@ TEST_F(FileArrays, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(result, kFileWriteFailed);
     EXPECT_EQ(Read("keep.dat"), "old content\n");
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"keep.dat"});
+}
+
+// The parameter file is small enough to sit in a write buffer: its failed write is seen too.
+TEST_F(FileArrays, FailedWriteOfAParameterFileKeepsTheOldFile) {
+    Write("TARpara.dat", "old content\n");
+    const std::array<std::uint32_t, 16> values{60000, 60000, 60000, 60000, 60000, 60000,
+                                               60000, 60000, 60000, 60000, 60000, 60000,
+                                               60000, 60000, 60000, 60000};
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const int result =
+        ArrayToFile(Path("TARpara.dat").c_str(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, kFileWriteFailed);
+    EXPECT_EQ(Read("TARpara.dat"), "old content\n");
+}
+
+// Names that are no regular file: a FIFO (reading would block for ever), a link to an endless
+// device, a link to a device node that a save would replace, and a file far too long.
+struct OddFile {
+    const char* name;
+    std::function<void(const QString& path)> make;
+    int loadResult;
+    int saveResult;
+};
+
+void PrintTo(const OddFile& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class OddFiles : public FileArrays, public ::testing::WithParamInterface<OddFile> {};
+
+TEST_P(OddFiles, AreNeitherReadNorReplaced) {
+    const QString path = dir_.filePath("odd.dat");
+    GetParam().make(path);
+    const QFileInfo before(path);
+    std::array<std::uint32_t, 16> values{};
+    values.fill(7);
+    EXPECT_EQ(LoadParams("odd.dat", values), GetParam().loadResult);
+    EXPECT_EQ(values[0], 7u);
+    EXPECT_EQ(ArrayToFile(Path("odd.dat").c_str(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0),
+              GetParam().saveResult);
+    const QFileInfo after(path);
+    EXPECT_EQ(after.isSymLink(), before.isSymLink());
+    EXPECT_EQ(after.isFile(), before.isFile());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, OddFiles,
+    ::testing::Values(
+        OddFile{"Fifo", [](const QString& p) { ASSERT_EQ(mkfifo(qPrintable(p), 0600), 0); },
+                kFileNotRegular, kFileNotRegular},
+        OddFile{"LinkToDevZero", [](const QString& p) { ASSERT_TRUE(QFile::link("/dev/zero", p)); },
+                kFileNotRegular, kFileNotRegular},
+        OddFile{"LinkToDevNull", [](const QString& p) { ASSERT_TRUE(QFile::link("/dev/null", p)); },
+                kFileNotRegular, kFileNotRegular},
+        OddFile{"Directory", [](const QString& p) { ASSERT_TRUE(QDir().mkdir(p)); },
+                kFileNotRegular, kFileNotRegular},
+        OddFile{"FarTooLong",
+                [](const QString& p) {
+                    QFile f(p);
+                    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                    const QByteArray line(1000, ' ');
+                    for (int i = 0; i < 10; ++i) {
+                        f.write(line);
+                    }
+                    f.write("1\n");
+                },
+                kFileTooLarge, 0}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A writable file in a folder that is not: no temporary file can be made, the file is written
+// in place. (Root may write anywhere, so the folder cannot be closed to it.)
+TEST_F(FileArrays, WritableFileInAClosedFolderIsWrittenInPlace) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root writes into any folder";
+    }
+    const QString sub = dir_.filePath("closed");
+    ASSERT_TRUE(QDir().mkdir(sub));
+    const QString file = sub + "/p.dat";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old\n");
+    }
+    ASSERT_TRUE(QFile::setPermissions(sub, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    std::array<std::uint32_t, 16> values{};
+    values.fill(42);
+    const int result =
+        ArrayToFile(file.toLocal8Bit().constData(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0);
+    QFile::setPermissions(sub,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(result, 0);
+    std::array<std::uint32_t, 16> loaded{};
+    EXPECT_EQ(FileToArray(file.toLocal8Bit().constData(), loaded.data(), kUInt, 16, 1, 0, 0, 1), 0);
+    EXPECT_EQ(loaded, values);
 }
 
 class ProjectDir : public ::testing::Test {

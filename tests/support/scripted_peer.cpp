@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -15,6 +16,8 @@ namespace ovx::testing {
 
 struct ScriptedPeer::Impl {
     Responder responder;
+    ScriptResponder script;
+    Reply written;
     int master = -1;
     int slave = -1; // held open so the master never sees a hang-up between the tool's opens
     std::string path;
@@ -50,7 +53,24 @@ struct ScriptedPeer::Impl {
             const std::lock_guard lock(mutex);
             requests.push_back(request);
         }
-        const Reply reply = responder(request);
+        if (!script) {
+            Write(responder(request));
+            return;
+        }
+        using Clock = std::chrono::steady_clock;
+        constexpr auto kByteTime = std::chrono::nanoseconds(10 * 1'000'000'000LL / 19200);
+        auto due = Clock::now() + link::kFrameBytes * kByteTime; // the request on the line
+        for (const Piece& piece : script(request)) {
+            due += std::chrono::microseconds(piece.pauseUs);
+            for (const std::uint8_t byte : piece.bytes) {
+                due += kByteTime;
+                std::this_thread::sleep_until(due);
+                Write({byte});
+            }
+        }
+    }
+
+    void Write(const Reply& reply) {
         std::size_t done = 0;
         while (done < reply.size()) {
             const ssize_t n = write(master, reply.data() + done, reply.size() - done);
@@ -59,11 +79,17 @@ struct ScriptedPeer::Impl {
             }
             done += static_cast<std::size_t>(n);
         }
+        const std::lock_guard lock(mutex);
+        written.insert(written.end(), reply.begin(), reply.end());
     }
 };
 
 ScriptedPeer::ScriptedPeer(Responder responder) : impl_(std::make_unique<Impl>()) {
     impl_->responder = std::move(responder);
+}
+
+ScriptedPeer::ScriptedPeer(ScriptResponder responder) : impl_(std::make_unique<Impl>()) {
+    impl_->script = std::move(responder);
 }
 
 ScriptedPeer::~ScriptedPeer() {
@@ -105,6 +131,11 @@ const std::string& ScriptedPeer::DevicePath() const {
 std::vector<link::FrameBytes> ScriptedPeer::Requests() const {
     const std::lock_guard lock(impl_->mutex);
     return impl_->requests;
+}
+
+ScriptedPeer::Reply ScriptedPeer::Written() const {
+    const std::lock_guard lock(impl_->mutex);
+    return impl_->written;
 }
 
 std::vector<int> ScriptedPeer::Orders() const {

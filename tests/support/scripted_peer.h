@@ -1,6 +1,7 @@
 // A controller stand-in on a real pty for replies the virtual controller cannot be told to
 // give (a reply left out for one order, bytes 0 to 3 of any value, an oversized reply). Each
-// 36-byte request is handed to a responder; its bytes are written back at once.
+// 36-byte request is handed to a responder; its bytes are written back at once, or, on an
+// emulated line, paced at 19200 baud after the request's own line time, in pieces with pauses.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,17 @@ class ScriptedPeer {
     using Reply = std::vector<std::uint8_t>;
     using Responder = std::function<Reply(const link::FrameBytes& request)>;
 
+    // Bytes written after a pause (microseconds, on top of the line time).
+    struct Piece {
+        int pauseUs = 0;
+        Reply bytes;
+    };
+    using Script = std::vector<Piece>;
+    using ScriptResponder = std::function<Script(const link::FrameBytes& request)>;
+
     explicit ScriptedPeer(Responder responder);
+    // Every byte takes its line time at 19200 baud; the reply starts after the request's.
+    explicit ScriptedPeer(ScriptResponder responder);
     ~ScriptedPeer();
     ScriptedPeer(const ScriptedPeer&) = delete;
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
@@ -28,6 +39,8 @@ class ScriptedPeer {
     // Thread-safe: every whole request received so far.
     std::vector<link::FrameBytes> Requests() const;
     std::vector<int> Orders() const;
+    // Thread-safe: every byte written so far, in order.
+    Reply Written() const;
 
     // A 36-byte frame reply with the given words.
     static Reply Frame(int order, std::initializer_list<std::uint16_t> words);

@@ -1,0 +1,269 @@
+// A live run against a scripted controller on an emulated 19200-baud line that misbehaves once:
+// stray bytes, garbage, a pause inside a reply, a late byte, a reply of another order. Every
+// frame the tool takes must be one the controller sent for that run, whole, and the run goes on.
+// Then stop followed by run or get after gaps of 0 to 60 ms: the next exchange starts clean.
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "link/com232.h"
+#include "live/runloop.h"
+#include "params/panels.h"
+#include "params/variables.h"
+#include "platform/panel.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+#include "platform/trace.h"
+#include "support/row_name.h"
+#include "support/scripted_peer.h"
+#include "support/tool_fixture.h"
+
+namespace ovx::live {
+namespace {
+
+using params::panelHandle;
+using testing::ScriptedPeer;
+using Bytes = ScriptedPeer::Reply;
+
+// Live frame n of run r: words that hold the sync word and order codes, so that a reply read
+// shifted by whole words starts with a plausible header.
+link::Payload LiveWords(int n, int run) {
+    const auto w = static_cast<std::uint16_t>(n);
+    return {w, 0x0055, 0x0008, 0x0055, 0x0002, w, w, w,
+            w, 0x0055, 0x0008, 0,      0,      0, 0, static_cast<std::uint16_t>(run)};
+}
+const link::Payload kParams{0x0055, 0x0002, 0x0055, 0x0008, 500, 2048, 100, 20,
+                            1,      0,      3,      4,      5,   6,    7,   8};
+
+Bytes Encode(int orderCode, const link::Payload& words) {
+    const auto f = link::EncodeFrame(link::kSyncWord, orderCode, words);
+    return Bytes(f.begin(), f.end());
+}
+
+Bytes Garbage(int n) {
+    Bytes g;
+    unsigned x = 777;
+    for (int i = 0; i < n; ++i) {
+        x = x * 1103515245u + 12345u;
+        g.push_back(static_cast<std::uint8_t>(x >> 16));
+    }
+    return g;
+}
+
+// How the controller answers the live request it gets as its fault request.
+using Fault = std::function<ScriptedPeer::Script(const Bytes& reply)>;
+
+std::vector<link::Payload>* gTaken = nullptr;
+
+// The installed notification, recording every frame it took.
+void RecordingRx(int port, int eventWord, void* data) {
+    const int before = link::order;
+    link::order = -1;
+    link::RX_Receive_Function(port, eventWord, data);
+    if (link::order == -1) {
+        link::order = before;
+        return;
+    }
+    link::Payload p{};
+    std::copy(std::begin(link::pp), std::end(link::pp), p.begin());
+    gTaken->push_back(p);
+}
+
+class LiveIntegrity : public testing::PanelFixture {
+  protected:
+    void SetUp() override {
+        PanelFixture::SetUp();
+        gTaken = &taken_;
+    }
+    void TearDown() override {
+        timer_.reset();
+        PanelFixture::TearDown();
+        peer_.reset();
+        gTaken = nullptr;
+    }
+
+    // Live request number faultAt (counted from 1 over the whole test) gets fault; live replies
+    // are delayed by slowUs.
+    void StartPeer(int faultAt, Fault fault, int slowUs = 0) {
+        peer_ = std::make_unique<ScriptedPeer>([=, this](const link::FrameBytes& request) {
+            ScriptedPeer::Script s;
+            if (link::FrameOrder(request) == link::kOrderReadRam) {
+                s.push_back({0, Encode(link::kOrderReadRam, kParams)});
+                return s;
+            }
+            const int n = ++liveRequests_;
+            const Bytes reply =
+                Encode(link::kOrderLiveSample, LiveWords(n, link::FrameWord(request, 15)));
+            if (n == faultAt) {
+                return fault(reply);
+            }
+            s.push_back({slowUs, reply});
+            return s;
+        });
+        std::string error;
+        ASSERT_TRUE(peer_->Start(error)) << error;
+        platform::RegisterPort(1, peer_->DevicePath());
+        ASSERT_EQ(platform::OpenComConfig(1, "", 19200, 0, 8, 1, 4096, 4096), 0);
+        platform::SetComTime(1, 2.0);
+        platform::InstallComCallback(1, link::eventMask, link::kFrameBytes, link::sync, RecordingRx,
+                                     nullptr);
+        link::rx_flag = 1;
+    }
+
+    // One run, numbered run in the requests' word 15, until frames more frames were taken.
+    void RunFor(int run, std::size_t frames) {
+        params::para15 = static_cast<std::uint16_t>(run);
+        const std::size_t until = taken_.size() + frames;
+        const double start = platform::Timer();
+        timer_ = std::make_unique<QTimer>();
+        timer_->setInterval(0);
+        QObject::connect(timer_.get(), &QTimer::timeout, [this, until, start] {
+            // Stop once the next request is out: its reply is then still to come.
+            const bool asked = taken_.size() >= until && link::rx_flag == 0;
+            if (asked || platform::Timer() - start > 8.0) {
+                timer_->stop();
+                CC_BTNStop(panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit, nullptr, 0,
+                           0);
+            }
+        });
+        timer_->start();
+        CC_BTNRun(panelHandle, params::PANEL_BTNRUN, platform::kEventCommit, nullptr, 0, 0);
+        ASSERT_GE(taken_.size(), until) << "the run ended early";
+        EXPECT_EQ(StatusText(), "Line Ok!");
+    }
+
+    static void Gap(int ms) {
+        const double start = platform::Timer();
+        testing::WaitUntil([&] { return platform::Timer() - start >= ms / 1000.0; });
+    }
+
+    // Every frame taken from index first on is a live frame the controller sent in run run, in
+    // the order sent; returns how many live requests were not answered by a taken frame.
+    int ExpectGenuine(std::size_t first, int run) {
+        int previous = 0;
+        for (std::size_t i = first; i < taken_.size(); ++i) {
+            const link::Payload& p = taken_[i];
+            EXPECT_EQ(p, LiveWords(p[0], run)) << "frame " << i;
+            EXPECT_GT(p[0], previous) << "frame " << i;
+            previous = p[0];
+        }
+        return liveRequests_ - static_cast<int>(taken_.size() - first);
+    }
+
+    std::vector<link::Payload> taken_;
+    std::atomic<int> liveRequests_{0};
+    std::unique_ptr<ScriptedPeer> peer_;
+    std::unique_ptr<QTimer> timer_;
+};
+
+struct FaultRow {
+    const char* name;
+    Fault fault;
+};
+
+void PrintTo(const FaultRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class LiveRunWithAFault : public LiveIntegrity, public ::testing::WithParamInterface<FaultRow> {};
+
+TEST_P(LiveRunWithAFault, TakesOnlyWholeFramesOfTheRunAndGoesOn) {
+    StartPeer(4, GetParam().fault);
+    RunFor(1, 10);
+    const int unanswered = ExpectGenuine(0, 1);
+    EXPECT_LE(unanswered, 2) << "the stop leaves one request, the fault costs one frame at most";
+}
+
+ScriptedPeer::Script Before(Bytes junk, const Bytes& reply) {
+    return {{0, std::move(junk)}, {0, reply}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Line, LiveRunWithAFault,
+    ::testing::Values(
+        FaultRow{"StrayZeroByte", [](const Bytes& r) { return Before({0x00}, r); }},
+        FaultRow{"StrayByte", [](const Bytes& r) { return Before({0xC3}, r); }},
+        FaultRow{"SplitByAPause",
+                 [](const Bytes& r) {
+                     return ScriptedPeer::Script{{0, Bytes(r.begin(), r.begin() + 13)},
+                                                 {8000, Bytes(r.begin() + 13, r.end())}};
+                 }},
+        FaultRow{"LateExtraByte",
+                 [](const Bytes& r) {
+                     return ScriptedPeer::Script{{0, r}, {3000, {0x00}}};
+                 }},
+        FaultRow{"OversizedReply",
+                 [](const Bytes& r) {
+                     Bytes big = r;
+                     big.insert(big.end(), {0x00, 0x00, 0x13, 0x00});
+                     return ScriptedPeer::Script{{0, big}};
+                 }},
+        FaultRow{"Garbage1", [](const Bytes& r) { return Before(Garbage(1), r); }},
+        FaultRow{"Garbage9", [](const Bytes& r) { return Before(Garbage(9), r); }},
+        FaultRow{"Garbage35", [](const Bytes& r) { return Before(Garbage(35), r); }},
+        FaultRow{"Garbage40", [](const Bytes& r) { return Before(Garbage(40), r); }},
+        FaultRow{"LateReplyOfAFetch",
+                 [](const Bytes& r) { return Before(Encode(link::kOrderReadRam, kParams), r); }},
+        FaultRow{"OnlyAReplyOfAFetch",
+                 [](const Bytes&) {
+                     return ScriptedPeer::Script{{0, Encode(link::kOrderReadRam, kParams)}};
+                 }}),
+    testing::RowName());
+
+// Stop, a gap, then run or get: the reply still on its way is no answer to the new request.
+struct StopRow {
+    const char* name;
+    int gapMs;
+    bool get;
+    int slowUs; // the live replies' extra delay
+};
+
+void PrintTo(const StopRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class StopThenNext : public LiveIntegrity, public ::testing::WithParamInterface<StopRow> {};
+
+TEST_P(StopThenNext, StartsClean) {
+    const StopRow& row = GetParam();
+    StartPeer(0, nullptr, row.slowUs);
+    RunFor(1, 3);
+    Gap(row.gapMs);
+    const std::size_t first = taken_.size();
+    if (!row.get) {
+        RunFor(2, 3);
+        ExpectGenuine(first, 2);
+        return;
+    }
+    params::target = params::RAM;
+    app::CC_BTNGet(panelHandle, params::PANEL_BTNGET, platform::kEventCommit, nullptr, 0, 0);
+    EXPECT_EQ(StatusText(), "Data Transfer Ok!");
+    const link::Payload vars{
+        params::power,    params::reference, params::tolerance, params::hysteresis,
+        params::polarity, params::hold,      params::hwmode,    params::average,
+        params::evalmode, params::maxmode,   params::triglvl,   params::trigmode,
+        params::sdelay,   params::dbuflen,   params::anamode,   params::para15};
+    EXPECT_EQ(vars, kParams);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gaps, StopThenNext,
+    ::testing::Values(StopRow{"Run0", 0, false, 0}, StopRow{"Run10", 10, false, 0},
+                      StopRow{"Run20", 20, false, 0}, StopRow{"Run30", 30, false, 0},
+                      StopRow{"Run45", 45, false, 0}, StopRow{"Run60", 60, false, 0},
+                      StopRow{"Get0", 0, true, 0}, StopRow{"Get10", 10, true, 0},
+                      StopRow{"Get20", 20, true, 0}, StopRow{"Get30", 30, true, 0},
+                      StopRow{"Get45", 45, true, 0}, StopRow{"Get60", 60, true, 0},
+                      StopRow{"GetWhileASlowLiveReplyIsDue", 40, true, 120000}),
+    testing::RowName());
+
+} // namespace
+} // namespace ovx::live
