@@ -81,6 +81,13 @@ int InitEngine(int argc, char** argv) {
     return 0;
 }
 
+int InitEngineHeadless(int argc, char** argv) {
+    if (QApplication::instance() == nullptr) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return InitEngine(argc, argv);
+}
+
 int RunUserInterface() {
     if (QApplication::instance() == nullptr) {
         return kUiNotInitialised;
