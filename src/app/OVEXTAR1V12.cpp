@@ -98,6 +98,7 @@ void RegisterCommandCallbacks() {
     platform::RegisterCallback("CC_TOGBTNPause", CC_TOGBTNPause);
     platform::RegisterCallback("CC_BTNExport", CC_BTNExport);
     platform::RegisterCallback("CC_BTNRefreshPorts", CC_BTNRefreshPorts);
+    InstallPortHooks();
 }
 
 } // namespace

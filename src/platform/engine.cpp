@@ -8,6 +8,7 @@
 
 #include "platform/errors.h"
 #include "platform/panel.h"
+#include "platform/port_watch.h"
 #include "platform/repaint.h"
 
 namespace ovx::platform {
@@ -56,6 +57,7 @@ class WakeUpTimer {
 };
 
 WakeUpTimer wakeUp;
+int sequenceDepth = 0; // ProcessSystemEvents calls running
 
 } // namespace
 
@@ -122,7 +124,13 @@ void ProcessSystemEvents() {
     }
     wakeUp.Poll();
     detail::NoteEventsProcessed();
+    ++sequenceDepth;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    --sequenceDepth;
+}
+
+bool detail::InsideEventSequence() {
+    return sequenceDepth > 0;
 }
 
 } // namespace ovx::platform

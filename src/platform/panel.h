@@ -56,6 +56,7 @@ enum Attribute : int {
     kAttrTraceColor = 1230,      // SetTraceAttribute: 0xRRGGBB
     kAttrChartPaused = 5001,     // strip chart: 1 still picture with cursor, 0 the present
     kAttrProgressText = 5002,    // progress bar: its text (string; %v value, %m maximum)
+    kAttrToolTip = 5003,         // any control: its tooltip (string)
 };
 
 constexpr int kAppFont = 1;       // the application's standard font
