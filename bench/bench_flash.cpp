@@ -64,6 +64,7 @@ int StartTool(sim::PtyHost& host, int argc, char** argv) {
         std::fprintf(stderr, "bench_flash: cannot load the panel file\n");
         return -1;
     }
+    app::ShowStatusOnPanel();
     app::InitVars();
     platform::RegisterPort(1, host.DevicePath());
     link::InitRS232(1);

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "app/OVEXTAR1V12.h"
+#include "app/paramfile.h"
 #include "link/com232.h"
 #include "params/panels.h"
-#include "params/paramfile.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
@@ -48,7 +48,8 @@ StartTimes StartUp() {
     app::RegisterAllCallbacks();
     params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
     params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
-    platform::GetProjectDir(params::proj_dir);
+    app::ShowStatusOnPanel();
+    platform::GetProjectDir(app::proj_dir);
     app::InitVars();
     t.panels = platform::Timer() - start;
     const double lineStart = platform::Timer();

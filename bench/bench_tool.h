@@ -96,6 +96,7 @@ inline bool StartTool(const std::string& device, int argc, char** argv) {
         std::fprintf(stderr, "cannot load the panel file\n");
         return false;
     }
+    app::ShowStatusOnPanel();
     app::InitVars();
     platform::RegisterPort(1, device);
     link::InitRS232(1);

@@ -11,7 +11,7 @@
 
 #include "fuzz_check.h"
 #include "link/com232.h"
-#include "params/paramfile.h"
+#include "app/paramfile.h"
 #include "params/variables.h"
 #include "platform/files.h"
 
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     link::CopyPPtoVars();
     const auto before = Block();
-    const int rc = params::ReadParaFromFile();
+    const int rc = app::ReadParaFromFile();
     Check(rc == 1 || rc == -1, "loaded or refused");
     if (rc == -1) {
         Check(Block() == before, "a refused file leaves the parameters as they were");

@@ -7,6 +7,7 @@
 #include "app/commands.h"
 #include "app/inspect.h"
 #include "app/monitor.h"
+#include "app/paramfile.h"
 #include "app/portring.h"
 #include "app/window_state.h"
 #include "link/com232.h"
@@ -17,7 +18,6 @@
 #include "live/strip.h"
 #include "params/gui.h"
 #include "params/panels.h"
-#include "params/paramfile.h"
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -36,7 +36,6 @@ constexpr int kTitleTop = 19;
 constexpr int kTitlePointSize = 18;
 constexpr int kTitleBackground = 0x0080FF;
 constexpr int kTitleText = 0xFFFFFF;
-constexpr int kCurvePoints = 256;
 constexpr const char* kUserFolder = "ovextar"; // under the documents folder, when installed
 
 // The engine keeps a reference to argc for the life of the application.
@@ -60,7 +59,9 @@ void ApplyOptions(const Options& options) {
     for (const auto& [port, device] : options.ports) {
         platform::RegisterPort(port, device);
     }
-    platform::EnableTrace(options.trace);
+    if (options.trace) {
+        platform::EnableTrace(true);
+    }
     InstallMonitor();
     simulatorPortNumber = options.simulator ? 1 : 0;
     FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, simulatorPortNumber);
@@ -80,7 +81,7 @@ void ChooseProgramDirectory() {
 }
 
 void InitCurveArrays() {
-    for (int i = 0; i < kCurvePoints; ++i) {
+    for (int i = 0; i < link::kCurveArrayPoints; ++i) {
         live::xArray[i] = static_cast<std::uint16_t>(i);
         link::yArrayA[i] = 0;
         link::yArrayB[i] = 0;
@@ -97,6 +98,7 @@ void RegisterCommandCallbacks() {
     platform::RegisterCallback("CC_TOGBTNPause", CC_TOGBTNPause);
     platform::RegisterCallback("CC_BTNExport", CC_BTNExport);
     platform::RegisterCallback("CC_BTNRefreshPorts", CC_BTNRefreshPorts);
+    InstallPortHooks();
 }
 
 } // namespace
@@ -115,9 +117,10 @@ int WinMain(const Options& options) {
     if (params::panelPopUp < 0) {
         return -1;
     }
+    ShowStatusOnPanel();
     ApplyOptions(options);
     ChooseProgramDirectory();
-    platform::GetProjectDir(params::proj_dir);
+    platform::GetProjectDir(proj_dir);
     platform::SetPanelShortcut(params::panelHandle, "F1", ShowAbout);
     InitVars();
     RestoreWindowState(options);
@@ -134,20 +137,23 @@ int WinMain(const Options& options) {
 void InitVars() {
     params::SetParameterStartValues();
     live::InitThresholds();
-    link::com = 1;
-    link::sync = 85;
-    link::order = 1;
+    link::InitLinkVars();
     params::target = params::RAM;
     params::type = 1;
-    link::rx_flag = 1;
     live::stop_flag = 1;
-    std::snprintf(link::szStatus, sizeof link::szStatus, "%s", "InitVars");
+    link::SetStatus("InitVars");
     ShowInfoText(kTitle, kTitleLeft, kTitleTop, kTitlePointSize);
     link::ShowStatus();
     params::GetPanelValues();
     live::FillarrayRAW(0, 0);
     live::FillarrayNORM(params::tol10Bit, params::ref10Bit, 0);
     InitCurveArrays();
+}
+
+void ShowStatusOnPanel() {
+    link::SetStatusSink([](const char* text) {
+        platform::SetCtrlVal(params::panelHandle, params::PANEL_STATUS, text);
+    });
 }
 
 void ShowInfoText(const char* text, int left, int top, int pointSize) {

@@ -10,6 +10,8 @@ namespace ovx::app {
 // panel cannot be loaded (with a one-line reason on stderr).
 int WinMain(const Options& options);
 void InitVars();
+// Status texts go to PANEL_STATUS of the main panel (and to the trace).
+void ShowStatusOnPanel();
 void ShowInfoText(const char* text, int left, int top, int pointSize);
 int CC_PANEL(int panel, int event, void* cbData, int d1, int d2);
 int CC_POPUP(int panel, int event, void* cbData, int d1, int d2);

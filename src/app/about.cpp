@@ -1,15 +1,15 @@
 #include "app/about.h"
 
+#include "app/paramfile.h"
 #include "build_info.h"
 #include "params/lintable.h"
-#include "params/paramfile.h"
 #include "platform/help.h"
 
 namespace ovx::app {
 
 std::string AboutText() {
     return std::string("O-VEX-TAR service tool, version ") + kVersion + "\n\nProgram directory:\n" +
-           params::proj_dir + "\n\nThe measurement file " + params::kMeasurementFile +
+           proj_dir + "\n\nThe measurement file " + params::kMeasurementFile +
            " belongs here, and the parameter-file dialogs open here.";
 }
 

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "app/paramfile.h"
 #include "link/com232.h"
 #include "link/flash.h"
 #include "params/gui.h"
 #include "params/lintable.h"
 #include "params/panels.h"
-#include "params/paramfile.h"
 #include "params/variables.h"
 #include "platform/files.h"
 #include "platform/panel.h"
@@ -26,20 +26,12 @@ namespace {
 constexpr double kReplyWait = 2.0; // get
 constexpr double kAckWait = 1.5;   // teach and reset
 
-int FrameLength() {
-    return link::PNUM * 2 + 4;
+int WriteOrder() {
+    return params::target == params::EEPROM ? link::kOrderWriteEeprom : link::kOrderWriteRam;
 }
 
-// Writes the request in szWriteBuf; true when the whole frame went out.
-bool WriteRequest() {
-    link::nBytesW =
-        platform::ComWrt(link::com, reinterpret_cast<const char*>(link::szWriteBuf), FrameLength());
-    return link::nBytesW == FrameLength();
-}
-
-void FlushQueues() {
-    platform::FlushInQ(link::com);
-    platform::FlushOutQ(link::com);
+int ReadOrder() {
+    return params::target == params::EEPROM ? link::kOrderReadEeprom : link::kOrderReadRam;
 }
 
 bool SameTextIgnoringCase(const char* a, const char* b) {
@@ -50,33 +42,6 @@ bool SameTextIgnoringCase(const char* a, const char* b) {
         }
     }
     return *a == *b;
-}
-
-// Builds the table from the file the operator chose and programs it. The chosen name matched
-// the configuration file only without regard to case; on a case-sensitive file system
-// dir_fname may name another file, so the chosen one is read when it exists, else the
-// configuration file itself.
-void ProgramTable() {
-    char szError[link::kStatusSize] = {};
-    const bool chosenExists = platform::FileExists(params::file_name);
-    const char* source =
-        chosenExists || !platform::FileExists(dir_fname) ? params::file_name : dir_fname;
-    if (params::ReadCorrData(source, szError, sizeof szError) == 0) {
-        link::ShowStatus(szError); // nothing is programmed from a file that failed
-        return;
-    }
-    if (szError[0] != '\0') {
-        link::ShowStatus(szError); // the table file was not written; the flash still is
-    }
-    link::SendCorrDataToFlash();
-    if (szError[0] != '\0') {
-        // The flash texts replaced it within 0.1 s: the last of them keeps it in view.
-        char shown[2 * link::kStatusSize] = {};
-        platform::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, shown, link::kStatusSize);
-        std::snprintf(shown + std::strlen(shown), sizeof shown - std::strlen(shown), " - %s",
-                      szError);
-        link::ShowStatus(shown);
-    }
 }
 
 // Choosing the configuration file reads it: the dialog asks about programming the flash from
@@ -94,37 +59,35 @@ platform::SaveQuestion ConfigurationQuestion(const std::string& path) {
 
 void SendToFile() {
     platform::SetSaveQuestion(ConfigurationQuestion);
-    const int chosen = platform::FileSelectPopup(params::proj_dir, params::kParamFileName,
-                                                 params::kParamFileFilter, params::kParamFileTitle,
-                                                 params::kPopupSave, 0, 1, 1, 1, params::file_name);
+    const int chosen =
+        platform::FileSelectPopup(proj_dir, kParamFileName, kParamFileFilter, kParamFileTitle,
+                                  kPopupSave, 0, 1, 1, 1, file_name);
     platform::SetSaveQuestion({});
     if (chosen < 0) {
-        link::ShowStatus(params::kPathTooLongText);
+        link::ShowStatus(kPathTooLongText);
         return;
     }
     if (chosen == 0) {
         return;
     }
     platform::GetFullPathFromProject(params::kMeasurementFile, dir_fname);
-    if (SameTextIgnoringCase(params::file_name, dir_fname)) {
+    if (SameTextIgnoringCase(file_name, dir_fname)) {
         ProgramTable();
-    } else if (params::SendParaToFile() < 0) {
+    } else if (SendParaToFile() < 0) {
         link::ShowStatus();
     }
 }
 
 void SendToController() {
-    link::order = params::target == params::EEPROM ? link::kOrderWriteEeprom : link::kOrderWriteRam;
     params::GetPanelValues();
     link::CopyVarsToPP();
-    link::FillTxBuf(link::order, link::pp);
-    if (WriteRequest()) {
+    if (link::SendRequest(WriteOrder(), link::pp)) {
         link::ShowStatus("Transmit Ok!");
     }
 }
 
 void GetFromFile() {
-    const int loaded = params::ReadParaFromFile();
+    const int loaded = ReadParaFromFile();
     params::SetPanelValues();
     if (loaded < 0) {
         link::ShowStatus(); // why the file was not loaded
@@ -132,13 +95,11 @@ void GetFromFile() {
 }
 
 void GetFromController() {
-    link::order = params::target == params::EEPROM ? link::kOrderReadEeprom : link::kOrderReadRam;
     link::CopyVarsToPP();
     link::AwaitQuietLine();
-    FlushQueues();
+    link::FlushQueues();
     link::rx_flag = 0;
-    link::FillTxBuf(link::order, link::pp);
-    if (WriteRequest()) {
+    if (link::SendRequest(ReadOrder(), link::pp)) {
         link::ShowStatus("Transmit Ok!");
     }
     link::tstart = platform::Timer();
@@ -163,13 +124,11 @@ void GetFromController() {
 // fetches the controller's parameters back.
 void TeachOrReset(int orderCode, bool teach) {
     link::AwaitQuietLine();
-    FlushQueues();
-    link::order = orderCode;
+    link::FlushQueues();
     params::GetPanelValues();
     link::CopyVarsToPP();
-    link::FillTxBuf(link::order, link::pp);
     link::rx_flag = 0;
-    if (WriteRequest()) {
+    if (link::SendRequest(orderCode, link::pp)) {
         link::ShowStatus("Line Ok!");
     }
     if (teach) {
@@ -188,6 +147,30 @@ void TeachOrReset(int orderCode, bool teach) {
 }
 
 } // namespace
+
+// Builds the table from the file the operator chose and programs it. The chosen name matched
+// the configuration file only without regard to case; on a case-sensitive file system
+// dir_fname may name another file, so the chosen one is read when it exists, else the
+// configuration file itself.
+void ProgramTable() {
+    char szError[link::kStatusSize] = {};
+    const bool chosenExists = platform::FileExists(file_name);
+    const char* source = chosenExists || !platform::FileExists(dir_fname) ? file_name : dir_fname;
+    if (params::ReadCorrData(source, szError, sizeof szError) == 0) {
+        link::ShowStatus(szError); // nothing is programmed from a file that failed
+        return;
+    }
+    if (szError[0] != '\0') {
+        link::ShowStatus(szError); // the table file was not written; the flash still is
+    }
+    link::SendCorrDataToFlash();
+    if (szError[0] != '\0') {
+        // The flash texts replaced it within 0.1 s: the last of them keeps it in view.
+        char shown[2 * link::kStatusSize] = {};
+        std::snprintf(shown, sizeof shown, "%s - %s", link::ShownStatus(), szError);
+        link::ShowStatus(shown);
+    }
+}
 
 int CC_BTNSend(int, int, int event, void*, int, int) {
     if (event != platform::kEventLeftClick) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/OVEXTAR1V12.h"
+#include "app/embedded_sim.h"
 #include "app/options.h"
 #include "sim/pty_host.h"
 
@@ -27,12 +28,9 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<sim::PtyHost> host;
     if (options.simulator) {
-        sim::HostOptions hostOptions;
-        hostOptions.lineEmulation = options.simLineEmulation;
-        hostOptions.faults = options.simFaults;
-        host = std::make_unique<sim::PtyHost>(hostOptions);
         std::string error;
-        if (!host->Start(error)) {
+        host = app::StartEmbeddedSimulator(options.simFaults, options.simLineEmulation, error);
+        if (host == nullptr) {
             std::fprintf(stderr, "ovextar: cannot start the virtual controller: %s\n",
                          error.c_str());
             return 1;

@@ -40,10 +40,6 @@ std::string Words(std::span<const std::uint8_t> bytes, std::size_t first) {
     return out;
 }
 
-void TraceStatus(const char* text) {
-    platform::TraceText("status", text);
-}
-
 } // namespace
 
 const char* OrderName(int order) {
@@ -81,7 +77,6 @@ void DescribeFrame(platform::MonitorKind kind, const char* bytes, int count, std
 
 void InstallMonitor() {
     platform::SetFrameDescriber(DescribeFrame);
-    platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, TraceStatus);
 }
 
 int CC_TOGBTNMonitor(int panel, int control, int event, void* /*cbData*/, int /*d1*/, int /*d2*/) {

@@ -1,5 +1,5 @@
-// The protocol monitor: order names and decoded words for its lines, the pane's toggle, and the
-// status line's feed into the monitor log (every text it shows, with or without --trace).
+// The protocol monitor: order names and decoded words for its lines and the pane's toggle. Every
+// status text reaches the monitor log through the status writer's trace, with or without --trace.
 #pragma once
 
 #include <string>
@@ -14,8 +14,7 @@ void DescribeFrame(platform::MonitorKind kind, const char* bytes, int count, std
                    std::string& words);
 const char* OrderName(int order); // "" for a code the controller does not know
 
-// Sets the describer and watches PANEL_STATUS: every status text goes to the monitor log, and
-// to stderr with --trace.
+// Sets the describer of the monitor's frame lines.
 void InstallMonitor();
 
 // PANEL_TOGBTNMONITOR: on commit shows (1) or hides (0) the pane PANEL_MONITOR.

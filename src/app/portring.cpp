@@ -3,7 +3,9 @@
 
 #include "link/com232.h"
 #include "params/panels.h"
+#include "platform/help.h"
 #include "platform/panel.h"
+#include "platform/port_watch.h"
 #include "platform/ring.h"
 
 namespace ovx::app {
@@ -12,6 +14,8 @@ namespace {
 
 constexpr int kStartPort = 1;
 constexpr const char* kSimulatorDescription = "virtual controller";
+constexpr const char* kStatusToolTip =
+    "Status line: the outcome of the last action (History shows the earlier texts)";
 
 } // namespace
 
@@ -53,6 +57,57 @@ int CC_BTNRefreshPorts(int panel, int /*control*/, int event, void* /*cbData*/, 
         platform::SetCtrlVal(panel, params::PANEL_DROPDCOM, link::com);
     }
     return 0;
+}
+
+void ShowPortOpenResult(int /*port*/, const char* reason) {
+    const int panel = params::panelHandle;
+    const bool failed = reason != nullptr && reason[0] != '\0';
+    platform::SetCtrlVal(panel, params::PANEL_PORTHINT, failed ? reason : "");
+    platform::SetCtrlAttribute(panel, params::PANEL_PORTHINT, platform::kAttrVisible,
+                               failed ? 1 : 0);
+    platform::SetCtrlAttribute(panel, params::PANEL_STATUS, platform::kAttrToolTip,
+                               failed ? reason : kStatusToolTip);
+}
+
+namespace {
+
+std::string DeviceOfPort(int port) {
+    for (const platform::PortInfo& info : platform::ListPorts()) {
+        if (info.port == port) {
+            return info.device;
+        }
+    }
+    return {};
+}
+
+std::string PortName(int port, const std::string& device) {
+    return "Serial port " + std::to_string(port) + " (" + device + ")";
+}
+
+} // namespace
+
+void TellPortGone(int port, const std::string& device) {
+    link::ShowStatus((PortName(port, device) + " disappeared").c_str());
+}
+
+void OfferPortReopen(int port, const std::string& device) {
+    if (port != link::com) {
+        return;
+    }
+    const std::string question = PortName(port, device) + " is back. Reopen it?";
+    if (platform::QuestionPopup("Serial port", question.c_str(), "Reopen", "Not now") != 1) {
+        return;
+    }
+    if (DeviceOfPort(port) != device) {
+        platform::RegisterPort(port, device); // the adapter came back under another name
+    }
+    link::ShowStatus("Init COM-Port ...");
+    link::InitRS232(port);
+}
+
+void InstallPortHooks() {
+    platform::SetPortOpenHook(ShowPortOpenResult);
+    platform::SetPortWatchHooks(TellPortGone, OfferPortReopen);
 }
 
 } // namespace ovx::app

@@ -19,4 +19,16 @@ void FillPortRing(int panel, int control, int simulatorPort);
 int CC_BTNRefreshPorts(int panel, int control, int event, void* cbData, int d1, int d2);
 extern int simulatorPortNumber; // the embedded virtual controller's port (0 = none)
 
+// Hook on every port opening: after a failed open, the reason the serial layer gives (who owns
+// the device and the fix) shows under the status line and as its tooltip, while the status text
+// itself stays as it is; a successful open hides it again.
+void ShowPortOpenResult(int port, const char* reason);
+
+// Hooks of the port watch: a port whose device disappeared says so in the status line at once
+// ("Serial port 1 (/dev/ttyUSB0) disappeared"); when the same device is back, the operator is
+// asked whether to reopen it (Reopen / Not now), and Reopen opens it as choosing it in the ring.
+void TellPortGone(int port, const std::string& device);
+void OfferPortReopen(int port, const std::string& device);
+void InstallPortHooks(); // the three hooks above
+
 } // namespace ovx::app

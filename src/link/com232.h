@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "link/frame.h"
+#include "link/status.h"
 
 namespace ovx::link {
 
@@ -22,6 +23,8 @@ void CopyVarsToPP();
 void CopyPPtoVars();
 void FillTxBuf(int orderCode, const std::uint16_t* words);
 void GetRxBuf(int count);
+// The start state of the link's variables (order 1, sync 0x55, port 1, rx_flag 1).
+void InitLinkVars();
 
 // ---- Serial connection -------------------------------------------------------------------
 extern int com;       // selected port number, 1 at start-up
@@ -32,14 +35,24 @@ extern int rx_discarded;     // 1 once the notification discarded bytes and took
 extern int ret;              // result of the last WaitRxFull
 extern double tstart, tdiff; // shared by every waiting loop
 extern int nBytesW, nBytesR;
-constexpr int kStatusSize = 260;
-extern char szStatus[kStatusSize];
 extern char szVersion[64];
+
+// ---- The verbs on the line ---------------------------------------------------------------
+// Sends a request: sets order, builds the frame from the 16 words into szWriteBuf and writes
+// its kFrameBytes to port; nBytesW keeps the count written. true when the whole frame went out.
+bool SendRequest(int orderCode, const std::uint16_t* words, int port = com);
+// Reads count bytes (at most kBufSize) into szReadBuf, waiting up to the port's time-out;
+// nBytesR keeps the count read, which is also returned.
+int ReadReply(int count, int port = com);
+// Empties the input and the output queue of port.
+void FlushQueues(int port = com);
 
 // Status texts for a negative OpenComConfig result.
 const char* ComErrorText(int code);
 
-void InitRS232(int port);
+// Opens and configures port, proves the line and fetches the parameters and the firmware
+// information, as at start-up. 1 when all of it succeeded, else 0 (szStatus says why).
+int InitRS232(int port);
 int CheckComLine(int port);
 void PushGET(int t);
 int GetVERSIONInfo();
@@ -54,8 +67,8 @@ void AwaitQuietLine();
 bool ReplyLost();
 // Installs (true) or removes (false) the receive notification on com.
 void InstallRxNotification(bool on);
-// Shows a text in PANEL_STATUS, or szStatus.
-void ShowStatus(const char* text);
-void ShowStatus();
+// Opens port with the line's settings and installs the notification; 1, or 0 with the reason
+// shown. InitRS232 begins with it.
+int OpenRS232(int port);
 
 } // namespace ovx::link

@@ -9,7 +9,6 @@
 #include "link/com232.h"
 #include "link/reply.h"
 #include "params/gui.h"
-#include "params/panels.h"
 #include "params/variables.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
@@ -28,7 +27,6 @@ double tstart = 0.0;
 double tdiff = 0.0;
 int nBytesW = 0;
 int nBytesR = 0;
-char szStatus[kStatusSize] = {};
 char szVersion[64] = {};
 
 namespace {
@@ -69,10 +67,6 @@ constexpr std::array<std::pair<int, const char*>, 8> kComErrorTexts{{
     {-99, "Timeout"},
 }};
 constexpr const char* kOtherComError = "RS-232 error!";
-
-void SetStatus(const char* text) {
-    std::snprintf(szStatus, sizeof szStatus, "%s", text);
-}
 
 void TraceDiscard(int count, const char* why) {
     if (count > 0 && platform::TraceEnabled()) {
@@ -165,15 +159,6 @@ void InstallRxNotificationOn(int port, bool on) {
     }
 }
 
-void FlushBoth(int port) {
-    platform::FlushInQ(port);
-    platform::FlushOutQ(port);
-}
-
-int WriteRequest(int port) {
-    return platform::ComWrt(port, reinterpret_cast<const char*>(szWriteBuf), kFrameBytes);
-}
-
 // Polls the input queue without processing events until 64 bytes are queued or the time-out
 // passes; returns the count seen by the last poll.
 int WaitForFirmwareBytes() {
@@ -192,8 +177,11 @@ int WaitForFirmwareBytes() {
 
 // Reads what the queue held, never more than szReadBuf takes; the rest is flushed later.
 void ReadFirmwareBytes(int n) {
-    const int count = std::clamp(n, 0, kBufSize);
-    nBytesR = count > 0 ? platform::ComRd(com, reinterpret_cast<char*>(szReadBuf), count) : 0;
+    if (n > 0) {
+        ReadReply(n);
+    } else {
+        nBytesR = 0;
+    }
 }
 
 void FormatFirmwareText() {
@@ -216,48 +204,75 @@ const char* ComErrorText(int code) {
     return kOtherComError;
 }
 
-void ShowStatus(const char* text) {
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_STATUS, text);
+void InitLinkVars() {
+    com = 1;
+    sync = kSyncWord;
+    order = kOrderWriteRam;
+    rx_flag = 1;
 }
 
-void ShowStatus() {
-    ShowStatus(szStatus);
+bool SendRequest(int orderCode, const std::uint16_t* words, int port) {
+    order = orderCode;
+    FillTxBuf(order, words);
+    nBytesW = platform::ComWrt(port, reinterpret_cast<const char*>(szWriteBuf), kFrameBytes);
+    return nBytesW == kFrameBytes;
+}
+
+int ReadReply(int count, int port) {
+    const int n = std::clamp(count, 0, kBufSize);
+    nBytesR = platform::ComRd(port, reinterpret_cast<char*>(szReadBuf), n);
+    return nBytesR;
+}
+
+void FlushQueues(int port) {
+    platform::FlushInQ(port);
+    platform::FlushOutQ(port);
 }
 
 void InstallRxNotification(bool on) {
     InstallRxNotificationOn(com, on);
 }
 
-void InitRS232(int port) {
+int OpenRS232(int port) {
     const int opened = platform::OpenComConfig(port, "", kBaud, kParityNone, kDataBits, kStopBits,
                                                kQueueSize, kQueueSize);
     if (opened < 0) {
         SetStatus(ComErrorText(opened));
         ShowStatus();
-        return;
+        return 0;
     }
     platform::SetComTime(port, kLineTimeout);
-    FlushBoth(port);
+    FlushQueues(port);
     platform::SetCTSMode(port, 0);
     InstallRxNotificationOn(port, true);
+    return 1;
+}
+
+int InitRS232(int port) {
+    if (OpenRS232(port) == 0) {
+        return 0;
+    }
+    int result = 0;
     if (CheckComLine(port) == 1) {
         params::target = params::RAM;
         PushGET(params::RAM);
+        result = rx_flag;
         if (GetVERSIONInfo() < kInfoBytes) {
             SetStatus("Error reading firmware-info!");
+            result = 0;
         }
     }
     ShowStatus();
+    return result;
 }
 
 // The reply is read directly, with the notification installed: no events run in between.
 int CheckComLine(int port) {
     CopyVarsToPP();
-    FillTxBuf(kOrderEcho, pp);
-    FlushBoth(port);
-    nBytesW = WriteRequest(port);
+    FlushQueues(port);
+    SendRequest(kOrderEcho, pp, port);
     platform::Delay(kEchoPause);
-    nBytesR = platform::ComRd(port, reinterpret_cast<char*>(szReadBuf), kFrameBytes);
+    ReadReply(kFrameBytes, port);
     int result = 0;
     if (nBytesR != kFrameBytes) {
         SetStatus("Timeout < 36 Bytes");
@@ -273,14 +288,11 @@ int CheckComLine(int port) {
 
 void PushGET(int t) {
     if (t != params::DATFILE) {
-        order = t == params::EEPROM ? kOrderReadEeprom : kOrderReadRam;
         CopyVarsToPP();
         AwaitQuietLine();
-        FlushBoth(com);
-        FillTxBuf(order, pp);
+        FlushQueues();
         rx_flag = 0;
-        nBytesW = WriteRequest(com);
-        if (nBytesW == kFrameBytes) {
+        if (SendRequest(t == params::EEPROM ? kOrderReadEeprom : kOrderReadRam, pp)) {
             ShowStatus("Waiting for parameter-frame ...");
         }
         WaitRxFull();
@@ -297,10 +309,8 @@ void PushGET(int t) {
 // The notification is off for the whole read: 64 bare bytes are not a frame.
 int GetVERSIONInfo() {
     InstallRxNotification(false);
-    FlushBoth(com);
-    order = kOrderFirmwareInfo;
-    FillTxBuf(kOrderFirmwareInfo, pp);
-    nBytesW = WriteRequest(com);
+    FlushQueues();
+    SendRequest(kOrderFirmwareInfo, pp);
     ShowStatus("Waiting for firmware info ...");
     const int n = WaitForFirmwareBytes();
     szVersion[0] = '\0';
@@ -309,7 +319,7 @@ int GetVERSIONInfo() {
         FormatFirmwareText();
     }
     InstallRxNotification(true);
-    FlushBoth(com);
+    FlushQueues();
     rx_flag = 0;
     ShowStatus();
     return n;

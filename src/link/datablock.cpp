@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <span>
 
 #include "link/com232.h"
@@ -14,14 +13,12 @@
 
 namespace ovx::link {
 
-std::uint16_t yArrayA[256];
-std::uint16_t yArrayB[256];
+std::uint16_t yArrayA[kCurveArrayPoints];
+std::uint16_t yArrayB[kCurveArrayPoints];
 
 namespace {
 
 constexpr double kBlockTimeout = 1.5;
-constexpr int kBlockWords = kBlockBytes / 2;
-constexpr int kCurvePoints = 128;
 
 constexpr const char* kWaitingText = "Waiting for Data[64] ...";
 constexpr const char* kTimeoutText = "Timeout-RS-232 while reading 64 data-words!";
@@ -43,14 +40,6 @@ std::uint16_t* BlockDestination(int offset) {
     }
 }
 
-// The request goes straight into szWriteBuf: word 0 the offset, word 1 the source, the rest 0.
-void BuildBlockRequest(int offset, int source, int orderCode) {
-    const std::array<std::uint16_t, kPayloadWords> words{static_cast<std::uint16_t>(offset),
-                                                         static_cast<std::uint16_t>(source)};
-    const FrameBytes frame = EncodeFrame(sync, orderCode, words);
-    std::copy(frame.begin(), frame.end(), szWriteBuf);
-}
-
 void ClearCurves() {
     std::fill_n(yArrayA, kCurvePoints, std::uint16_t{0});
     std::fill_n(yArrayB, kCurvePoints, std::uint16_t{0});
@@ -64,7 +53,7 @@ int PollForBlock() {
         const int n = platform::GetInQLen(com);
         tdiff = platform::Timer() - tstart;
         if (tdiff > kBlockTimeout) {
-            std::snprintf(szStatus, kStatusSize, "%s", kTimeoutText);
+            SetStatus(kTimeoutText);
             ClearCurves();
             return n;
         }
@@ -77,8 +66,11 @@ int PollForBlock() {
 // Reads what the last poll counted, but never more than szReadBuf holds: after a time-out the
 // queue may hold up to 4096 bytes, and whatever does not fit is discarded.
 void ReadPolledBytes(int n) {
-    const int count = std::clamp(n, 0, kBufSize);
-    nBytesR = count > 0 ? platform::ComRd(com, reinterpret_cast<char*>(szReadBuf), count) : 0;
+    if (n > 0) {
+        ReadReply(n);
+    } else {
+        nBytesR = 0;
+    }
     if (n > kBufSize) {
         platform::FlushInQ(com);
     }
@@ -94,18 +86,18 @@ void StoreBlock(std::uint16_t* destination) {
 } // namespace
 
 int ReadData64(int offset, int source, int orderCode) {
-    BuildBlockRequest(offset, source, orderCode);
-    platform::FlushInQ(com);
-    platform::FlushOutQ(com);
+    // Word 0 the offset, word 1 the source, the rest 0; pp keeps the parameters.
+    const Payload words{static_cast<std::uint16_t>(offset), static_cast<std::uint16_t>(source)};
+    FlushQueues();
     rx_flag = 0;
-    nBytesW = platform::ComWrt(com, reinterpret_cast<const char*>(szWriteBuf), kFrameBytes);
+    SendRequest(orderCode, words.data());
     ShowStatus(kWaitingText);
 
     ReadPolledBytes(PollForBlock());
 
     int result = 0;
     if (nBytesR == kBlockBytes) {
-        std::snprintf(szStatus, kStatusSize, "%s", kReceivedText);
+        SetStatus(kReceivedText);
         result = kBlockWords;
         if (std::uint16_t* destination = BlockDestination(offset)) {
             StoreBlock(destination);

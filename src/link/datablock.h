@@ -5,8 +5,10 @@
 
 namespace ovx::link {
 
-extern std::uint16_t yArrayA[256]; // NORM curve or channel A
-extern std::uint16_t yArrayB[256]; // channel B
+// The curve arrays hold kCurveArrayPoints; a curve fills the first kCurvePoints of them.
+constexpr int kCurveArrayPoints = 256;
+extern std::uint16_t yArrayA[kCurveArrayPoints]; // NORM curve or channel A
+extern std::uint16_t yArrayB[kCurveArrayPoints]; // channel B
 
 // offset 0, 64, 128 or 192; source 1 NORM, else RAW; orderCode 9. Returns 64 or 0.
 int ReadData64(int offset, int source, int orderCode);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 #include "link/com232.h"
 #include "link/frame.h"
@@ -13,6 +12,8 @@
 #include "platform/timing.h"
 
 namespace ovx::link {
+
+std::atomic<bool> flash_stop{false};
 
 namespace {
 
@@ -58,17 +59,12 @@ constexpr std::array<Page, 4> kPages{{
      "error : D801 FLASH page7-write <255 words!"},
 }};
 
-void SetStatus(const char* text) {
-    std::snprintf(szStatus, kStatusSize, "%s", text);
-}
-
-// Writes the frame in szWriteBuf, pauses, reads the 36-byte answer directly. The queues are not
-// flushed and no events run. true when a whole answer arrived.
-bool Exchange() {
-    nBytesW = platform::ComWrt(com, reinterpret_cast<const char*>(szWriteBuf), kFrameBytes);
+// Sends the request, pauses, reads the 36-byte answer directly. The queues are not flushed and
+// no events run. true when a whole answer arrived.
+bool Exchange(int orderCode, const std::uint16_t* words) {
+    SendRequest(orderCode, words);
     platform::Delay(kExchangePause);
-    nBytesR = platform::ComRd(com, reinterpret_cast<char*>(szReadBuf), kFrameBytes);
-    return nBytesR == kFrameBytes;
+    return ReadReply(kFrameBytes) == kFrameBytes;
 }
 
 std::uint16_t AnswerWord() {
@@ -115,11 +111,13 @@ int WritePage(int pageAddress, const std::int32_t* pageImage, bool& complete) {
     int count = 0;
     complete = false;
     for (int block = 0, offset = 0; block < MAXBLOCK; ++block, offset += kFlashBlockWords) {
+        if (flash_stop) {
+            return count;
+        }
         StageBlock(pageImage, count);
         if (SendInfoBlockToFlash(pageAddress + offset, 0) < 0) {
             return count;
         }
-        order = kOrderFlashBlock;
         if (WriteBlockDataToFlash(pp) < 0) {
             return count;
         }
@@ -135,23 +133,18 @@ int WritePage(int pageAddress, const std::int32_t* pageImage, bool& complete) {
 } // namespace
 
 int SendInfoBlockToFlash(int address, int word0) {
-    order = kOrderFlashAddress;
-    Payload words{};
+    Payload words{}; // pp keeps the staged block
     words[0] = static_cast<std::uint16_t>(word0);
     words[1] = static_cast<std::uint16_t>(address);
-    const FrameBytes frame = EncodeFrame(sync, order, words); // pp keeps the staged block
-    std::copy(frame.begin(), frame.end(), szWriteBuf);
-    if (!Exchange()) {
+    if (!Exchange(kOrderFlashAddress, words.data())) {
         return Report(kInfoTimeout);
     }
     return Report(AnswerWord() == kAck ? kInfoAccepted : kInfoUnknown);
 }
 
 int WriteBlockDataToFlash(const std::uint16_t* words) {
-    order = kOrderFlashBlock;
-    FillTxBuf(order, words);
     int result = 0;
-    if (!Exchange()) {
+    if (!Exchange(kOrderFlashBlock, words)) {
         result = Report(kBlockTimeout);
     } else {
         const std::uint16_t code = AnswerWord();
@@ -177,6 +170,9 @@ void SendCorrDataToFlash() {
         // The staged count reaches 256 also when the last block fails: judge by acceptance.
         SetStatus(complete ? page.okText : page.errorText);
         ShowStatus();
+        if (flash_stop) {
+            break;
+        }
         if (i + 1 < kPages.size()) {
             platform::Delay(kPagePause);
         }

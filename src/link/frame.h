@@ -14,6 +14,8 @@ constexpr int kPayloadWords = 16;                  // PNUM
 constexpr int kFrameBytes = kPayloadWords * 2 + 4; // 36
 constexpr int kInfoBytes = 64;                     // order 7 reply
 constexpr int kBlockBytes = 128;                   // order 9 reply
+constexpr int kBlockWords = kBlockBytes / 2;       // 64 words of the data curve per block
+constexpr int kCurvePoints = 128;                  // points of the controller's data curve
 constexpr std::uint16_t kSyncWord = 0x0055;
 constexpr std::uint16_t kAck = 0x00AA;
 
@@ -39,9 +41,26 @@ enum FlashAnswer : std::uint16_t {
     kFlashBlockWritten = 2,
 };
 
+// Words 0 to 8 of an order-8 reply (a live sample).
+enum LiveWord : int {
+    kValNorm = 0,
+    kAdcChA = 1,
+    kAdcChB = 2,
+    kAmax = 3,
+    kBmax = 4,
+    kUpVal = 5,
+    kLoVal = 6,
+    kTolVal = 7,
+    kBtnVal = 8,
+    kLiveWords = 9,
+};
+
+// Flash pages of 256 words from address 4096 on; the table goes into pages 4 to 7, written in
+// blocks of 16 words.
 constexpr int kFlashPage0 = 4096;
 constexpr int kFlashPageWords = 256;
 constexpr int kFlashBlockWords = 16;
+constexpr int kFlashBlocksPerPage = kFlashPageWords / kFlashBlockWords;
 constexpr int FlashPageAddress(int page) {
     return kFlashPage0 + kFlashPageWords * page;
 }

@@ -15,18 +15,18 @@
 #include "params/variables.h"
 #include "platform/panel.h"
 #include "platform/plot.h"
-#include "platform/serial.h"
 
 namespace ovx::live {
 
-std::uint16_t xArray[256];
-std::uint16_t upArray[256], loArray[256], refArray[256];
+std::uint16_t xArray[link::kCurveArrayPoints];
+std::uint16_t upArray[link::kCurveArrayPoints], loArray[link::kCurveArrayPoints],
+    refArray[link::kCurveArrayPoints];
 
 namespace {
 
 using params::panelHandle;
 
-constexpr int kCurvePoints = 128;
+using link::kCurvePoints;
 constexpr int kLineMax = 4095;
 constexpr int kLineMin = 1;
 constexpr double kYMax = 1000.0;
@@ -70,15 +70,9 @@ void SetVisible(int control, int on) {
     platform::SetCtrlAttribute(panelHandle, control, platform::kAttrVisible, on);
 }
 
-void FlushBothQueues() {
-    platform::FlushInQ(link::com);
-    platform::FlushOutQ(link::com);
-}
-
 void ReadBlocks(int source) {
     const auto read = [source](auto offsets) {
         for (const int offset : offsets) {
-            link::order = link::kOrderDataBlock;
             link::ReadData64(offset, source, link::kOrderDataBlock);
         }
     };
@@ -94,10 +88,7 @@ void ReadBlocks(int source) {
 void RequestOneLiveFrame() {
     link::AwaitQuietLine();
     link::rx_flag = 0;
-    link::order = link::kOrderLiveSample;
-    link::FillTxBuf(link::kOrderLiveSample, link::pp);
-    link::nBytesW = platform::ComWrt(link::com, reinterpret_cast<const char*>(link::szWriteBuf),
-                                     link::kFrameBytes);
+    link::SendRequest(link::kOrderLiveSample, link::pp);
     if (link::WaitRxFull() == 1) {
         PlotRAWValues();
     }
@@ -145,17 +136,16 @@ int CC_BTNData(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int 
     link::AwaitQuietLine();
     // The block answers are polled for: the notification must not take them.
     link::InstallRxNotification(false);
-    FlushBothQueues();
+    link::FlushQueues();
     ReadBlocks(GraphSource());
     link::InstallRxNotification(true);
-    FlushBothQueues();
+    link::FlushQueues();
 
     RequestOneLiveFrame();
     FillLineArrays();
     PlotDATACurve(link::yArrayA, link::yArrayB, upArray, loArray, refArray);
     platform::SetCtrlAttribute(panelHandle, params::PANEL_BTNDATA, platform::kAttrDimmed, 0);
-    platform::FlushOutQ(link::com);
-    platform::FlushInQ(link::com);
+    link::FlushQueues();
     return 0;
 }
 

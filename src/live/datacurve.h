@@ -3,10 +3,13 @@
 
 #include <cstdint>
 
+#include "link/datablock.h"
+
 namespace ovx::live {
 
-extern std::uint16_t xArray[256];
-extern std::uint16_t upArray[256], loArray[256], refArray[256];
+extern std::uint16_t xArray[link::kCurveArrayPoints];
+extern std::uint16_t upArray[link::kCurveArrayPoints], loArray[link::kCurveArrayPoints],
+    refArray[link::kCurveArrayPoints];
 
 int CC_BTNData(int panel, int control, int event, void* cbData, int d1, int d2);
 void PlotDATACurve(const std::uint16_t* curveA, const std::uint16_t* curveB,

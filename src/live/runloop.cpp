@@ -9,7 +9,6 @@
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/panel.h"
-#include "platform/serial.h"
 #include "platform/timing.h"
 
 namespace ovx::live {
@@ -32,16 +31,6 @@ void SetDimmed(int control, int on) {
     platform::SetCtrlAttribute(panelHandle, control, platform::kAttrDimmed, on);
 }
 
-void FlushBothQueues() {
-    platform::FlushInQ(link::com);
-    platform::FlushOutQ(link::com);
-}
-
-int WriteLiveRequest() {
-    return platform::ComWrt(link::com, reinterpret_cast<const char*>(link::szWriteBuf),
-                            link::kFrameBytes);
-}
-
 // Shows the strip chart of the selected graph source; any non-zero value selects NORM.
 void SelectStripChart() {
     int source = 0;
@@ -60,12 +49,9 @@ void StartRun() {
 
     link::CopyVarsToPP();
     link::AwaitQuietLine();
-    FlushBothQueues();
+    link::FlushQueues();
     link::rx_flag = 0;
-    link::order = link::kOrderLiveSample;
-    link::FillTxBuf(link::kOrderLiveSample, link::pp);
-    link::nBytesW = WriteLiveRequest();
-    if (link::nBytesW == link::kFrameBytes) {
+    if (link::SendRequest(link::kOrderLiveSample, link::pp)) {
         link::ShowStatus(kLineOkText);
     }
 
@@ -96,12 +82,11 @@ void AnswerWithNextRequest() {
         return;
     }
     link::AwaitQuietLine();
-    FlushBothQueues();
+    link::FlushQueues();
     link::CopyVarsToPP();
-    link::FillTxBuf(link::kOrderLiveSample, link::pp);
     link::rx_flag = 0;
     link::tstart = platform::Timer();
-    link::nBytesW = WriteLiveRequest();
+    link::SendRequest(link::kOrderLiveSample, link::pp);
 }
 
 // One pass of the loop; false when the line time-out ended the run (events are then not
@@ -121,7 +106,7 @@ bool RunPass() {
 
 void EndRun() {
     link::rx_flag = 0;
-    FlushBothQueues();
+    link::FlushQueues();
     link::graphrefresh = 0;
     SetDimmed(params::PANEL_BTNRUN, 0);
 }
@@ -145,7 +130,7 @@ int CC_BTNStop(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int 
         return 0;
     }
     link::rx_flag = 0;
-    FlushBothQueues();
+    link::FlushQueues();
     stop_flag = 1;
     link::graphrefresh = 0;
     SetDimmed(params::PANEL_BTNRUN, 0);

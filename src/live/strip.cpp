@@ -45,15 +45,15 @@ constexpr std::array<int, kNormTraces> kNormTraceColors{0x000000, 0x000000, 0x00
 
 void DecodeFrame() {
     using link::pp;
-    valNORM = pp[0];
-    adcCHA = pp[1];
-    adcCHB = pp[2];
-    Amax = pp[3];
-    Bmax = pp[4];
-    UPval = pp[5];
-    LOval = pp[6];
-    tolval = pp[7];
-    btnval = pp[8];
+    valNORM = pp[link::kValNorm];
+    adcCHA = pp[link::kAdcChA];
+    adcCHB = pp[link::kAdcChB];
+    Amax = pp[link::kAmax];
+    Bmax = pp[link::kBmax];
+    UPval = pp[link::kUpVal];
+    LOval = pp[link::kLoVal];
+    tolval = pp[link::kTolVal];
+    btnval = pp[link::kBtnVal];
 }
 
 void PrepareChart(int control, int traces) {

@@ -127,6 +127,12 @@ void BuildTable(std::span<const std::int32_t, kTableSize> values,
     RepairDrops(table);
 }
 
+int WriteTableFile(const char* path) {
+    const int rc =
+        platform::ArrayToFile(path, vcorr, platform::kTypeInt, 3 * kTableSize, 3, 0, 0, 0, 6, 1, 0);
+    return rc < 0 ? rc : 0;
+}
+
 bool ArrangeGroups(const MeasurementRows& rows,
                    std::span<std::int32_t, kMeasurementValues> measured) {
     constexpr auto kPerGroup = static_cast<std::size_t>(kTableSize);
@@ -156,7 +162,7 @@ bool ArrangeGroups(const MeasurementRows& rows,
     return false;
 }
 
-int ReadCorrData(const char* path, char* szError, int errorCapacity) {
+int ReadCorrData(const char* path, char* szError, int errorCapacity, const char* tableFile) {
     // Read into a scratch area first: a file that fails leaves vcorr and the pages as they were.
     MeasurementRows rows;
     const int rc = platform::FileToRows(path, platform::kTypeInt, kMeasurementValues, rows);
@@ -190,9 +196,8 @@ int ReadCorrData(const char* path, char* szError, int errorCapacity) {
     FillPages(table);
 
     szError[0] = '\0';
-    if (platform::ArrayToFile(kTableFile, vcorr, platform::kTypeInt, 3 * kTableSize, 3, 0, 0, 0, 6,
-                              1, 0) < 0) {
-        std::snprintf(szError, errorCapacity, "error : cannot write %s!", kTableFile);
+    if (tableFile != nullptr && WriteTableFile(tableFile) < 0) {
+        std::snprintf(szError, errorCapacity, "error : cannot write %s!", BaseName(tableFile));
     }
     return 1;
 }

@@ -31,12 +31,16 @@ using MeasurementRows = std::vector<std::vector<std::int64_t>>;
 bool ArrangeGroups(const MeasurementRows& rows,
                    std::span<std::int32_t, kMeasurementValues> measured);
 
-// Reads the measurement file, builds the table, writes kTableFile (bare name, working
-// directory, replaced atomically) and the page images.
+// Reads the measurement file, builds the table, writes tableFile (by default kTableFile: bare
+// name, working directory; replaced atomically; nullptr: none) and the page images.
 // Returns 1 when the table was built; 0 when the file could not be read or holds fewer than
 // 2048 integers or is not laid out as two groups of 1024 (then nothing is changed and szError
 // names the cause). A table file that
 // cannot be written does not stop the build: the result is 1 and szError says so.
-int ReadCorrData(const char* path, char* szError, int errorCapacity);
+int ReadCorrData(const char* path, char* szError, int errorCapacity,
+                 const char* tableFile = kTableFile);
+// Writes the table of the last build (entry numbers, positions, table) as kTableFile holds it.
+// 0, or a negative file error.
+int WriteTableFile(const char* path);
 
 } // namespace ovx::params

@@ -65,6 +65,7 @@ constexpr int PANEL_BTNSAVECURVE = 67;    // data curve as CSV
 constexpr int PANEL_FLASHPROGRESS = 68;   // pages x blocks of a flash programming
 constexpr int PANEL_BTNREFRESHPORTS = 69; // lists the serial ports again
 constexpr int PANEL_CHKEXPORT2X = 70;     // export at twice the screen resolution
+constexpr int PANEL_PORTHINT = 71;        // why the port could not be opened, and the fix
 
 // Settings popup.
 constexpr int POPUP_ANAMODE = 2;

@@ -147,6 +147,10 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char* text) {
         detail::NoteWritten(c->widget);
         return 0;
     }
+    if (attribute == kAttrToolTip) {
+        c->widget->setToolTip(name);
+        return 0;
+    }
     if (attribute != kAttrYName) {
         return kUiInvalidAttribute;
     }

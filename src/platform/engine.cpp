@@ -8,6 +8,7 @@
 
 #include "platform/errors.h"
 #include "platform/panel.h"
+#include "platform/port_watch.h"
 #include "platform/repaint.h"
 
 namespace ovx::platform {
@@ -56,6 +57,7 @@ class WakeUpTimer {
 };
 
 WakeUpTimer wakeUp;
+int sequenceDepth = 0; // ProcessSystemEvents calls running
 
 } // namespace
 
@@ -79,6 +81,13 @@ int InitEngine(int argc, char** argv) {
     auto* app = new QApplication(appArgc, appArgv.data()); // lives as long as the program
     app->setQuitOnLastWindowClosed(false);
     return 0;
+}
+
+int InitEngineHeadless(int argc, char** argv) {
+    if (QApplication::instance() == nullptr) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return InitEngine(argc, argv);
 }
 
 int RunUserInterface() {
@@ -115,7 +124,13 @@ void ProcessSystemEvents() {
     }
     wakeUp.Poll();
     detail::NoteEventsProcessed();
+    ++sequenceDepth;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    --sequenceDepth;
+}
+
+bool detail::InsideEventSequence() {
+    return sequenceDepth > 0;
 }
 
 } // namespace ovx::platform

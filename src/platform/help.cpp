@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeySequence>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QShortcut>
 
 #include "platform/errors.h"
@@ -14,6 +15,11 @@ namespace {
 
 MessageResponder& Responder() {
     static MessageResponder responder;
+    return responder;
+}
+
+QuestionResponder& Answerer() {
+    static QuestionResponder responder;
     return responder;
 }
 
@@ -38,6 +44,30 @@ int MessagePopup(const char* title, const char* message) {
 
 void SetMessageResponder(MessageResponder responder) {
     Responder() = std::move(responder);
+}
+
+int QuestionPopup(const char* title, const char* message, const char* accept, const char* reject) {
+    const std::string t = title != nullptr ? title : "";
+    const std::string m = message != nullptr ? message : "";
+    if (Answerer()) {
+        return Answerer()(t, m) == 1 ? 1 : 0;
+    }
+    if (QApplication::instance() == nullptr) {
+        return kUiNotInitialised;
+    }
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(t), QString::fromStdString(m),
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* yes = box.addButton(QString::fromLocal8Bit(accept != nullptr ? accept : "OK"),
+                                     QMessageBox::AcceptRole);
+    QPushButton* no = box.addButton(QString::fromLocal8Bit(reject != nullptr ? reject : "Cancel"),
+                                    QMessageBox::RejectRole);
+    box.setDefaultButton(no);
+    box.exec();
+    return box.clickedButton() == yes ? 1 : 0;
+}
+
+void SetQuestionResponder(QuestionResponder responder) {
+    Answerer() = std::move(responder);
 }
 
 int SetPanelShortcut(int panel, const char* key, void (*action)(int panel)) {

@@ -119,7 +119,8 @@ bool HasRequiredControls(const Panel& panel) {
 }
 
 // Relative names: beside the program (a build folder), then in its installed data folder, then
-// in the working directory.
+// in the working directory, then in the program's own resources (a program that carries the
+// panel file inside).
 QString ResolvePanelPath(const char* file) {
     const QString name = QString::fromLocal8Bit(file);
     if (QFileInfo(name).isAbsolute()) {
@@ -128,7 +129,12 @@ QString ResolvePanelPath(const char* file) {
     const std::string path =
         detail::FindShippedFile(file, detail::ShippedFileDirs(detail::BinaryDir()),
                                 QDir::currentPath().toLocal8Bit().toStdString());
-    return QString::fromLocal8Bit(path.c_str());
+    const QString found = QString::fromLocal8Bit(path.c_str());
+    const QString inResources = QStringLiteral(":/") + name;
+    if (!QFileInfo::exists(found) && QFileInfo::exists(inResources)) {
+        return inResources;
+    }
+    return found;
 }
 
 } // namespace

@@ -30,6 +30,7 @@
 // Every control gets its visible label as accessible name.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace ovx::platform {
@@ -55,6 +56,7 @@ enum Attribute : int {
     kAttrTraceColor = 1230,      // SetTraceAttribute: 0xRRGGBB
     kAttrChartPaused = 5001,     // strip chart: 1 still picture with cursor, 0 the present
     kAttrProgressText = 5002,    // progress bar: its text (string; %v value, %m maximum)
+    kAttrToolTip = 5003,         // any control: its tooltip (string)
 };
 
 constexpr int kAppFont = 1;       // the application's standard font
@@ -71,10 +73,13 @@ void RegisterPanelCallback(const std::string& name, PanelCallback callback);
 
 // Creates the application (QApplication) once. Returns 0, or kUiNotInitialised on failure.
 int InitEngine(int argc, char** argv);
+// InitEngine without a display: panels live offscreen, whatever QT_QPA_PLATFORM said.
+int InitEngineHeadless(int argc, char** argv);
 // Loads panel resourceId from file (a relative name is looked for beside the program, then in
-// its installed data folder bin/../share/ovextar, then in the working directory). parent 0 =
-// top-level window. Returns a handle > 0, or a UiError: kUiPanelFileMissing, kUiPanelFileDamaged
-// (also when the file misses a control that a RequireControls table names), kUiNoSuchResource.
+// its installed data folder bin/../share/ovextar, then in the working directory, then in the
+// program's own resources). parent 0 = top-level window. Returns a handle > 0, or a UiError:
+// kUiPanelFileMissing, kUiPanelFileDamaged (also when the file misses a control that a
+// RequireControls table names), kUiNoSuchResource.
 int LoadPanel(int parent, const char* file, int resourceId);
 // Controls that LoadPanel must find for a resource; the load fails without them.
 void RequireControls(int resourceId, const int* controlIds, int count);
@@ -105,7 +110,7 @@ int GetTextBoxLine(int panel, int control, int line, char* text, int capacity);
 int NewCtrl(int panel, int style, const char* label, int top, int left);
 
 // Hooks for the program's --trace and for tests. A text written to control of panel calls fn.
-using TextWatcher = void (*)(const char* text);
+using TextWatcher = std::function<void(const char* text)>;
 void WatchCtrlText(int panel, int control, TextWatcher fn);
 
 // For tests and automation: the QWidget* of a control (nullptr if none), as void* so that this

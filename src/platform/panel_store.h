@@ -35,7 +35,7 @@ struct Control {
     QWidget* widget = nullptr; // owned by the panel window
     Kind kind = Kind::kLabel;
     std::string callback; // name resolved at dispatch time
-    TextWatcher watcher = nullptr;
+    TextWatcher watcher{};
     bool floating = false; // created by NewCtrl, outside every layout
 };
 

@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "platform/errors.h"
+#include "platform/port_watch.h"
 #include "platform/repaint.h"
 #include "platform/serial_os.h"
 #include "platform/trace.h"
@@ -60,6 +61,16 @@ struct PortSlot {
 std::array<PortSlot, kMaxPorts + 1> portSlots; // index = port number; 0 is unused
 std::array<std::string, kMaxPorts + 1> registered;
 std::vector<PortInfo> discovered;
+PortOpenHook openHook = nullptr;
+
+// Traces why port could not be opened and tells the window; returns error.
+int OpenFailed(int port, const std::string& reason, int error) {
+    TraceText("port", reason.c_str());
+    if (openHook != nullptr) {
+        openHook(port, reason.c_str());
+    }
+    return error;
+}
 
 bool ValidNumber(int port) {
     return port >= 1 && port <= kMaxPorts;
@@ -300,15 +311,14 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     const bool named = deviceName != nullptr && deviceName[0] != '\0';
     const std::string device = named ? std::string(deviceName) : DeviceOf(port);
     if (device.empty()) {
-        TraceText("port", ("port " + std::to_string(port) + " names no device.").c_str());
-        return kComNoPortFound;
+        return OpenFailed(port, "port " + std::to_string(port) + " names no device.",
+                          kComNoPortFound);
     }
     int error = 0;
     std::string reason;
     auto os = detail::OpenOsPort(device, {baudRate, parity, dataBits, stopBits}, error, reason);
     if (!os) {
-        TraceText("port", reason.c_str());
-        return error;
+        return OpenFailed(port, reason, error);
     }
     PortSlot& slot = portSlots[port];
     slot.os = std::move(os);
@@ -317,13 +327,26 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     // Start bit, data bits, parity bit, stop bits.
     const int bits = 1 + dataBits + (parity != 0 ? 1 : 0) + stopBits;
     slot.byteSeconds = baudRate > 0 ? bits / static_cast<double>(baudRate) : 0.0;
+    detail::StartPortWatch(port, device);
+    if (openHook != nullptr) {
+        openHook(port, "");
+    }
     return 0;
+}
+
+bool detail::PortLineHungUp(int port) {
+    return ValidNumber(port) && portSlots[port].os && portSlots[port].os->HungUp();
+}
+
+void SetPortOpenHook(PortOpenHook hook) {
+    openHook = hook;
 }
 
 int CloseCom(int port) {
     if (!ValidNumber(port)) {
         return kComInvalidPortNumber;
     }
+    detail::StopPortWatch(port);
     PortSlot& slot = portSlots[port];
     slot.notify = {};
     slot.os.reset();

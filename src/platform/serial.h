@@ -42,6 +42,10 @@ std::vector<PortInfo> ListPorts(); // sorted by number
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
 int CloseCom(int port);
+// Called after every OpenComConfig: reason is "" after a successful open, else the line the
+// trace shows ("cannot open DEVICE: permission denied. The device belongs to group dialout: ...").
+using PortOpenHook = void (*)(int port, const char* reason);
+void SetPortOpenHook(PortOpenHook hook); // nullptr = none
 // Time-out for ComRd and ComWrt, seconds. Default after opening: 10 s.
 int SetComTime(int port, double timeoutSeconds);
 int SetCTSMode(int port, int mode); // 0 = no hardware handshake

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "platform/errors.h"
+#include "platform/port_watch.h"
 #include "platform/serial_os.h"
 
 namespace ovx::platform::detail {
@@ -427,6 +428,11 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
     ioctl(fd, TIOCNXCL);
     close(fd);
     return nullptr;
+}
+
+bool DeviceNodeExists(const std::string& device) {
+    struct stat st {};
+    return stat(device.c_str(), &st) == 0;
 }
 
 } // namespace ovx::platform::detail

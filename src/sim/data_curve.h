@@ -9,8 +9,8 @@
 
 namespace ovx::sim {
 
-constexpr int kCurvePoints = 128;
-constexpr int kBlockWords = link::kBlockBytes / 2; // 64
+using link::kBlockWords;  // 64
+using link::kCurvePoints; // 128
 
 enum class CurveKind { kNorm, kRawA, kRawB };
 

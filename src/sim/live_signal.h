@@ -10,19 +10,9 @@
 
 namespace ovx::sim {
 
-// Words 0 to 8 of an order-8 reply.
-enum LiveWord : int {
-    kValNorm = 0,
-    kAdcChA = 1,
-    kAdcChB = 2,
-    kAmax = 3,
-    kBmax = 4,
-    kUpVal = 5,
-    kLoVal = 6,
-    kTolVal = 7,
-    kBtnVal = 8,
-    kLiveWords = 9,
-};
+// Words 0 to 8 of an order-8 reply, as the frame layout names them.
+using link::kAdcChA, link::kAdcChB, link::kAmax, link::kBmax, link::kBtnVal, link::kLiveWords,
+    link::kLoVal, link::kTolVal, link::kUpVal, link::kValNorm;
 
 using LiveSample = std::array<std::uint16_t, kLiveWords>;
 

@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/paramfile.h"
 #include "app/portring.h"
 #include "link/com232.h"
 #include "link/flash.h"
 #include "params/gui.h"
 #include "params/lintable.h"
 #include "params/panels.h"
-#include "params/paramfile.h"
 #include "params/scratch_dir.h"
 #include "params/variables.h"
 #include "platform/files.h"
@@ -76,7 +76,7 @@ class Commands : public testing::ToolFixture {
         ASSERT_TRUE(dir_.Valid());
         dir_.MakeWorkingDirectory(); // the table file is written under its bare name
         platform::SetProjectDirForTesting(dir_.Path());
-        ASSERT_EQ(platform::GetProjectDir(params::proj_dir), 0);
+        ASSERT_EQ(platform::GetProjectDir(proj_dir), 0);
         StartTool();
         ASSERT_EQ(params::target, params::RAM);
         statusLog = &log_;

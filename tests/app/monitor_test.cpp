@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/monitor.h"
+#include "link/com232.h"
 #include "link/frame.h"
 #include "params/panels.h"
 #include "platform/monitor_log.h"
@@ -111,8 +112,8 @@ TEST_F(MonitorOnTheTool, StartUpShowsEchoGetAndFirmwareWithTheirTexts) {
 }
 
 TEST_F(MonitorOnTheTool, EveryStatusTextIsInTheHistoryEvenWhenOverwritten) {
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_STATUS, "first, transient");
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_STATUS, "second");
+    link::ShowStatus("first, transient");
+    link::ShowStatus("second");
     const QStringList items = platform::StatusHistoryButton::Items();
     ASSERT_GE(items.size(), 2);
     EXPECT_TRUE(items[0].endsWith(QStringLiteral("  second")));

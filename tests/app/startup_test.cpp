@@ -25,6 +25,7 @@
 
 #include "app/OVEXTAR1V12.h"
 #include "app/about.h"
+#include "app/paramfile.h"
 #include "app/portring.h"
 #include "build_info.h"
 #include "link/com232.h"
@@ -35,7 +36,6 @@
 #include "live/strip.h"
 #include "params/gui.h"
 #include "params/panels.h"
-#include "params/paramfile.h"
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/help.h"
@@ -451,7 +451,7 @@ class AboutBox : public testing::PanelFixture {
 };
 
 TEST_F(AboutBox, F1InEitherWindowNamesTheVersionAndTheProgramDirectory) {
-    std::snprintf(params::proj_dir, sizeof params::proj_dir, "%s", "/home/op/Documents/ovextar");
+    std::snprintf(proj_dir, sizeof proj_dir, "%s", "/home/op/Documents/ovextar");
     std::vector<std::string> shown;
     platform::SetMessageResponder([&](const std::string& title, const std::string& text) {
         shown.push_back(title + "|" + text);

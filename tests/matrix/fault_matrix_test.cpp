@@ -22,7 +22,7 @@
 #include "live/strip.h"
 #include "params/lintable.h"
 #include "params/panels.h"
-#include "params/paramfile.h"
+#include "app/paramfile.h"
 #include "params/scratch_dir.h"
 #include "params/variables.h"
 #include "platform/files.h"
@@ -123,7 +123,7 @@ class FaultMatrix : public ToolFixture, public ::testing::WithParamInterface<Cel
         ASSERT_TRUE(dir_.Valid());
         dir_.MakeWorkingDirectory();
         platform::SetProjectDirForTesting(dir_.Path());
-        ASSERT_EQ(platform::GetProjectDir(params::proj_dir), 0);
+        ASSERT_EQ(platform::GetProjectDir(app::proj_dir), 0);
         if (GetParam().action != Action::kStartUp) {
             StartTool();
             ASSERT_EQ(link::szStatus, std::string(kFirmware));

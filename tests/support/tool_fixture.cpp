@@ -20,6 +20,7 @@ void PanelFixture::SetUp() {
     ASSERT_GT(params::panelHandle, 0);
     params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
     ASSERT_GT(params::panelPopUp, 0);
+    app::ShowStatusOnPanel();
     app::InitVars();
 }
 
@@ -29,6 +30,7 @@ void PanelFixture::TearDown() {
         platform::CloseCom(port);
     }
     platform::EnableTrace(false);
+    link::SetStatusSink({});
     platform::DiscardPanel(params::panelPopUp);
     platform::DiscardPanel(params::panelHandle);
     params::panelHandle = params::panelPopUp = 0;

@@ -1,8 +1,7 @@
-#include "params/paramfile.h"
+#include "app/paramfile.h"
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 
 #include "link/com232.h"
 #include "params/gui.h"
@@ -10,7 +9,7 @@
 #include "platform/files.h"
 #include "platform/plot.h"
 
-namespace ovx::params {
+namespace ovx::app {
 
 char file_name[260];
 char proj_dir[260];
@@ -38,14 +37,10 @@ const char* LoadErrorText(int code) {
     }
 }
 
-void SetStatus(const char* text) {
-    std::snprintf(link::szStatus, link::kStatusSize, "%s", text);
-}
-
 } // namespace
 
 int SendParaToFile() {
-    GetPanelValues();
+    params::GetPanelValues();
     link::CopyVarsToPP();
     Transfer words{};
     for (int i = 0; i < kParamFileWords; ++i) {
@@ -55,11 +50,11 @@ int SendParaToFile() {
         platform::ArrayToFile(file_name, words.data(), platform::kTypeUInt, kParamFileWords,
                               kGroups, kOrder, kLayout, kColSep, kWidth, kText, kReplace);
     if (written == platform::kFileNotRegular) {
-        SetStatus("error : parameter file is not a regular file - nothing written!");
+        link::SetStatus("error : parameter file is not a regular file - nothing written!");
         return -1;
     }
     if (written < 0) {
-        SetStatus("error : cannot write parameter file!");
+        link::SetStatus("error : cannot write parameter file!");
         return -1;
     }
     return 1;
@@ -70,7 +65,7 @@ int ReadParaFromFile() {
         platform::FileSelectPopup(proj_dir, kParamFileName, kParamFileFilter, kParamFileTitle,
                                   kPopupLoad, 0, 1, 1, 1, file_name);
     if (chosen < 0) {
-        SetStatus(kPathTooLongText);
+        link::SetStatus(kPathTooLongText);
         return -1;
     }
     if (chosen == 0) {
@@ -80,7 +75,7 @@ int ReadParaFromFile() {
     const int rc = platform::FileToArray(file_name, words.data(), platform::kTypeUInt,
                                          kParamFileWords, kGroups, kOrder, kLayout, kText);
     if (rc < 0) { // a short or unreadable file must not leave half-loaded parameters
-        SetStatus(LoadErrorText(rc));
+        link::SetStatus(LoadErrorText(rc));
         return -1;
     }
     for (int i = 0; i < kParamFileWords; ++i) {
@@ -90,4 +85,4 @@ int ReadParaFromFile() {
     return 1;
 }
 
-} // namespace ovx::params
+} // namespace ovx::app

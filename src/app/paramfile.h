@@ -1,7 +1,7 @@
 // The parameter file: 16 integers, the words of the parameter block.
 #pragma once
 
-namespace ovx::params {
+namespace ovx::app {
 
 constexpr const char* kParamFileName = "TARpara.dat";
 constexpr const char* kParamFileFilter = "*.dat";
@@ -18,8 +18,8 @@ extern char file_name[260]; // path chosen in the last parameter-file popup
 extern char proj_dir[260];  // the program directory, filled at start-up
 
 // Reads the panels (with the interlock) and saves the parameter block to file_name.
-// 1 when saved; -1 when the file cannot be written (the old file is kept, szStatus of the link
-// module names the cause).
+// 1 when saved; -1 when the file cannot be written (the old file is kept, szStatus names the
+// cause).
 int SendParaToFile();
 // Lets the operator choose a file and loads it into pp and the sixteen variables.
 // 1 when loaded; 0 when the popup was cancelled; -1 when the file cannot be read or holds fewer
@@ -27,4 +27,4 @@ int SendParaToFile();
 // The panels are not written.
 int ReadParaFromFile();
 
-} // namespace ovx::params
+} // namespace ovx::app

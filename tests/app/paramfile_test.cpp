@@ -7,18 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "app/paramfile.h"
 #include "link/com232.h"
 #include "params/gui.h"
 #include "params/panels.h"
-#include "params/paramfile.h"
 #include "params/scratch_dir.h"
 #include "params/variables.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "support/tool_fixture.h"
 
-namespace ovx::params {
+namespace ovx::app {
 namespace {
+
+using namespace params;
 
 using Words = std::array<std::uint16_t, 16>;
 
@@ -174,4 +176,4 @@ TEST_F(ParameterFile, FileThatCannotBeWrittenIsReported) {
 }
 
 } // namespace
-} // namespace ovx::params
+} // namespace ovx::app

@@ -1,0 +1,184 @@
+#include "app/cli_params.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+#include "params/panels.h"
+#include "params/variables.h"
+
+namespace ovx::app {
+
+namespace {
+
+using namespace params;
+
+constexpr int kWordMax = 65535;
+constexpr std::array kModes{0, 1, 2, 3};
+constexpr std::array kBufferLengths{1, 2, 4, 8, 16, 32};
+
+constexpr std::array<ParamName, 16> kNames{{
+    {"power", &power, PANEL_POWER, false, {}, 0, kWordMax},
+    {"reference", &reference, PANEL_REFERENCE, false, {}, 0, kWordMax},
+    {"tolerance", &tolerance, PANEL_TOLERANCE, false, {}, 0, kWordMax},
+    {"hysteresis", &hysteresis, PANEL_HYSTERESIS, false, {}, 0, kWordMax},
+    {"polarity", &polarity, PANEL_POLARITY, false, {}, 0, kWordMax},
+    {"hold", &hold, PANEL_HOLD, false, {}, 0, kWordMax},
+    {"hw-mode", &hwmode, PANEL_HWMODE, false, {}, 0, kWordMax},
+    {"average", &average, PANEL_AVERAGE, false, {}, 0, kWordMax},
+    {"evaluation-mode", &evalmode, PANEL_DROP_EVALMODE, false, kModes, 0, 3},
+    {"max-mode", &maxmode, PANEL_MAXMODE, false, {}, 0, kWordMax},
+    {"trigger-level", &triglvl, PANEL_TRIGLVL, false, {}, 0, kWordMax},
+    {"trigger-mode", &trigmode, POPUP_DROPTRIGMODE, true, kModes, 0, 3},
+    {"sample-delay", &sdelay, POPUP_SDELAY, true, {}, 0, kWordMax},
+    {"difference-buffer", &dbuflen, POPUP_DROP_DIFFBUFF, true, kBufferLengths, 1, 32},
+    {"analysis-mode", &anamode, POPUP_ANAMODE, true, {}, 0, kWordMax},
+    {"para15", &para15, 0, false, {}, 0, kWordMax},
+}};
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())) != 0) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())) != 0) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+bool ParseLong(std::string_view text, long& value) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return !text.empty() && ec == std::errc{} && ptr == end;
+}
+
+// Lines of NAME=VALUE; line numbers in the reasons.
+bool ParseNamedLines(const std::string& path, std::istream& in, std::vector<Assignment>& out,
+                     std::string& error) {
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        const std::string_view text = Trim(std::string_view(line).substr(0, line.find('#')));
+        if (text.empty()) {
+            continue;
+        }
+        Assignment a{};
+        if (!ParseAssignment(text, a, error)) {
+            error = path + ":" + std::to_string(number) + ": " + error;
+            return false;
+        }
+        out.push_back(a);
+    }
+    return true;
+}
+
+// A parameter file: the 16 words in block order, whitespace separated.
+bool ParseWordFile(const std::string& path, std::istream& in, std::vector<Assignment>& out,
+                   std::string& error) {
+    std::string token;
+    for (const ParamName& p : kNames) {
+        long value = 0;
+        if (!(in >> token)) {
+            error = path + ": parameter file holds fewer than 16 values";
+            return false;
+        }
+        if (!ParseLong(token, value)) {
+            error = path + ": '" + token + "' is not an integer";
+            return false;
+        }
+        if (!ValueAllowed(p, value)) {
+            error = path + ": " + p.name + " " + token + " out of range " + AllowedText(p);
+            return false;
+        }
+        out.push_back({&p, static_cast<std::uint16_t>(value)});
+    }
+    return true;
+}
+
+} // namespace
+
+std::span<const ParamName> ParamNames() {
+    return kNames;
+}
+
+const ParamName* FindParam(std::string_view name) {
+    for (const ParamName& p : kNames) {
+        if (name == p.name) {
+            return &p;
+        }
+    }
+    return nullptr;
+}
+
+bool ValueAllowed(const ParamName& p, long value) {
+    if (p.choices.empty()) {
+        return value >= p.minimum && value <= p.maximum;
+    }
+    for (const int c : p.choices) {
+        if (c == value) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string AllowedText(const ParamName& p) {
+    if (p.choices.empty()) {
+        return std::to_string(p.minimum) + ".." + std::to_string(p.maximum);
+    }
+    std::string text;
+    for (const int c : p.choices) {
+        text += (text.empty() ? "" : ", ") + std::to_string(c);
+    }
+    return text;
+}
+
+bool ParseAssignment(std::string_view text, Assignment& out, std::string& error) {
+    const auto eq = text.find('=');
+    if (eq == std::string_view::npos) {
+        error = "'" + std::string(text) + "' is not NAME=VALUE";
+        return false;
+    }
+    const std::string_view name = Trim(text.substr(0, eq));
+    const std::string_view valueText = Trim(text.substr(eq + 1));
+    const ParamName* p = FindParam(name);
+    if (p == nullptr) {
+        error = "unknown parameter name '" + std::string(name) + "'";
+        return false;
+    }
+    long value = 0;
+    if (!ParseLong(valueText, value)) {
+        error = std::string(name) + ": '" + std::string(valueText) + "' is not an integer";
+        return false;
+    }
+    if (!ValueAllowed(*p, value)) {
+        error =
+            std::string(name) + " " + std::string(valueText) + " out of range " + AllowedText(*p);
+        return false;
+    }
+    out = {p, static_cast<std::uint16_t>(value)};
+    return true;
+}
+
+bool ReadAssignments(const std::string& path, std::vector<Assignment>& out, std::string& error,
+                     int& errorCode) {
+    std::ifstream file(path);
+    if (!file) {
+        error = "cannot read " + path;
+        errorCode = 3;
+        return false;
+    }
+    std::stringstream text;
+    text << file.rdbuf();
+    if (file.bad()) {
+        error = "cannot read " + path;
+        errorCode = 3;
+        return false;
+    }
+    errorCode = 2;
+    const bool named = text.str().find('=') != std::string::npos;
+    return named ? ParseNamedLines(path, text, out, error) : ParseWordFile(path, text, out, error);
+}
+
+} // namespace ovx::app

@@ -1,0 +1,400 @@
+// ovextar-cli run as a subprocess against its embedded virtual controller: output, exit code and
+// status texts of every command, with the controller's faults; bad input that sends nothing;
+// the bytes on the wire compared with the window's for the same command.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStringList>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "params/lintable.h"
+#include "params/scratch_dir.h"
+#include "support/program_run.h"
+
+namespace ovx::app {
+namespace {
+
+using testing::LinesStartingWith;
+using testing::ProgramCall;
+using testing::ProgramResult;
+using testing::RunProgram;
+
+// A measurement file whose table comes out as entry n = 4 * n + 3.
+std::string MeasurementText() {
+    std::string text;
+    for (int k = 0; k < 1024; ++k) {
+        text += std::to_string(4 * (1023 - k) + 3) + "\t" + std::to_string(k) + "\n";
+    }
+    return text;
+}
+
+// The trace without time stamps: "tx: ..." and "rx: ..." lines.
+std::vector<std::string> Wire(const std::string& err, const char* kind) {
+    std::vector<std::string> lines;
+    for (const std::string& line : LinesStartingWith(err, "")) {
+        const auto at = line.find(std::string(" ") + kind + ": ");
+        if (at != std::string::npos) {
+            lines.push_back(line.substr(at + 1));
+        }
+    }
+    return lines;
+}
+
+int CountLines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class Cli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.Valid());
+        testing::WriteText(Measurement(), MeasurementText());
+    }
+    // ovextar-cli --simulator --no-line [faults] args..., in the scratch directory.
+    ProgramResult Run(std::vector<std::string> args, const std::string& interruptWhen = "") {
+        ProgramCall call{"ovextar-cli", {"--simulator", "--no-line"}, dir_.Path(), interruptWhen};
+        call.args.insert(call.args.end(), args.begin(), args.end());
+        return RunProgram(call);
+    }
+    std::string Measurement() const { return dir_.File("TARconfig.dat"); }
+
+    testing::ScratchDir dir_;
+};
+
+// ---- Every command, with and without the controller's faults --------------------------------
+
+struct CommandRow {
+    const char* name;
+    std::vector<std::string> args; // after --simulator --no-line
+    int exitCode;
+    const char* out; // text stdout holds ("" = nothing asked)
+    const char* err; // text stderr holds: the status text that says why
+};
+
+void PrintTo(const CommandRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliCommand : public Cli, public ::testing::WithParamInterface<CommandRow> {};
+
+TEST_P(CliCommand, ExitCodeOutputAndStatusText) {
+    const CommandRow& row = GetParam();
+    std::vector<std::string> args = row.args;
+    for (std::string& a : args) {
+        if (a == "MEAS") {
+            a = Measurement();
+        }
+    }
+    const ProgramResult r = Run(args);
+    EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+    EXPECT_NE(r.out.find(row.out), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliCommand,
+    ::testing::Values(
+        CommandRow{"Ports", {"--json", "ports"}, 0, "", ""},
+        CommandRow{"CheckOk", {"check"}, 0, "line ok", "Echo Check - Line Ok!"},
+        CommandRow{"CheckSilent", {"--silent", "check"}, 1, "", "Timeout < 36 Bytes"},
+        CommandRow{
+            "CheckWrongEcho", {"--echo-ack=1", "check"}, 1, "", "read error - not sync byte 0xAA!"},
+        CommandRow{"InfoOk", {"info"}, 0, "OVX virtual controller 1.0", "Waiting for firmware"},
+        CommandRow{"InfoSilent", {"--silent", "info"}, 1, "", "Timeout < 36 Bytes"},
+        CommandRow{"GetRam", {"get"}, 0, "power=500\nreference=600\n", "Data Transfer Ok!"},
+        CommandRow{"GetEepromJson",
+                   {"--json", "get", "--eeprom"},
+                   0,
+                   "{\"power\":500,\"reference\":600,",
+                   "Data Transfer Ok!"},
+        CommandRow{"GetWrongEcho", {"--echo-ack=0", "get"}, 1, "", "not sync byte 0xAA"},
+        CommandRow{"SendRam", {"send", "power=777"}, 0, "sent", "Transmit Ok!"},
+        CommandRow{"SendEeprom", {"send", "--eeprom", "hold=5"}, 0, "sent", "Transmit Ok!"},
+        CommandRow{"SendSilent", {"--silent", "send", "hold=5"}, 1, "", "Timeout < 36 Bytes"},
+        CommandRow{"TeachOk", {"teach"}, 0, "reference=", "New setpoint value teached!"},
+        CommandRow{
+            "TeachSilentAfterStartUp", {"--unplug-after=3", "teach"}, 1, "", "Timeout RS-232!!"},
+        CommandRow{"ResetOk", {"reset"}, 0, "", "Parameter-frame received! - Line Ok!"},
+        CommandRow{"LiveFrames", {"live", "--frames", "5"}, 0, "time,norm,a,b,amax", "Line Ok!"},
+        CommandRow{
+            "LiveSecondsJson", {"--json", "live", "--seconds", "1"}, 0, "{\"time\":", "Line Ok!"},
+        CommandRow{"LiveUnplugged",
+                   {"--unplug-after=6", "live", "--frames", "50"},
+                   1,
+                   "time,norm",
+                   "Timeout RS232-Line!"},
+        CommandRow{"CurveNorm", {"curve"}, 0, "point,norm,upper,lower,reference\n0,", "Data[64]"},
+        CommandRow{"CurveRawJson", {"--json", "curve", "--raw"}, 0, "{\"a\":[", "Data[64]"},
+        CommandRow{"CurveSilent",
+                   {"--unplug-after=3", "curve"},
+                   1,
+                   "",
+                   "Timeout-RS-232 while reading 64 data-words!"},
+        CommandRow{"FlashOk", {"flash", "MEAS"}, 0, "", "ok : D801 FLASH page7-write 255 words!"},
+        CommandRow{"FlashRefusedBlock",
+                   {"--reject-flash-at=2", "flash", "MEAS"},
+                   1,
+                   "",
+                   "pages not written: 4 5 6 7"},
+        CommandRow{"FlashWrongAnswerJson",
+                   {"--json", "--flash-answer=0", "flash", "MEAS"},
+                   1,
+                   "{\"pages_written\":[],\"pages_not_written\":[4,5,6,7]}",
+                   "error : D801 FLASH erase-adress not valid!"}),
+    [](const ::testing::TestParamInfo<CommandRow>& row) { return row.param.name; });
+
+// ---- Bad input: a one-line error naming it, exit 2 or 3, nothing on the line -----------------
+
+struct BadInputRow {
+    const char* name;
+    std::vector<std::string> args; // after --simulator --no-line --trace
+    int exitCode;
+    const char* err;
+};
+
+void PrintTo(const BadInputRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliBadInput : public Cli, public ::testing::WithParamInterface<BadInputRow> {};
+
+TEST_P(CliBadInput, OneLineErrorAndNothingSent) {
+    const BadInputRow& row = GetParam();
+    std::vector<std::string> args{"--trace"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const ProgramResult r = Run(args);
+    EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+    const auto errors = LinesStartingWith(r.err, "ovextar-cli: ");
+    ASSERT_EQ(errors.size(), 1u) << r.err;
+    EXPECT_NE(errors[0].find(row.err), std::string::npos) << errors[0];
+    EXPECT_TRUE(Wire(r.err, "tx").empty()) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliBadInput,
+    ::testing::Values(
+        BadInputRow{"UnknownCommand", {"program"}, 2, "unknown command program"},
+        BadInputRow{"UnknownName", {"send", "powr=5"}, 2, "unknown parameter name 'powr'"},
+        BadInputRow{"ValueAboveRange", {"send", "power=65536"}, 2, "power 65536 out of range"},
+        BadInputRow{"ValueNotInRing",
+                    {"send", "difference-buffer=3"},
+                    2,
+                    "difference-buffer 3 out of range 1, 2, 4, 8, 16, 32"},
+        BadInputRow{"ValueNotANumber", {"send", "hold=ten"}, 2, "hold: 'ten' is not an integer"},
+        BadInputRow{"UnreadableFile", {"send", "/nonexistent/p.txt"}, 3, "cannot read"},
+        BadInputRow{"UnreadableMeasurement", {"flash", "/nonexistent/m.dat"}, 3, "cannot read"},
+        BadInputRow{"UnknownOption", {"live", "--minutes", "3"}, 2, "unknown option --minutes"},
+        BadInputRow{"BadFrameCount", {"live", "--frames", "0"}, 2, "--frames needs a whole"},
+        BadInputRow{"UnwritableCsv",
+                    {"live", "--csv", "/nonexistent/x.csv"},
+                    3,
+                    "cannot write /nonexistent/x.csv"}),
+    [](const ::testing::TestParamInfo<BadInputRow>& row) { return row.param.name; });
+
+TEST(CliUsage, ControllerCommandWithoutPortIsAUsageError) {
+    const ProgramResult r = RunProgram({"ovextar-cli", {"get"}});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("get needs --port DEVICE or --simulator"), std::string::npos) << r.err;
+}
+
+// ---- Round trips and files -------------------------------------------------------------------
+
+TEST_F(Cli, GetOutputFedToSendWritesTheSameWordsBack) {
+    const ProgramResult got = Run({"get"});
+    ASSERT_EQ(got.exitCode, 0) << got.err;
+    const std::string file = dir_.File("params.txt");
+    testing::WriteText(file, got.out);
+    const ProgramResult sent = Run({"--trace", "send", file});
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    const auto tx = Wire(sent.err, "tx");
+    const auto rx = Wire(sent.err, "rx");
+    ASSERT_FALSE(tx.empty());
+    ASSERT_GE(rx.size(), 2u);
+    // The order-1 frame carries the words the order-2 reply of the start-up brought.
+    EXPECT_EQ(tx.back().substr(0, 12), "tx: 00550001");
+    EXPECT_EQ(tx.back().substr(12), rx[1].substr(12)) << sent.err;
+}
+
+TEST_F(Cli, SendChangesOnlyTheNamedWord) {
+    const ProgramResult r = Run({"--trace", "send", "power=777", "trigger-level=1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string frame = Wire(r.err, "tx").back().substr(4);
+    // Words: sync, order, power (0x0309) ... trigger level is word 10 (0x0001).
+    EXPECT_EQ(frame.substr(0, 12), "005500010309");
+    EXPECT_EQ(frame.substr(8 + 4 * 10, 4), "0001");
+    EXPECT_EQ(frame.substr(8 + 4 * 1, 4), "0258"); // reference 600 kept
+}
+
+TEST_F(Cli, GetToAParameterFileThatSendReadsBack) {
+    const std::string file = dir_.File("TARpara.dat");
+    ASSERT_EQ(Run({"get", "-o", file}).exitCode, 0);
+    EXPECT_EQ(testing::ReadIntegers(file).size(), 16u);
+    const ProgramResult r = Run({"send", file});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+TEST_F(Cli, TableEqualsTheWindowsTableFile) {
+    dir_.MakeWorkingDirectory(); // the window writes "LTlinear.dat" there on every build
+    char error[260] = {};
+    ASSERT_EQ(params::ReadCorrData(Measurement().c_str(), error, sizeof error), 1) << error;
+    const std::string expected = testing::ReadText(dir_.File(params::kTableFile));
+    ASSERT_FALSE(expected.empty());
+    const ProgramResult table = RunProgram({"ovextar-cli", {"table", Measurement()}});
+    EXPECT_EQ(table.exitCode, 0);
+    EXPECT_EQ(table.out, expected);
+    const std::string out = dir_.File("table.dat");
+    ASSERT_EQ(RunProgram({"ovextar-cli", {"table", Measurement(), "-o", out}}).exitCode, 0);
+    EXPECT_EQ(testing::ReadText(out), expected);
+}
+
+TEST_F(Cli, LiveCsvHoldsEveryFrame) {
+    const std::string csv = dir_.File("live.csv");
+    const ProgramResult r = Run({"live", "--frames", "20", "--csv", csv});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string text = testing::ReadText(csv);
+    EXPECT_EQ(CountLines(text), 21) << text;
+    EXPECT_FALSE(std::filesystem::exists(csv + ".part"));
+}
+
+// ---- Ctrl-C ----------------------------------------------------------------------------------
+
+TEST_F(Cli, InterruptEndsLiveLikeTheStopButtonWithTheCsvComplete) {
+    const std::string csv = dir_.File("live.csv");
+    const ProgramResult r = Run({"--trace", "live", "--csv", csv}, "status: Line Ok!");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string text = testing::ReadText(csv);
+    ASSERT_GE(CountLines(text), 1);
+    EXPECT_EQ(text.back(), '\n');
+    // Every frame received was answered by one request, and nothing was sent after the stop.
+    EXPECT_EQ(Wire(r.err, "tx").size() - 3, Wire(r.err, "rx").size() - 3) << r.err;
+    EXPECT_EQ(CountLines(text) - 1, static_cast<int>(Wire(r.err, "rx").size()) - 3) << text;
+}
+
+TEST_F(Cli, InterruptDuringFlashFinishesTheBlockAndNamesThePagesNotWritten) {
+    ProgramCall call{"ovextar-cli",
+                     {"--simulator", "--trace", "flash", Measurement()},
+                     dir_.Path(),
+                     "page4-write 255 words!"};
+    const ProgramResult r = RunProgram(call);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const auto errors = LinesStartingWith(r.err, "ovextar-cli: flash: pages not written:");
+    ASSERT_EQ(errors.size(), 1u) << r.err;
+    EXPECT_NE(errors[0].find(" 7"), std::string::npos);
+    EXPECT_EQ(errors[0].find(" 4"), std::string::npos);
+    // Each block started was finished: order 20 and order 21 pair up.
+    int addresses = 0, blocks = 0;
+    for (const std::string& tx : Wire(r.err, "tx")) {
+        addresses += tx.substr(4, 8) == "00550014" ? 1 : 0;
+        blocks += tx.substr(4, 8) == "00550015" ? 1 : 0;
+    }
+    EXPECT_EQ(addresses, blocks);
+    EXPECT_LT(blocks, 64);
+}
+
+// ---- The same bytes as the window ------------------------------------------------------------
+
+struct WireRow {
+    const char* name;
+    std::vector<std::string> window; // ovx_window_session arguments
+    std::vector<std::string> cli;    // ovextar-cli arguments after --simulator --no-line --trace
+};
+
+void PrintTo(const WireRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliWire : public Cli, public ::testing::WithParamInterface<WireRow> {};
+
+TEST_P(CliWire, SendsWhatTheWindowSends) {
+    const WireRow& row = GetParam();
+    auto fill = [this](std::vector<std::string> args) {
+        for (std::string& a : args) {
+            a = a == "MEAS" ? Measurement() : a;
+        }
+        return args;
+    };
+    const ProgramResult window = RunProgram({"ovx_window_session", fill(row.window), dir_.Path()});
+    ASSERT_EQ(window.exitCode, 0) << window.err;
+    std::vector<std::string> args{"--trace"};
+    for (const std::string& a : fill(row.cli)) {
+        args.push_back(a);
+    }
+    const ProgramResult cli = Run(args);
+    ASSERT_EQ(cli.exitCode, 0) << cli.err;
+    EXPECT_EQ(Wire(cli.err, "tx"), Wire(window.err, "tx"));
+    // The send button's click says "Transmit..." before it programs the flash; the CLI has no
+    // button to click.
+    auto statusOf = [](const std::string& err) {
+        auto lines = Wire(err, "status");
+        std::erase(lines, "status: Transmit...");
+        return lines;
+    };
+    EXPECT_EQ(statusOf(cli.err), statusOf(window.err));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliWire,
+    ::testing::Values(WireRow{"Info", {"startup"}, {"info"}}, WireRow{"Get", {"get"}, {"get"}},
+                      WireRow{"GetEeprom", {"get", "eeprom"}, {"get", "--eeprom"}},
+                      WireRow{"Send", {"send"}, {"send", "power=500"}},
+                      WireRow{
+                          "SendEeprom", {"get-send", "eeprom"}, {"send", "--eeprom", "power=500"}},
+                      WireRow{"Teach", {"teach"}, {"teach"}},
+                      WireRow{"Reset", {"reset"}, {"reset"}},
+                      WireRow{"Live", {"run", "12"}, {"live", "--frames", "12"}},
+                      WireRow{"Curve", {"data"}, {"curve"}},
+                      WireRow{"CurveRaw", {"data", "raw"}, {"curve", "--raw"}},
+                      WireRow{"Flash", {"flash", "MEAS"}, {"flash", "MEAS"}}),
+    [](const ::testing::TestParamInfo<WireRow>& row) { return row.param.name; });
+
+// ---- Ports -----------------------------------------------------------------------------------
+
+// A program running in the background until the guard ends it (SIGINT, then kill).
+class Background {
+  public:
+    Background(const std::string& program, const QStringList& args) {
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(QString::fromStdString(testing::ProgramPath(program)), args);
+    }
+    ~Background() {
+        ::kill(static_cast<pid_t>(process_.processId()), SIGINT);
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    // Waits until the output holds text.
+    bool WaitFor(const std::string& text) {
+        for (int i = 0; i < 500 && output_.find(text) == std::string::npos; ++i) {
+            process_.waitForReadyRead(20);
+            output_ += process_.readAll().toStdString();
+        }
+        return output_.find(text) != std::string::npos;
+    }
+
+  private:
+    QProcess process_;
+    std::string output_;
+};
+
+TEST(CliPorts, SecondProcessOnABusyPortGetsAClearError) {
+    testing::ScratchDir dir;
+    const std::string link = dir.File("ttyOVX");
+    Background sim("ovextar-sim", {"--no-line", "--link", QString::fromStdString(link)});
+    ASSERT_TRUE(sim.WaitFor("/dev/"));
+    Background first("ovextar-cli", {"--port", QString::fromStdString(link), "live"});
+    ASSERT_TRUE(first.WaitFor("time,norm"));
+    const ProgramResult second = RunProgram({"ovextar-cli", {"--port", link, "check"}});
+    EXPECT_EQ(second.exitCode, 1) << second.err;
+    EXPECT_NE(second.err.find("ovextar-cli: " + link + ": Cannot open port"), std::string::npos)
+        << second.err;
+}
+
+} // namespace
+} // namespace ovx::app

@@ -1,0 +1,28 @@
+// Runs a program of the build (beside the test program) as a subprocess: its exit code, its
+// standard output and standard error, an interrupt (SIGINT) once an output holds a text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ovx::testing {
+
+struct ProgramResult {
+    int exitCode = -1000; // -signal when it was killed by one
+    std::string out, err;
+};
+
+struct ProgramCall {
+    std::string program; // name beside the test program, e.g. "ovextar-cli"
+    std::vector<std::string> args;
+    std::string workingDir = {};    // "" = the test's own
+    std::string interruptWhen = {}; // SIGINT once stdout or stderr holds this text ("" = never)
+    double timeoutSeconds = 60;     // then it is killed
+};
+
+ProgramResult RunProgram(const ProgramCall& call);
+// Lines of text that begin with prefix.
+std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix);
+std::string ProgramPath(const std::string& name);
+
+} // namespace ovx::testing
