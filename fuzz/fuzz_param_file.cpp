@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
+#include "app/paramfile.h"
 #include "fuzz_check.h"
 #include "link/com232.h"
-#include "app/paramfile.h"
 #include "params/variables.h"
 #include "platform/files.h"
 

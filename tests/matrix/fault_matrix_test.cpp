@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/paramfile.h"
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "live/datacurve.h"
@@ -22,7 +23,6 @@
 #include "live/strip.h"
 #include "params/lintable.h"
 #include "params/panels.h"
-#include "app/paramfile.h"
 #include "params/scratch_dir.h"
 #include "params/variables.h"
 #include "platform/files.h"
@@ -317,6 +317,19 @@ void FaultMatrix::CheckIntegrity(Action a) {
     }
 }
 
+// What the fault left on its way (bytes sent after a request that awaits none) is gone once the
+// line has been quiet for two frames' line time.
+void AwaitQuietPort() {
+    double quietSince = platform::Timer();
+    WaitUntil([&quietSince] {
+        if (platform::GetInQLen(link::com) > 0) {
+            platform::FlushInQ(link::com);
+            quietSince = platform::Timer();
+        }
+        return platform::Timer() - quietSince > 2 * 36 * 10.0 / 19200.0;
+    });
+}
+
 void FaultMatrix::CheckPortWorksAgain() {
     Sim().SetFaults({});
     if (Sim().IsUnplugged()) { // the device is gone: the tool goes on with a new one
@@ -329,6 +342,7 @@ void FaultMatrix::CheckPortWorksAgain() {
         EXPECT_EQ(link::szStatus, std::string(kFirmware));
         return;
     }
+    AwaitQuietPort();
     EXPECT_EQ(link::CheckComLine(link::com), 1) << link::szStatus;
     params::target = params::RAM;
     Click(app::CC_BTNGet, params::PANEL_BTNGET);
@@ -356,7 +370,12 @@ TEST_P(FaultMatrix, Cell) {
         Totals().worstOver = over;
         Totals().worstCell = CellName({cell, 0});
     }
-    EXPECT_EQ(StatusText(), cell.status);
+    const std::string wanted = cell.status;
+    if (wanted.ends_with('*')) { // the rest names a device path
+        EXPECT_TRUE(StatusText().starts_with(wanted.substr(0, wanted.size() - 1))) << StatusText();
+    } else {
+        EXPECT_EQ(StatusText(), wanted);
+    }
     EXPECT_LE(took, Info(cell.action).limit + 0.1) << "the action held the window too long";
     CheckIntegrity(cell.action);
     CheckPortWorksAgain();
@@ -450,7 +469,8 @@ std::vector<Cell> UnplugCells() {
         {"UnplugAtOnce", {"--unplug-after=+0"}, Action::kStartUp, "No serial port found"},
         {"UnplugAfter1", {"--unplug-after=+1"}, Action::kStartUp, "Error reading firmware-info!"},
         {"UnplugAfter3", {"--unplug-after=+3"}, Action::kRunStop, "Timeout RS232-Line!"},
-        {"UnplugAfter1", {"--unplug-after=+1"}, Action::kDataRaw, kDataTimeout},
+        // The port watch reports the vanished device during the curve's last wait.
+        {"UnplugAfter1", {"--unplug-after=+1"}, Action::kDataRaw, "Serial port 1 (*"},
         {"UnplugAtOnce", {"--unplug-after=+0"}, Action::kGetRam, "Timeout RS232-Line!"},
         {"UnplugAtOnce", {"--unplug-after=+0"}, Action::kSendRam, "Transmit..."},
         {"UnplugAfter1", {"--unplug-after=+1"}, Action::kTeach, "Timeout-RS-232..."},
@@ -458,8 +478,8 @@ std::vector<Cell> UnplugCells() {
     };
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryExchange, FaultMatrix,
-                         ::testing::ValuesIn(EveryExchangeCells(false)), CellName);
+INSTANTIATE_TEST_SUITE_P(EveryExchange, FaultMatrix, ::testing::ValuesIn(EveryExchangeCells(false)),
+                         CellName);
 INSTANTIATE_TEST_SUITE_P(DISABLED_KnownFaults, FaultMatrix,
                          ::testing::ValuesIn(EveryExchangeCells(true)), CellName);
 INSTANTIATE_TEST_SUITE_P(SomeOrders, FaultMatrix, ::testing::ValuesIn(OrderCells()), CellName);
