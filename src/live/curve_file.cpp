@@ -2,32 +2,15 @@
 
 #include <array>
 #include <cstdio>
-#include <cstring>
 
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "live/datacurve.h"
 #include "live/recorder.h"
-#include "platform/files.h"
 #include "platform/line_file.h"
 #include "platform/panel.h"
-#include "platform/timing.h"
 
 namespace ovx::live {
-
-namespace {
-
-const char* BaseName(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash != nullptr ? slash + 1 : path;
-}
-
-void ShowCurveStatus(const char* format, const char* path) {
-    std::snprintf(link::szStatus, sizeof link::szStatus, format, BaseName(path));
-    link::ShowStatus();
-}
-
-} // namespace
 
 std::string CurveCsv() {
     std::string text = kCurveHeader;
@@ -44,10 +27,10 @@ std::string CurveCsv() {
 
 int SaveCurveFile(const char* path) {
     if (platform::WriteTextFile(path, CurveCsv().c_str()) != 0) {
-        ShowCurveStatus("Data curve not saved: cannot write %.200s", path);
+        ShowFileStatus("Data curve not saved: cannot write %.200s", path);
         return 0;
     }
-    ShowCurveStatus("Data curve saved to %.200s", path);
+    ShowFileStatus("Data curve saved to %.200s", path);
     return 1;
 }
 
@@ -56,18 +39,8 @@ int CC_BTNSaveCurve(int /*panel*/, int /*control*/, int event, void* /*cbData*/,
     if (event != platform::kEventCommit) {
         return 0;
     }
-    std::array<char, kRecordPathSize> dir{};
-    if (szRecordDir[0] != '\0') {
-        std::snprintf(dir.data(), dir.size(), "%s", szRecordDir);
-    } else {
-        platform::GetProjectDir(dir.data());
-    }
-    std::array<char, 64> name{};
-    platform::FormatWallClock("'curve_'yyyyMMdd_hhmmss'.csv'", name.data(),
-                              static_cast<int>(name.size()));
     std::array<char, kRecordPathSize> path{};
-    if (platform::FileSelectPopup(dir.data(), name.data(), "*.csv", "Save the data curve", 0, 0, 1,
-                                  1, 1, path.data()) == 1) {
+    if (AskForCsvFile("'curve_'yyyyMMdd_hhmmss'.csv'", "Save the data curve", path)) {
         SaveCurveFile(path.data());
     }
     return 0;

@@ -50,30 +50,10 @@ void ShowRecordInfo() {
                                recording != 0 ? kRecordColour : kIdleColour);
 }
 
-void ShowRecordStatus(const char* format, const char* path) {
-    std::snprintf(link::szStatus, sizeof link::szStatus, format, path);
-    link::ShowStatus();
-}
-
 int LedState(int control) {
     int on = 0;
     platform::GetCtrlVal(panelHandle, control, &on);
     return on != 0 ? 1 : 0;
-}
-
-// "ovextar_20261207_151500.csv" in the last directory, else the program directory.
-bool AskForFile(std::array<char, kRecordPathSize>& path) {
-    std::array<char, kRecordPathSize> dir{};
-    if (szRecordDir[0] != '\0') {
-        std::snprintf(dir.data(), dir.size(), "%s", szRecordDir);
-    } else {
-        platform::GetProjectDir(dir.data());
-    }
-    std::array<char, 64> name{};
-    platform::FormatWallClock("'ovextar_'yyyyMMdd_hhmmss'.csv'", name.data(),
-                              static_cast<int>(name.size()));
-    return platform::FileSelectPopup(dir.data(), name.data(), "*.csv", "Record live frames", 0, 0,
-                                     1, 1, 1, path.data()) == 1;
 }
 
 void RememberDirectory(const char* path) {
@@ -85,6 +65,25 @@ void RememberDirectory(const char* path) {
 
 } // namespace
 
+bool AskForCsvFile(const char* namePattern, const char* title,
+                   std::array<char, kRecordPathSize>& path) {
+    std::array<char, kRecordPathSize> dir{};
+    if (szRecordDir[0] != '\0') {
+        std::snprintf(dir.data(), dir.size(), "%s", szRecordDir);
+    } else {
+        platform::GetProjectDir(dir.data());
+    }
+    std::array<char, 64> name{};
+    platform::FormatWallClock(namePattern, name.data(), static_cast<int>(name.size()));
+    return platform::FileSelectPopup(dir.data(), name.data(), "*.csv", title, 0, 0, 1, 1, 1,
+                                     path.data()) == 1;
+}
+
+void ShowFileStatus(const char* format, const char* path) {
+    std::snprintf(link::szStatus, sizeof link::szStatus, format, BaseName(path));
+    link::ShowStatus();
+}
+
 int StartRecording(const char* path) {
     StopRecording();
     recordFrames = 0;
@@ -94,7 +93,7 @@ int StartRecording(const char* path) {
         if (handle > 0) {
             platform::CloseLineFile(handle);
         }
-        ShowRecordStatus("Recording not started: cannot write %.200s", BaseName(szRecordFile));
+        ShowFileStatus("Recording not started: cannot write %.200s", szRecordFile);
         szRecordFile[0] = '\0';
         ShowRecordInfo();
         return 0;
@@ -134,7 +133,7 @@ void RecordLiveFrame() {
                   params::type == 0 ? "RAW" : "NORM");
     if (platform::WriteLine(recordHandle, line.data()) != 0) {
         StopRecording();
-        ShowRecordStatus("Recording stopped: cannot write %.200s", BaseName(szRecordFile));
+        ShowFileStatus("Recording stopped: cannot write %.200s", szRecordFile);
         return;
     }
     ++recordFrames;
@@ -156,7 +155,8 @@ int CC_TOGBTNRecord(int panel, int control, int event, void* /*cbData*/, int /*d
         return 0;
     }
     std::array<char, kRecordPathSize> path{};
-    if (!AskForFile(path) || StartRecording(path.data()) == 0) {
+    if (!AskForCsvFile("'ovextar_'yyyyMMdd_hhmmss'.csv'", "Record live frames", path) ||
+        StartRecording(path.data()) == 0) {
         platform::SetCtrlVal(panel, control, 0);
     }
     return 0;

@@ -3,6 +3,8 @@
 // loses at most the frame being written. A write error stops the recording, not the run.
 #pragma once
 
+#include <array>
+
 namespace ovx::live {
 
 constexpr int kRecordPathSize = 260;
@@ -13,6 +15,13 @@ extern char szRecordDir[kRecordPathSize];  // where the file dialog opens; empty
 
 constexpr const char* kRecordHeader =
     "elapsed_s,wall_clock,norm,a,b,amax,upper,lower,tolerance_output,reference_output,source";
+
+// The save dialog for a CSV file of the live display: in szRecordDir (else the program
+// directory), named by namePattern (a wall-clock format); true with the chosen path.
+bool AskForCsvFile(const char* namePattern, const char* title,
+                   std::array<char, kRecordPathSize>& path);
+// Shows format (one %s) with the file name of path in the status line.
+void ShowFileStatus(const char* format, const char* path);
 
 // Opens path, writes the header line and starts recording; 1, or 0 with a status text.
 int StartRecording(const char* path);
