@@ -22,6 +22,7 @@ namespace ovx::link {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::Garbage;
 using testing::ScriptedPeer;
 
 Bytes FrameOf(int orderCode, std::initializer_list<std::uint16_t> words) {
@@ -147,16 +148,6 @@ TEST_P(FetchTakesOnlyItsReply, WholeAlignedFrameOfOrder2OrATimeOut) {
         EXPECT_EQ(pp[i], kParams[i]) << "word " << i;
     }
     EXPECT_EQ(params::power, kParams[0]);
-}
-
-Bytes Garbage(int n) {
-    Bytes g;
-    unsigned x = 12345;
-    for (int i = 0; i < n; ++i) {
-        x = x * 1103515245u + 12345u;
-        g.push_back(static_cast<std::uint8_t>(x >> 16));
-    }
-    return g;
 }
 
 INSTANTIATE_TEST_SUITE_P(

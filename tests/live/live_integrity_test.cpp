@@ -30,6 +30,7 @@ namespace ovx::live {
 namespace {
 
 using params::panelHandle;
+using testing::Garbage;
 using testing::ScriptedPeer;
 using Bytes = ScriptedPeer::Reply;
 
@@ -46,16 +47,6 @@ const link::Payload kParams{0x0055, 0x0002, 0x0055, 0x0008, 500, 2048, 100, 20,
 Bytes Encode(int orderCode, const link::Payload& words) {
     const auto f = link::EncodeFrame(link::kSyncWord, orderCode, words);
     return Bytes(f.begin(), f.end());
-}
-
-Bytes Garbage(int n) {
-    Bytes g;
-    unsigned x = 777;
-    for (int i = 0; i < n; ++i) {
-        x = x * 1103515245u + 12345u;
-        g.push_back(static_cast<std::uint8_t>(x >> 16));
-    }
-    return g;
 }
 
 // How the controller answers the live request it gets as its fault request.
@@ -206,10 +197,10 @@ INSTANTIATE_TEST_SUITE_P(
                      big.insert(big.end(), {0x00, 0x00, 0x13, 0x00});
                      return ScriptedPeer::Script{{0, big}};
                  }},
-        FaultRow{"Garbage1", [](const Bytes& r) { return Before(Garbage(1), r); }},
-        FaultRow{"Garbage9", [](const Bytes& r) { return Before(Garbage(9), r); }},
-        FaultRow{"Garbage35", [](const Bytes& r) { return Before(Garbage(35), r); }},
-        FaultRow{"Garbage40", [](const Bytes& r) { return Before(Garbage(40), r); }},
+        FaultRow{"Garbage1", [](const Bytes& r) { return Before(Garbage(1, 777), r); }},
+        FaultRow{"Garbage9", [](const Bytes& r) { return Before(Garbage(9, 777), r); }},
+        FaultRow{"Garbage35", [](const Bytes& r) { return Before(Garbage(35, 777), r); }},
+        FaultRow{"Garbage40", [](const Bytes& r) { return Before(Garbage(40, 777), r); }},
         FaultRow{"LateReplyOfAFetch",
                  [](const Bytes& r) { return Before(Encode(link::kOrderReadRam, kParams), r); }},
         FaultRow{"OnlyAReplyOfAFetch",

@@ -50,4 +50,14 @@ class ScriptedPeer {
     std::unique_ptr<Impl> impl_;
 };
 
+// n bytes of line noise, the same for the same seed.
+inline ScriptedPeer::Reply Garbage(int n, unsigned seed = 12345) {
+    ScriptedPeer::Reply g;
+    for (int i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        g.push_back(static_cast<std::uint8_t>(seed >> 16));
+    }
+    return g;
+}
+
 } // namespace ovx::testing
