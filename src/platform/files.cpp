@@ -21,6 +21,7 @@
 
 #include "platform/errors.h"
 #include "platform/places.h"
+#include "platform/repaint.h"
 
 namespace ovx::platform {
 
@@ -236,11 +237,7 @@ QString ForceExtension(const QString& path, const QString& extension) {
 // may follow without processing events.
 void RepaintUnder(QDialog& dialog) {
     dialog.hide();
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w != &dialog && w->isVisible()) {
-            w->repaint();
-        }
-    }
+    detail::RepaintWindowsNow();
 }
 
 int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel, int allowMakeDir,

@@ -8,6 +8,7 @@
 
 #include "platform/errors.h"
 #include "platform/panel_store.h"
+#include "platform/repaint.h"
 
 namespace ovx::platform {
 
@@ -39,6 +40,7 @@ int MessagePopup(const char* title, const char* message) {
                     QMessageBox::Ok, QApplication::activeWindow());
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.exec();
+    detail::RepaintWindowsNow();
     return 0;
 }
 
@@ -63,6 +65,7 @@ int QuestionPopup(const char* title, const char* message, const char* accept, co
                                     QMessageBox::RejectRole);
     box.setDefaultButton(no);
     box.exec();
+    detail::RepaintWindowsNow();
     return box.clickedButton() == yes ? 1 : 0;
 }
 

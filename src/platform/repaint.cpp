@@ -1,5 +1,6 @@
 #include "platform/repaint.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -81,6 +82,29 @@ void NoteEventsProcessed() {
 
 bool FlushInProgress() {
     return flushing;
+}
+
+void RepaintWindowsNow() {
+    const bool was = flushing;
+    flushing = true;
+    // The window system's expose events for what the dialog covered wait for the event loop.
+    // The dialog's own loop ran every kind of event a moment ago, so running all but input and
+    // the serial notifiers here adds no new reentrance.
+    QCoreApplication::processEvents(
+        QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers, 50);
+    // A window's repaint leaves out the charts that paint themselves opaquely: each is marked.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible()) {
+            continue;
+        }
+        for (QWidget* child : w->findChildren<QWidget*>()) {
+            if (child->isVisible() && child->testAttribute(Qt::WA_OpaquePaintEvent)) {
+                child->update();
+            }
+        }
+        w->repaint();
+    }
+    flushing = was;
 }
 
 void NoteWritten(QWidget* widget) {

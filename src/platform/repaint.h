@@ -20,6 +20,11 @@ void NoteWritten(QWidget* widget);
 // True while FlushPendingRepaints paints: those paints are not to be held back.
 bool FlushInProgress();
 
+// A dialog has just closed: every visible window is painted at once, not held back, so that
+// what lay under the dialog is shown again even when a blocking sequence (a flash run after the
+// question that started it) keeps the event loop from the window system's expose events.
+void RepaintWindowsNow();
+
 // Events are being processed: what was written is painted by the event loop, so no flush is due
 // for another interval. Keeps a loop that processes events after every write (the live run)
 // from painting synchronously between a reply and its next request.

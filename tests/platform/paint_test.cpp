@@ -18,6 +18,7 @@
 #include "panel_fixture.h"
 #include "platform/indicator_painter.h"
 #include "platform/plot.h"
+#include "platform/repaint.h"
 #include "platform/strip_chart.h"
 
 namespace ovx::platform::testing {
@@ -174,6 +175,17 @@ TEST_F(ShownPanel, WritingTheValueAControlShowsRepaintsNothing) {
         SetCtrlVal(main_, PANEL_TOLERANCE, 70000);
         EXPECT_EQ(IntOf(main_, PANEL_TOLERANCE), 65535);
     }
+}
+
+// A dialog that has just closed leaves its picture on the window until the window is painted
+// again; a flash run started by that dialog processes no events, so the paint must not wait for
+// the window's pacing of repaints, and it must reach the chart too.
+TEST_F(ShownPanel, EveryWindowIsPaintedAtOnceWhenADialogHasClosed) {
+    PaintCounter chartPaints(static_cast<QWidget*>(CtrlWidget(main_, PANEL_STRIPNORM)));
+    SetCtrlVal(main_, PANEL_ADCCHA, 4321);
+    detail::FlushPendingRepaints(); // a paint just now: the window holds the next one back
+    detail::RepaintWindowsNow();
+    EXPECT_GE(chartPaints.paints, 1);
 }
 
 // --- strip chart ---
