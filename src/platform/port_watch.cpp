@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace ovx::platform {
 namespace {
@@ -23,10 +24,26 @@ std::string Identity(const QSerialPortInfo& info) {
         .toStdString();
 }
 
-std::string IdentityOf(const std::string& device) {
+detail::PortLister& Lister() {
+    static detail::PortLister lister;
+    return lister;
+}
+
+std::vector<detail::ListedPort> PresentPorts() {
+    if (Lister()) {
+        return Lister()();
+    }
+    std::vector<detail::ListedPort> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (info.systemLocation().toStdString() == device) {
-            return Identity(info);
+        ports.push_back({info.systemLocation().toStdString(), Identity(info)});
+    }
+    return ports;
+}
+
+std::string IdentityOf(const std::string& device) {
+    for (const detail::ListedPort& p : PresentPorts()) {
+        if (p.device == device) {
+            return p.identity;
         }
     }
     return {};
@@ -37,9 +54,9 @@ std::string FindAgain(const std::string& identity, const std::string& device) {
     if (identity.empty()) {
         return detail::DeviceNodeExists(device) ? device : std::string();
     }
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (Identity(info) == identity) {
-            return info.systemLocation().toStdString();
+    for (const detail::ListedPort& p : PresentPorts()) {
+        if (p.identity == identity) {
+            return p.device;
         }
     }
     return {};
@@ -58,6 +75,9 @@ PortWatchHook goneHook;
 PortWatchHook backHook;
 
 void Tick() {
+    if (watch.port == 0) {
+        return;
+    }
     if (!watch.gone) {
         if (detail::DeviceNodeExists(watch.device) && !detail::PortLineHungUp(watch.port)) {
             return;
@@ -90,6 +110,14 @@ void SetPortWatchHooks(PortWatchHook gone, PortWatchHook back) {
 }
 
 namespace detail {
+
+void SetPortLister(PortLister lister) {
+    Lister() = std::move(lister);
+}
+
+void PortWatchTick() {
+    Tick();
+}
 
 void StartPortWatch(int port, const std::string& device) {
     if (!watch.timer) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ovx::platform {
 
@@ -25,6 +26,17 @@ bool PortLineHungUp(int port);                            // serial.cpp
 bool InsideEventSequence(); // engine.cpp: a ProcessSystemEvents is running
 // serial_posix.cpp: the device node (a link followed) exists.
 bool DeviceNodeExists(const std::string& device);
+
+// The serial devices present, each with its identity ("067b:2303#A1B2" for a USB adapter: vendor
+// and product ids and serial number; "" for a device without ids). Tests set the list the watch
+// sees; an empty lister means the system's list.
+struct ListedPort {
+    std::string device;
+    std::string identity;
+};
+using PortLister = std::function<std::vector<ListedPort>()>;
+void SetPortLister(PortLister lister);
+void PortWatchTick(); // one look, as the watch's timer takes once a second
 } // namespace detail
 
 } // namespace ovx::platform

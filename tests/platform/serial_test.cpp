@@ -4,11 +4,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/errors.h"
+#include "platform/port_watch.h"
 #include "platform/pty_device.h"
 #include "platform/serial.h"
+#include "support/row_name.h"
 
 namespace ovx::platform {
 namespace {
@@ -297,6 +301,65 @@ TEST_F(SerialLine, PollingLoopOnADeadLineDoesNotSpin) {
     }
     EXPECT_LT(passes, 1000);
 }
+
+// A pulled USB adapter is known again by its vendor and product ids and serial number, under
+// whatever name it comes back; another adapter is never taken for it.
+struct ReturnRow {
+    const char* name;
+    std::vector<detail::ListedPort> present; // after the adapter was pulled
+    std::string back;                        // where it is told back; "" never
+    friend void PrintTo(const ReturnRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class AdapterComesBack : public ::testing::TestWithParam<ReturnRow> {
+  protected:
+    static constexpr const char* kDevice = "/dev/ovx-test-usb0"; // never a node: gone at once
+    static constexpr const char* kIdentity = "067b:2303#A1B2";
+
+    void SetUp() override {
+        detail::SetPortLister([this] { return present_; });
+        SetPortWatchHooks([this](int, const std::string& d) { gone_.push_back(d); },
+                          [this](int, const std::string& d) { back_.push_back(d); });
+    }
+    void TearDown() override {
+        detail::StopPortWatch(kPort);
+        SetPortWatchHooks({}, {});
+        detail::SetPortLister({});
+    }
+
+    std::vector<detail::ListedPort> present_{{"/dev/ttyS0", ""}, {kDevice, kIdentity}};
+    std::vector<std::string> gone_, back_;
+};
+
+TEST_P(AdapterComesBack, OnlyTheSameAdapterIsOfferedAgain) {
+    detail::StartPortWatch(kPort, kDevice);
+    present_.clear();
+    detail::PortWatchTick();
+    ASSERT_EQ(gone_, std::vector<std::string>{kDevice});
+    detail::PortWatchTick();
+    EXPECT_TRUE(back_.empty()); // nothing present yet
+
+    present_ = GetParam().present;
+    detail::PortWatchTick();
+    const std::vector<std::string> none;
+    EXPECT_EQ(back_, GetParam().back.empty() ? none : std::vector{GetParam().back});
+    EXPECT_EQ(gone_.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AdapterComesBack,
+    ::testing::Values(
+        ReturnRow{
+            "UnderAnotherName", {{"/dev/ovx-test-usb1", "067b:2303#A1B2"}}, "/dev/ovx-test-usb1"},
+        ReturnRow{"AmongOthers",
+                  {{"/dev/ttyS0", ""},
+                   {"/dev/ovx-a", "0403:6001#A1B2"},
+                   {"/dev/ovx-b", "067b:2303#A1B2"}},
+                  "/dev/ovx-b"},
+        ReturnRow{"OtherSerialNumber", {{"/dev/ovx-test-usb0", "067b:2303#Z999"}}, ""},
+        ReturnRow{"OtherProduct", {{"/dev/ovx-test-usb0", "067b:23a3#A1B2"}}, ""},
+        ReturnRow{"NoIdsUnderItsName", {{"/dev/ovx-test-usb0", ""}}, ""}),
+    ovx::testing::RowName{});
 
 } // namespace
 } // namespace ovx::platform
