@@ -518,8 +518,11 @@ class Cli {
             std::fputs(kHeader, stdout);
             std::fflush(stdout);
         }
+        // Ctrl-C during the start-up: no run is started.
         const live::LiveEnd end =
-            live::RunLiveFeed([this](const live::LiveSample& s) { return OnSample(s); });
+            stopRequested != 0
+                ? live::LiveEnd::kInterrupted
+                : live::RunLiveFeed([this](const live::LiveSample& s) { return OnSample(s); });
         if (csvOpen_ && !csv_.Close()) {
             return Error("cannot write " + *args_.Value("--csv"), kExitFile);
         }
