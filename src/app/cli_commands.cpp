@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/OVEXTAR1V12.h"
+#include "app/cli_args.h"
 #include "app/cli_params.h"
 #include "app/commands.h"
 #include "app/embedded_sim.h"
@@ -20,7 +21,7 @@
 #include "link/datablock.h"
 #include "link/flash.h"
 #include "live/datacurve.h"
-#include "live/runloop.h"
+#include "live/live_feed.h"
 #include "live/strip.h"
 #include "params/gui.h"
 #include "params/lintable.h"
@@ -97,69 +98,6 @@ int Error(const std::string& message, int code) {
     return code;
 }
 
-// Arguments of a command: flags, options with a value and plain words.
-class Args {
-  public:
-    explicit Args(const std::vector<std::string>& args) : args_(args) {}
-
-    // Takes every argument; false with a reason on one that is not known.
-    bool Parse(const std::vector<std::string>& flags, const std::vector<std::string>& options,
-               std::string& error) {
-        for (std::size_t i = 0; i < args_.size(); ++i) {
-            const std::string& a = args_[i];
-            if (Contains(flags, a)) {
-                flags_.push_back(a);
-            } else if (Contains(options, a)) {
-                if (i + 1 >= args_.size()) {
-                    error = a + " needs a value";
-                    return false;
-                }
-                values_.emplace_back(a, args_[++i]);
-            } else if (a.size() > 1 && a[0] == '-') {
-                error = "unknown option " + a;
-                return false;
-            } else {
-                words_.push_back(a);
-            }
-        }
-        return true;
-    }
-    bool Flag(const std::string& name) const { return Contains(flags_, name); }
-    const std::string* Value(const std::string& name) const {
-        for (const auto& [n, v] : values_) {
-            if (n == name) {
-                return &v;
-            }
-        }
-        return nullptr;
-    }
-    const std::vector<std::string>& Words() const { return words_; }
-
-  private:
-    static bool Contains(const std::vector<std::string>& list, const std::string& s) {
-        for (const std::string& x : list) {
-            if (x == s) {
-                return true;
-            }
-        }
-        return false;
-    }
-    const std::vector<std::string>& args_;
-    std::vector<std::string> flags_;
-    std::vector<std::pair<std::string, std::string>> values_;
-    std::vector<std::string> words_;
-};
-
-bool ParseCount(const std::string& text, long& value) {
-    try {
-        std::size_t used = 0;
-        value = std::stol(text, &used);
-        return used == text.size() && value > 0;
-    } catch (...) {
-        return false;
-    }
-}
-
 void Click(int (*callback)(int, int, int, void*, int, int), int control) {
     callback(params::panelHandle, control, platform::kEventLeftClick, nullptr, 0, 0);
     callback(params::panelHandle, control, platform::kEventCommit, nullptr, 0, 0);
@@ -169,12 +107,6 @@ void SelectGraphSource(int source) {
     platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
     params::CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE,
                               platform::kEventCommit, nullptr, 0, 0);
-}
-
-int LedValue(int control) {
-    int on = 0;
-    platform::GetCtrlVal(params::panelHandle, control, &on);
-    return on;
 }
 
 // An output file written whole: text goes to a temporary beside it, renamed at the end.
@@ -211,7 +143,7 @@ class OutputFile {
 
 class Cli {
   public:
-    explicit Cli(const CliOptions& options) : o_(options), args_(options.args) {}
+    explicit Cli(const CliOptions& options) : o_(options) {}
 
     int Run() {
         const std::string& c = o_.command;
@@ -315,90 +247,22 @@ class Cli {
 
     // ---- Arguments, all checked before anything is sent ---------------------------------------
     int CheckArguments() {
+        std::string error;
+        if (!ParseCommandArgs(o_.command, o_.args, args_, error)) {
+            return Error(error, kExitUsage);
+        }
         const std::string& c = o_.command;
-        std::string error;
-        bool ok = true;
-        if (c == "check" || c == "info" || c == "teach" || c == "reset") {
-            ok = args_.Parse({}, {}, error) && NoWords(error);
-        } else if (c == "get") {
-            ok = args_.Parse({"--eeprom"}, {"-o"}, error) && NoWords(error);
-        } else if (c == "send") {
-            ok = args_.Parse({"--eeprom"}, {}, error);
-            if (ok) {
-                return CheckAssignments();
-            }
-        } else if (c == "live") {
-            ok = args_.Parse({}, {"--seconds", "--frames", "--csv"}, error) && NoWords(error) &&
-                 CheckLimit(error);
-            if (ok && args_.Value("--csv") != nullptr && !csv_.Open(*args_.Value("--csv"))) {
-                return Error("cannot write " + *args_.Value("--csv"), kExitFile);
-            }
-        } else if (c == "curve") {
-            ok = args_.Parse({"--raw"}, {"--csv"}, error) && NoWords(error);
-        } else if (c == "flash") {
-            ok = args_.Parse({}, {}, error) && OneWord("MEASUREMENT", error);
-            if (ok) {
-                return CheckMeasurement(args_.Words()[0]);
-            }
-        }
-        return ok ? kExitDone : Error(c + ": " + error, kExitUsage);
-    }
-
-    bool NoWords(std::string& error) const {
-        if (!args_.Words().empty()) {
-            error = "unexpected argument " + args_.Words()[0];
-            return false;
-        }
-        return true;
-    }
-
-    bool OneWord(const char* what, std::string& error) const {
-        if (args_.Words().size() != 1) {
-            error = args_.Words().empty() ? std::string("needs ") + what
-                                          : "unexpected argument " + args_.Words()[1];
-            return false;
-        }
-        return true;
-    }
-
-    bool CheckLimit(std::string& error) {
-        const std::string* seconds = args_.Value("--seconds");
-        const std::string* frames = args_.Value("--frames");
-        if (seconds != nullptr && frames != nullptr) {
-            error = "--seconds and --frames exclude each other";
-            return false;
-        }
-        if (seconds != nullptr && !ParseCount(*seconds, maxSeconds_)) {
-            error = "--seconds needs a whole number above 0, not " + *seconds;
-            return false;
-        }
-        if (frames != nullptr && !ParseCount(*frames, maxFrames_)) {
-            error = "--frames needs a whole number above 0, not " + *frames;
-            return false;
-        }
-        return true;
-    }
-
-    // A single word that is no NAME=VALUE is a file; otherwise every word is an assignment.
-    int CheckAssignments() {
-        const auto& words = args_.Words();
-        if (words.empty()) {
-            return Error("send: needs FILE or NAME=VALUE", kExitUsage);
-        }
-        std::string error;
-        if (words.size() == 1 && words[0].find('=') == std::string::npos) {
+        if (c == "send" && args_.assignments.empty()) {
             int code = kExitUsage;
-            if (!ReadAssignments(words[0], assignments_, error, code)) {
+            if (!ReadAssignments(args_.Words()[0], args_.assignments, error, code)) {
                 return Error("send: " + error, code);
             }
-        } else {
-            for (const std::string& w : words) {
-                Assignment a{};
-                if (!ParseAssignment(w, a, error)) {
-                    return Error("send: " + error, kExitUsage);
-                }
-                assignments_.push_back(a);
-            }
+        }
+        if (c == "live" && args_.Value("--csv") != nullptr && !csv_.Open(*args_.Value("--csv"))) {
+            return Error("cannot write " + *args_.Value("--csv"), kExitFile);
+        }
+        if (c == "flash") {
+            return CheckMeasurement(args_.Words()[0]);
         }
         return kExitDone;
     }
@@ -413,9 +277,8 @@ class Cli {
 
     // ---- Commands without a controller --------------------------------------------------------
     int Ports() {
-        std::string error;
-        if (!args_.Parse({}, {}, error) || !NoWords(error)) {
-            return Error("ports: " + error, kExitUsage);
+        if (const int rc = CheckArguments(); rc != kExitDone) {
+            return rc;
         }
         for (const platform::PortInfo& p : platform::ListPorts()) {
             if (o_.json) {
@@ -433,9 +296,8 @@ class Cli {
 
     // The table goes to FILE, or to stdout, exactly as the window writes "LTlinear.dat".
     int Table() {
-        std::string error;
-        if (!args_.Parse({}, {"-o"}, error) || !OneWord("MEASUREMENT", error)) {
-            return Error("table: " + error, kExitUsage);
+        if (const int rc = CheckArguments(); rc != kExitDone) {
+            return rc;
         }
         if (const int rc = Engine(); rc != kExitDone) {
             return rc;
@@ -576,7 +438,7 @@ class Cli {
             return Error("send: " + LastStatus(), kExitController);
         }
         params::target = args_.Flag("--eeprom") ? params::EEPROM : params::RAM;
-        for (const Assignment& a : assignments_) {
+        for (const Assignment& a : args_.assignments) {
             *a.param->variable = a.value;
         }
         if (params::evalmode == 2 && params::trigmode == 1) {
@@ -610,76 +472,42 @@ class Cli {
     }
 
     // ---- live -------------------------------------------------------------------------------
-    static void LiveRx(int port, int eventWord, void* data) {
-        auto* cli = static_cast<Cli*>(data);
-        cli->EmitPlotted();
-        link::RX_Receive_Function(port, eventWord, nullptr);
-        if (link::rx_flag == 1 && link::graphrefresh == 1) {
-            cli->OnFrame();
-        }
-    }
-
-    void OnFrame() {
-        pending_ = true;
-        pendingTime_ = platform::Timer() - runStart_;
-        ++frames_;
-        const bool enough = (maxFrames_ > 0 && frames_ >= maxFrames_) ||
-                            (maxSeconds_ > 0 && pendingTime_ >= static_cast<double>(maxSeconds_));
-        if (enough || stopRequested != 0) {
-            stoppedByUs_ = true;
-            live::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit,
-                             nullptr, 0, 0);
-        }
-    }
-
-    // The frame before this one has been plotted and judged by now: its values are the tool's.
-    void EmitPlotted() {
-        if (!pending_ || link::graphrefresh != 0) {
-            return;
-        }
-        pending_ = false;
-        const int tol = LedValue(params::PANEL_LEDTOL);
-        const int ref = LedValue(params::PANEL_LEDREF);
+    // One line per sample: to the CSV (written through, so an interrupted run keeps every frame
+    // taken), else to stdout; with --json one object per sample on stdout.
+    bool OnSample(const live::LiveSample& s) {
         char line[160];
-        std::snprintf(line, sizeof line, "%.3f,%d,%u,%u,%u,%u,%u,%d,%d\n", pendingTime_,
-                      live::valNORM, live::adcCHA, live::adcCHB, live::Amax, live::UPval,
-                      live::LOval, tol, ref);
+        std::snprintf(line, sizeof line, "%.3f,%d,%u,%u,%u,%u,%u,%d,%d\n", s.time, s.norm, s.a, s.b,
+                      s.amax, s.upper, s.lower, s.toleranceOutput, s.referenceOutput);
         if (csvOpen_) {
             csv_.Stream() << line << std::flush;
         }
         if (o_.json) {
             std::printf("%s\n", JsonObject()
-                                    .Number("time", pendingTime_)
-                                    .Number("norm", live::valNORM)
-                                    .Number("a", live::adcCHA)
-                                    .Number("b", live::adcCHB)
-                                    .Number("amax", live::Amax)
-                                    .Number("upper", live::UPval)
-                                    .Number("lower", live::LOval)
-                                    .Number("tolerance_output", tol)
-                                    .Number("reference_output", ref)
+                                    .Number("time", s.time)
+                                    .Number("norm", s.norm)
+                                    .Number("a", s.a)
+                                    .Number("b", s.b)
+                                    .Number("amax", s.amax)
+                                    .Number("upper", s.upper)
+                                    .Number("lower", s.lower)
+                                    .Number("tolerance_output", s.toleranceOutput)
+                                    .Number("reference_output", s.referenceOutput)
                                     .Str()
                                     .c_str());
         } else if (!csvOpen_) {
             std::fputs(line, stdout);
         }
-        std::fflush(stdout);
+        if (o_.json || !csvOpen_) {
+            std::fflush(stdout);
+        }
+        ++frames_;
+        const bool enough = (args_.frames > 0 && frames_ >= args_.frames) ||
+                            (args_.seconds > 0 && s.time >= static_cast<double>(args_.seconds));
+        return !enough && stopRequested == 0;
     }
 
-    // The last frame is stopped before the loop plots it: plot it as the loop would.
-    void EmitLast() {
-        if (!pending_) {
-            return;
-        }
-        if (params::type == 0) {
-            live::PlotRAWValues();
-        } else {
-            live::PlotNORMValues(live::arrayNORM);
-        }
-        link::graphrefresh = 0;
-        EmitPlotted();
-    }
-
+    // The run needs no panel: samples go straight to the output, and each reply is awaited in
+    // the OS. Ctrl-C ends the wait at once.
     int Live() {
         constexpr const char* kHeader =
             "time,norm,a,b,amax,upper,lower,tolerance_output,reference_output\n";
@@ -688,17 +516,17 @@ class Cli {
             csv_.Stream() << kHeader << std::flush;
         } else if (!o_.json) {
             std::fputs(kHeader, stdout);
+            std::fflush(stdout);
         }
-        platform::InstallComCallback(link::com, link::eventMask, link::kFrameBytes, link::sync,
-                                     LiveRx, this);
-        runStart_ = platform::Timer();
-        live::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, platform::kEventCommit, nullptr,
-                        0, 0);
-        EmitLast();
+        // Ctrl-C during the start-up: no run is started.
+        const live::LiveEnd end =
+            stopRequested != 0
+                ? live::LiveEnd::kInterrupted
+                : live::RunLiveFeed([this](const live::LiveSample& s) { return OnSample(s); });
         if (csvOpen_ && !csv_.Close()) {
             return Error("cannot write " + *args_.Value("--csv"), kExitFile);
         }
-        if (!stoppedByUs_) {
+        if (end == live::LiveEnd::kLineTimeout) {
             return Error("live: " + LastStatus(), kExitController);
         }
         return kExitDone;
@@ -792,17 +620,13 @@ class Cli {
     }
 
     const CliOptions& o_;
-    Args args_;
+    CliArgs args_;
     std::unique_ptr<sim::PtyHost> host_;
     std::vector<std::string> log_;
-    std::vector<Assignment> assignments_;
     // live
     OutputFile csv_;
     bool csvOpen_ = false;
-    long maxSeconds_ = 0, maxFrames_ = 0;
     long frames_ = 0;
-    double runStart_ = 0.0, pendingTime_ = 0.0;
-    bool pending_ = false, stoppedByUs_ = false;
 };
 
 void OnInterrupt(int) {
@@ -811,9 +635,11 @@ void OnInterrupt(int) {
 
 } // namespace
 
+// Safe inside a signal handler: flags, and the wake-up of a waiting live run.
 void RequestCliStop() {
     stopRequested = 1;
     link::flash_stop = true;
+    platform::InterruptComWaits();
 }
 
 int RunCli(const CliOptions& options) {

@@ -1,6 +1,7 @@
 // ovextar-cli's commands. Each drives the window's own code (start-up, the command buttons, the
-// run loop, the data curve, the flash programming) on panels kept offscreen, so the line sees
-// what the window sends for the same command. Status texts go to standard error.
+// data curve, the flash programming) on panels kept offscreen, so the line sees what the window
+// sends for the same command; `live` runs the window's exchange without any panel, its samples
+// going straight to the output. Status texts go to standard error.
 #pragma once
 
 #include "app/cli_options.h"
@@ -18,8 +19,8 @@ enum CliExit : int {
 // Runs the command; the exit code.
 int RunCli(const CliOptions& options);
 
-// Ctrl-C: a live run stops as the stop button stops it; flash programming ends after the block
-// being written. Safe in a signal handler.
+// Ctrl-C: a live run stops at once as the stop button stops it (the reply on its way still
+// recorded); flash programming ends after the block being written. Safe in a signal handler.
 void RequestCliStop();
 
 } // namespace ovx::app

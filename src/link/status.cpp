@@ -24,6 +24,10 @@ void SetStatusSink(StatusSink sink) {
     Sink() = std::move(sink);
 }
 
+const StatusSink& CurrentStatusSink() {
+    return Sink();
+}
+
 void SetStatus(const char* text) {
     std::snprintf(szStatus, sizeof szStatus, "%s", text != nullptr ? text : "");
 }

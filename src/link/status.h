@@ -13,6 +13,8 @@ extern char szStatus[kStatusSize];
 using StatusSink = std::function<void(const char* text)>;
 // An empty sink leaves only the trace.
 void SetStatusSink(StatusSink sink);
+// The sink installed now (a recorder put in front of it hands each text on).
+const StatusSink& CurrentStatusSink();
 
 // Fills szStatus; the caller shows it later.
 void SetStatus(const char* text);

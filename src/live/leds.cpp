@@ -35,9 +35,8 @@ bool AboveThreshold(int value, std::int16_t threshold) {
     return threshold >= 0 && value > threshold;
 }
 
-void ShowLed(int control, int state) {
-    const int shown = params::polarity == 1 ? state : 1 - state;
-    platform::SetCtrlVal(params::panelHandle, control, shown);
+int Shown(int state) {
+    return params::polarity == 1 ? state : 1 - state;
 }
 
 } // namespace
@@ -53,7 +52,7 @@ void InitThresholds() {
     lowTHD = WrapNotBelowZero(reference - tolerance);
 }
 
-void SetREFLed(int value) {
+int JudgeREF(int value) {
     using params::hysteresis;
     using params::reference;
     int state = 0;
@@ -63,10 +62,10 @@ void SetREFLed(int value) {
         state = 1;
         refTHD = Wrap(reference);
     }
-    ShowLed(params::PANEL_LEDREF, state);
+    return Shown(state);
 }
 
-void SetTOLLed(int value) {
+int JudgeTOL(int value) {
     using params::hysteresis;
     using params::reference;
     using params::tolerance;
@@ -82,7 +81,15 @@ void SetTOLLed(int value) {
             lowTHD = WrapNotBelowZero(reference - tolerance);
         }
     }
-    ShowLed(params::PANEL_LEDTOL, state);
+    return Shown(state);
+}
+
+void SetREFLed(int value) {
+    platform::SetCtrlVal(params::panelHandle, params::PANEL_LEDREF, JudgeREF(value));
+}
+
+void SetTOLLed(int value) {
+    platform::SetCtrlVal(params::panelHandle, params::PANEL_LEDTOL, JudgeTOL(value));
 }
 
 } // namespace ovx::live

@@ -9,6 +9,10 @@ extern std::int16_t refTHD, upTHD, lowTHD;
 
 // Computes the thresholds from the current reference and tolerance (start-up).
 void InitThresholds();
+// The judgement of one value: moves the output's thresholds and returns its state as the LED
+// shows it (the polarity applied). SetREFLed and SetTOLLed judge and show.
+int JudgeREF(int value);
+int JudgeTOL(int value);
 void SetREFLed(int value);
 void SetTOLLed(int value);
 

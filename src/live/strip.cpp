@@ -43,19 +43,6 @@ constexpr int kErrShiftTooLarge = -20102;
 // NORM traces: upper limit, lower limit, reference (black), NORM value (red).
 constexpr std::array<int, kNormTraces> kNormTraceColors{0x000000, 0x000000, 0x000000, 0xFF0000};
 
-void DecodeFrame() {
-    using link::pp;
-    valNORM = pp[link::kValNorm];
-    adcCHA = pp[link::kAdcChA];
-    adcCHB = pp[link::kAdcChB];
-    Amax = pp[link::kAmax];
-    Bmax = pp[link::kBmax];
-    UPval = pp[link::kUpVal];
-    LOval = pp[link::kLoVal];
-    tolval = pp[link::kTolVal];
-    btnval = pp[link::kBtnVal];
-}
-
 void PrepareChart(int control, int traces) {
     const int panel = params::panelHandle;
     platform::SetCtrlAttribute(panel, control, platform::kAttrPointsPerScreen, kPointsPerScreen);
@@ -115,9 +102,22 @@ void ShiftTowardsStart(const double* input, int n, int d, double* output) {
 
 } // namespace
 
+void DecodeLiveFrame() {
+    using link::pp;
+    valNORM = pp[link::kValNorm];
+    adcCHA = pp[link::kAdcChA];
+    adcCHB = pp[link::kAdcChB];
+    Amax = pp[link::kAmax];
+    Bmax = pp[link::kBmax];
+    UPval = pp[link::kUpVal];
+    LOval = pp[link::kLoVal];
+    tolval = pp[link::kTolVal];
+    btnval = pp[link::kBtnVal];
+}
+
 void PlotRAWValues() {
     Shift(arrayRAW, kRawSlots, -kRawTraces, arrayRAW);
-    DecodeFrame();
+    DecodeLiveFrame();
     arrayRAW[kRawSlots - 2] = adcCHA;
     arrayRAW[kRawSlots - 1] = adcCHB;
     PrepareChart(params::PANEL_STRIPRAW, kRawTraces);
@@ -129,7 +129,7 @@ void PlotRAWValues() {
 
 void PlotNORMValues(double* history) {
     Shift(history, kNormSlots, -kNormTraces, history);
-    DecodeFrame();
+    DecodeLiveFrame();
     const int tol = NormTolerance();
     upTHR = params::reference + tol;
     loTHR = params::reference - tol;

@@ -16,6 +16,8 @@ extern std::uint16_t adcCHA, adcCHB, Amax, Bmax, UPval, LOval, tolval, btnval;
 extern int upTHR, loTHR;
 extern std::uint16_t valREF;
 
+// The live-sample values of the reply in pp, nothing shown.
+void DecodeLiveFrame();
 void PlotRAWValues();
 void PlotNORMValues(double* history);
 void FillarrayRAW(int first, int second);

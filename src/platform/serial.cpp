@@ -460,6 +460,50 @@ int GetInQLen(int port) {
     return n;
 }
 
+// The OS wakes a waiting program at every byte that arrives. The missing bytes cannot come
+// sooner than the line carries them, so the wait is for the first byte, then a sleep for the
+// line time of the rest (less the millisecond a wake-up may come late), then for the count:
+// three wake-ups a frame instead of one a byte, and the count is seen as soon as it is there.
+int WaitInQLen(int port, int count, double timeoutSeconds) {
+    int error = 0;
+    PortSlot* slot = OpenSlot(port, error);
+    if (slot == nullptr) {
+        return error;
+    }
+    if (count < 1 || count > detail::kMaxWaitCount || !std::isfinite(timeoutSeconds)) {
+        return kComInvalidParameter;
+    }
+    const std::chrono::duration<double> wait(std::clamp(timeoutSeconds, 0.0, kMaxTimeout));
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(wait);
+    detail::FlushPendingRepaints();
+    slot->lastInQ = kNoCount;
+    detail::OsPort& os = *slot->os;
+    int n = os.InQueueLength();
+    if (n == 0 && count > 1 && slot->byteSeconds > 0.0) {
+        n = os.WaitForCount(1, deadline);
+    }
+    if (n > 0 && n < count && slot->byteSeconds > 0.0) {
+        const std::chrono::duration<double> rest((count - n) * slot->byteSeconds - 0.001);
+        if (rest.count() > 0.0) {
+            detail::SleepUnlessInterrupted(std::min(
+                deadline, Clock::now() + std::chrono::duration_cast<Clock::duration>(rest)));
+        }
+    }
+    return n >= count ? n : os.WaitForCount(count, deadline);
+}
+
+void InterruptComWaits() {
+    detail::InterruptWaits();
+}
+
+bool ComWaitsInterrupted() {
+    return detail::WaitsInterrupted();
+}
+
+void ResumeComWaits() {
+    detail::ResumeWaits();
+}
+
 // Only the notify-count event is reported, so the event character plays no part.
 int InstallComCallback(int port, int eventMask, int notifyCount, int /*eventCharacter*/,
                        ComCallback callback, void* callbackData) {

@@ -60,6 +60,17 @@ int ComRd(int port, char* buffer, int count);
 // polling loop with the queue unchanged, it waits in the OS (at most ~1 ms) for the queue to
 // grow instead of returning at once, so polling loops do not burn a core.
 int GetInQLen(int port);
+// Waits without processing events until the input queue holds at least count (1..255) bytes,
+// timeoutSeconds pass or InterruptComWaits is called: one wake-up in the OS, exact to the
+// time-out. Returns the queue length then (fewer than count on time-out or interrupt), or a
+// ComError. A line whose device hung up is waited out like a silent one.
+int WaitInQLen(int port, int count, double timeoutSeconds);
+// Ends every running WaitInQLen at once; every later one returns at once too. Safe inside a
+// signal handler (Ctrl-C).
+void InterruptComWaits();
+bool ComWaitsInterrupted();
+// WaitInQLen waits again, after the interrupt was handled.
+void ResumeComWaits();
 // eventMask 0 or callback nullptr removes the notification. Only kEvNotifyCount is reported;
 // with it, notifyCount must be 1..255 (else kComInvalidParameter).
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,

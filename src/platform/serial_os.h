@@ -45,6 +45,10 @@ class OsPort {
     // Waits (without processing events) until the input queue holds more than `have` bytes or
     // the deadline passes. Never returns early on a dead line: it sleeps out the wait instead.
     virtual void WaitForMoreThan(int have, Deadline deadline) = 0;
+    // Waits (without processing events) until the input queue holds at least count
+    // (1..kMaxWaitCount) bytes, the deadline passes or InterruptWaits was called; one wake-up,
+    // never a spin. A dead line is slept out. Returns the queue length, or kComUnknownIoError.
+    virtual int WaitForCount(int count, Deadline deadline) = 0;
     virtual int FlushIn() = 0;
     virtual int FlushOut() = 0;
     virtual int SetHandshake(bool on) = 0;
@@ -58,6 +62,15 @@ class OsPort {
     virtual void SetReadableCount(int count) = 0;
     virtual void EnableReadableHook(bool on) = 0;
 };
+
+// Ends every running WaitForCount at once, and makes every later one return at once too.
+// Async-signal-safe: a signal handler may call it.
+void InterruptWaits();
+bool WaitsInterrupted();
+// Waits wait again after an interrupt was handled.
+void ResumeWaits();
+// Sleeps until the deadline, or less when InterruptWaits is called.
+void SleepUnlessInterrupted(Deadline deadline);
 
 // Opens and configures device in raw mode with exclusive access. On failure returns nullptr,
 // sets error to a ComError and reason to one line for the trace ("cannot open DEVICE: ..."),

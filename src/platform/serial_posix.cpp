@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -166,6 +167,30 @@ void SleepUntil(Deadline deadline) {
     }
 }
 
+// The interrupt of WaitForCount: a flag, and a pipe whose read end a waiting poll() watches.
+// Both are set up before main runs, so that a signal handler only stores and writes.
+volatile std::sig_atomic_t waitsInterrupted = 0;
+std::array<int, 2> interruptPipe{-1, -1};
+const bool kInterruptPipeMade = pipe2(interruptPipe.data(), O_NONBLOCK | O_CLOEXEC) == 0;
+
+// Polls fd (or, with fd < 0, nothing) and the interrupt pipe until the deadline; returns
+// fd's revents, 0 on time-out or interrupt.
+short PollInterruptible(int fd, Deadline deadline) {
+    std::array<pollfd, 2> p{pollfd{interruptPipe[0], POLLIN, 0}, pollfd{fd, POLLIN, 0}};
+    const nfds_t count = fd >= 0 ? 2 : 1;
+    while (waitsInterrupted == 0) {
+        const timespec ts = Remaining(deadline);
+        const int r = ppoll(p.data(), count, &ts, nullptr);
+        if (r > 0) {
+            return p[0].revents != 0 ? 0 : p[1].revents;
+        }
+        if (r == 0 || errno != EINTR) {
+            return 0;
+        }
+    }
+    return 0;
+}
+
 // What the notifier's slot owns: it outlives the port when the hook closes the port.
 struct HookState {
     std::function<void()> hook;
@@ -181,6 +206,7 @@ class PosixPort final : public OsPort {
     int Write(std::span<const char> bytes, Deadline deadline) override;
     int InQueueLength() override;
     void WaitForMoreThan(int have, Deadline deadline) override;
+    int WaitForCount(int count, Deadline deadline) override;
     int FlushIn() override { return Flush(TCIFLUSH); }
     int FlushOut() override { return Flush(TCOFLUSH); }
     int SetHandshake(bool on) override;
@@ -317,6 +343,28 @@ void PosixPort::WaitForMoreThan(int have, Deadline deadline) {
     }
 }
 
+int PosixPort::WaitForCount(int count, Deadline deadline) {
+    int queued = InQueueLength();
+    if (queued >= count || waitsInterrupted != 0) {
+        return queued;
+    }
+    if (queued >= 0) {
+        SetMin(count);
+        const short revents = PollInterruptible(fd_, deadline);
+        RestoreMin();
+        if ((revents & (POLLERR | POLLNVAL)) != 0) {
+            LineGone();
+        }
+        queued = InQueueLength();
+        if (queued >= count || (revents & POLLHUP) == 0) {
+            return queued;
+        }
+        LineGone(); // hung up with too few bytes: nothing more will come
+    }
+    PollInterruptible(-1, deadline); // a dead line is slept out, as a live one that stays silent
+    return kComUnknownIoError;
+}
+
 int PosixPort::Flush(int queue) {
     if (hungUp_) {
         return kComUnknownIoError;
@@ -428,6 +476,29 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
     ioctl(fd, TIOCNXCL);
     close(fd);
     return nullptr;
+}
+
+void InterruptWaits() {
+    waitsInterrupted = 1;
+    if (kInterruptPipeMade) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = write(interruptPipe[1], &byte, 1);
+    }
+}
+
+bool WaitsInterrupted() {
+    return waitsInterrupted != 0;
+}
+
+void ResumeWaits() {
+    waitsInterrupted = 0;
+    char drain[64];
+    while (kInterruptPipeMade && read(interruptPipe[0], drain, sizeof drain) > 0) {
+    }
+}
+
+void SleepUnlessInterrupted(Deadline deadline) {
+    PollInterruptible(-1, deadline);
 }
 
 bool DeviceNodeExists(const std::string& device) {

@@ -32,6 +32,7 @@
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "support/row_name.h"
+#include "support/status_recorder.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::app {
@@ -41,13 +42,6 @@ using Words = std::array<std::uint16_t, 16>;
 using platform::kEventCommit;
 using platform::kEventLeftClick;
 using platform::kEventValueChanged;
-
-std::vector<std::string>* statusLog = nullptr;
-void RecordStatus(const char* text) {
-    if (statusLog != nullptr) {
-        statusLog->push_back(text);
-    }
-}
 
 Words Variables() {
     using namespace params;
@@ -79,12 +73,10 @@ class Commands : public testing::ToolFixture {
         ASSERT_EQ(platform::GetProjectDir(proj_dir), 0);
         StartTool();
         ASSERT_EQ(params::target, params::RAM);
-        statusLog = &log_;
-        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, RecordStatus);
+        status_.Start();
     }
     void TearDown() override {
-        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, nullptr);
-        statusLog = nullptr;
+        status_.Stop();
         platform::SetFileSelectResponder({});
         platform::SetProjectDirForTesting(""); // the panel file is found beside the program
         ToolFixture::TearDown();
@@ -133,7 +125,8 @@ class Commands : public testing::ToolFixture {
     }
 
     testing::ScratchDir dir_;
-    std::vector<std::string> log_;
+    testing::StatusRecorder status_;
+    std::vector<std::string>& log_ = status_.Texts();
     std::vector<platform::FileSelectRequest> requests_;
 };
 

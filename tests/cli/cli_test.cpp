@@ -9,6 +9,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -191,6 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputRow{"UnreadableMeasurement", {"flash", "/nonexistent/m.dat"}, 3, "cannot read"},
         BadInputRow{"UnknownOption", {"live", "--minutes", "3"}, 2, "unknown option --minutes"},
         BadInputRow{"BadFrameCount", {"live", "--frames", "0"}, 2, "--frames needs a whole"},
+        BadInputRow{
+            "OptionTwice", {"live", "--frames", "5", "--frames", "0"}, 2, "--frames given twice"},
         BadInputRow{"UnwritableCsv",
                     {"live", "--csv", "/nonexistent/x.csv"},
                     3,
@@ -296,6 +299,65 @@ TEST_F(Cli, InterruptDuringFlashFinishesTheBlockAndNamesThePagesNotWritten) {
     EXPECT_EQ(addresses, blocks);
     EXPECT_LT(blocks, 64);
 }
+
+// A controller that answers no live request: the run waits out its 2 s time-out, unless Ctrl-C
+// ends it, which is at once and as the stop button ends it, the CSV complete.
+struct SilentLiveRow {
+    const char* name;
+    const char* interruptWhen; // "" = no Ctrl-C
+    int exitCode;
+    bool timedOut;
+};
+
+void PrintTo(const SilentLiveRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+// The time stamp of the first trace line that holds text, or -1.
+double TraceTime(const std::string& err, const std::string& text) {
+    for (const std::string& line : LinesStartingWith(err, "")) {
+        if (line.find(text) != std::string::npos) {
+            return std::atof(line.c_str());
+        }
+    }
+    return -1.0;
+}
+
+class CliSilentLive : public Cli, public ::testing::WithParamInterface<SilentLiveRow> {};
+
+TEST_P(CliSilentLive, EndsByItsTimeOutOrAtOnceByCtrlC) {
+    const SilentLiveRow& row = GetParam();
+    const std::string csv = dir_.File("live.csv");
+    const ProgramResult r =
+        Run({"--drop-live=1", "--trace", "live", "--csv", csv}, row.interruptWhen);
+    EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+    const double started = TraceTime(r.err, "status: Line Ok!");
+    const double timedOut = TraceTime(r.err, "status: Timeout RS232-Line!");
+    ASSERT_GE(started, 0.0) << r.err;
+    if (row.timedOut) {
+        EXPECT_GE(timedOut - started, 2.0) << r.err;
+        EXPECT_LT(timedOut - started, 2.5) << r.err;
+    } else {
+        EXPECT_LT(timedOut, 0.0) << r.err;
+        EXPECT_GE(r.interruptToExit, 0.0);
+        EXPECT_LT(r.interruptToExit, 0.5);
+    }
+    EXPECT_EQ(testing::ReadText(csv),
+              "time,norm,a,b,amax,upper,lower,tolerance_output,reference_output\n");
+    EXPECT_FALSE(std::filesystem::exists(csv + ".part"));
+    const auto tx = Wire(r.err, "tx");
+    EXPECT_EQ(std::count_if(tx.begin(), tx.end(),
+                            [](const std::string& t) { return t.substr(4, 8) == "00550008"; }),
+              1)
+        << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CliSilentLive,
+                         ::testing::Values(SilentLiveRow{"WaitedOut", "", 1, true},
+                                           SilentLiveRow{"CtrlC", "status: Line Ok!", 0, false}),
+                         [](const ::testing::TestParamInfo<SilentLiveRow>& row) {
+                             return row.param.name;
+                         });
 
 // ---- The same bytes as the window ------------------------------------------------------------
 

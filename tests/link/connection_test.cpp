@@ -19,6 +19,7 @@
 #include "platform/timing.h"
 #include "sim/device_model.h"
 #include "support/scripted_peer.h"
+#include "support/status_recorder.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::link {
@@ -27,19 +28,15 @@ namespace {
 constexpr const char* kFirmware = sim::DeviceModel::kFirmwareText;
 constexpr double kMargin = 0.3; // how late a time-out may be noticed on a loaded machine
 
-// Every text written to PANEL_STATUS while a test runs.
-std::vector<std::string>& StatusLog() {
-    static std::vector<std::string> log;
-    return log;
-}
-void RecordStatus(const char* text) {
-    StatusLog().emplace_back(text);
-}
+// Every status text shown while a test runs, from WatchStatus() on.
+class RecordsStatus {
+  protected:
+    void WatchStatus() { status_.Start(); }
+    const std::vector<std::string>& StatusLog() const { return status_.Texts(); }
 
-void WatchStatus() {
-    StatusLog().clear();
-    platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, RecordStatus);
-}
+  private:
+    testing::StatusRecorder status_;
+};
 
 Payload VariablesNow() {
     using namespace params;
@@ -81,7 +78,7 @@ bool QueueReplyTo(int orderCode) {
     return platform::GetInQLen(1) == kFrameBytes;
 }
 
-class ConnectionTest : public testing::ToolFixture {
+class ConnectionTest : public testing::ToolFixture, public RecordsStatus {
   protected:
     std::vector<int> Orders() { return OrdersOf(Sim().Requests()); }
     Payload ControllerRam() {
@@ -285,7 +282,7 @@ TEST_F(OpenFailureTest, PortNumberOutsideTheTableShowsInvalidPortNumber) {
 }
 
 // A stand-in that answers like the virtual controller except where a test says otherwise.
-class ScriptedTest : public testing::PanelFixture {
+class ScriptedTest : public testing::PanelFixture, public RecordsStatus {
   protected:
     using Reply = testing::ScriptedPeer::Reply;
     // Fills reply and returns true where the stand-in departs from the controller.

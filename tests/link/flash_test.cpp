@@ -14,6 +14,7 @@
 #include "params/panels.h"
 #include "platform/panel.h"
 #include "platform/timing.h"
+#include "support/status_recorder.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::link {
@@ -32,22 +33,13 @@ std::string ProgressText() {
     return bar != nullptr ? bar->format().toStdString() : "";
 }
 
-// The watcher is a plain function: it reaches the test through these.
-std::vector<Shown>* shownLog = nullptr;
-sim::PtyHost* host = nullptr;
-const char* healText = nullptr; // when shown, the controller's faults are cleared
-
-void RecordStatus(const char* text) {
+// What the panel shows at the moment a status text is shown.
+Shown ShownNow(const std::string& text) {
     int counter = -1;
     platform::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &counter);
     int progress = -1;
     platform::GetCtrlVal(params::panelHandle, params::PANEL_FLASHPROGRESS, &progress);
-    if (shownLog != nullptr) {
-        shownLog->push_back({text, counter, progress, ProgressText()});
-    }
-    if (healText != nullptr && host != nullptr && std::string(text) == healText) {
-        host->SetFaults({});
-    }
+    return {text, counter, progress, ProgressText()};
 }
 
 std::int32_t* const kImages[] = {params::flashp4, params::flashp5, params::flashp6,
@@ -59,10 +51,13 @@ class FlashProgramming : public testing::ToolFixture {
     void SetUp() override {
         ToolFixture::SetUp();
         StartTool();
-        shownLog = &shown_;
-        host = &Sim();
-        healText = nullptr;
-        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, RecordStatus);
+        healText_ = nullptr;
+        status_.Start([this](const std::string& text) {
+            shown_.push_back(ShownNow(text));
+            if (healText_ != nullptr && text == healText_) {
+                Sim().SetFaults({});
+            }
+        });
         // Every page different; words above 16 bits and negative ones send their low 16 bits.
         for (int p = 0; p < 4; ++p) {
             for (int i = 0; i < params::kPageSize; ++i) {
@@ -73,10 +68,7 @@ class FlashProgramming : public testing::ToolFixture {
         params::flashp6[9] = -1;    // 0xFFFF
     }
     void TearDown() override {
-        platform::WatchCtrlText(params::panelHandle, params::PANEL_STATUS, nullptr);
-        shownLog = nullptr;
-        host = nullptr;
-        healText = nullptr;
+        status_.Stop();
         ToolFixture::TearDown();
     }
 
@@ -112,6 +104,8 @@ class FlashProgramming : public testing::ToolFixture {
     }
 
     std::vector<Shown> shown_;
+    testing::StatusRecorder status_;
+    const char* healText_ = nullptr; // when shown, the controller's faults are cleared
 };
 
 TEST_F(FlashProgramming, AllPagesAcceptedLeaveTheImagesInFlashAndCountEveryPage) {
@@ -189,7 +183,7 @@ TEST_F(FlashProgramming, RejectedBlockEndsItsPageAndTheNextPagesAreStillWritten)
     sim::Faults f;
     f.rejectFlashAtBlock = 2;
     SetFaults(f);
-    healText = "error : D801 FLASH page4-write <255 words!";
+    healText_ = "error : D801 FLASH page4-write <255 words!";
     SendCorrDataToFlash();
 
     EXPECT_EQ(PageTexts(), (std::vector<std::string>{"error : D801 FLASH page4-write <255 words!",
@@ -220,7 +214,7 @@ TEST_F(FlashProgramming, PageFailingAtItsLastBlockReportsTheErrorText) {
     sim::Faults f;
     f.rejectFlashAtBlock = 15;
     SetFaults(f);
-    healText = "error : D801 FLASH page4-write <255 words!";
+    healText_ = "error : D801 FLASH page4-write <255 words!";
     SendCorrDataToFlash();
     const std::vector<std::string> texts = PageTexts();
     ASSERT_EQ(texts.size(), 4u);

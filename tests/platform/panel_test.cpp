@@ -368,14 +368,9 @@ TEST_F(ControlValues, WrongKindsAndUnknownControlsAreRefused) {
     EXPECT_EQ(GetCtrlVal(main_, PANEL_POWER, static_cast<int*>(nullptr)), kUiInvalidArgument);
 }
 
-std::string watched;
-void Watch(const char* text) {
-    watched = text;
-}
-
 TEST_F(ControlValues, WatcherSeesEveryTextWrittenToItsControl) {
-    watched.clear();
-    WatchCtrlText(main_, PANEL_STATUS, Watch);
+    std::string watched;
+    WatchCtrlText(main_, PANEL_STATUS, [&watched](const char* text) { watched = text; });
     SetCtrlVal(main_, PANEL_STATUS, "Line Ok!");
     EXPECT_EQ(watched, "Line Ok!");
     WatchCtrlText(main_, PANEL_STATUS, nullptr);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
@@ -360,6 +361,89 @@ INSTANTIATE_TEST_SUITE_P(
         ReturnRow{"OtherProduct", {{"/dev/ovx-test-usb0", "067b:23a3#A1B2"}}, ""},
         ReturnRow{"NoIdsUnderItsName", {{"/dev/ovx-test-usb0", ""}}, ""}),
     ovx::testing::RowName{});
+
+// WaitInQLen: one wait in the OS until the count is queued, exact to its time-out; a dead line
+// is waited out and an interrupt ends the wait, neither ever spinning.
+struct QueueWaitRow {
+    const char* name;
+    int queued;     // bytes queued before the wait
+    int later;      // bytes the device sends after kEventAfter (0 = none)
+    bool hangUp;    // the device hangs up after kEventAfter
+    bool interrupt; // InterruptComWaits after kEventAfter
+    int expected;   // what the wait returns
+    double minSeconds, maxSeconds;
+};
+
+constexpr double kEventAfter = 0.05;
+constexpr double kQueueWaitTimeout = 0.5;
+constexpr double kLate = 0.25; // how late a loaded machine may wake a waiting thread
+
+// Waits (at most 1 s) until the device's bytes are in the input queue.
+bool WaitUntilQueued(int count) {
+    const auto start = Clock::now();
+    while (GetInQLen(kPort) < count && SecondsSince(start) < 1.0) {
+    }
+    return GetInQLen(kPort) == count;
+}
+
+void PrintTo(const QueueWaitRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+class QueueWait : public SerialLine, public ::testing::WithParamInterface<QueueWaitRow> {
+  protected:
+    void TearDown() override {
+        SerialLine::TearDown();
+        ResumeComWaits();
+    }
+};
+
+TEST_P(QueueWait, ReturnsWithTheCountOrAtItsTimeOutWithoutSpinning) {
+    const QueueWaitRow& row = GetParam();
+    ASSERT_TRUE(device_.Send(row.queued));
+    ASSERT_TRUE(WaitUntilQueued(row.queued));
+    sender_ = std::thread([this, row] {
+        std::this_thread::sleep_for(std::chrono::duration<double>(kEventAfter));
+        if (row.later > 0) {
+            device_.Send(row.later, row.queued);
+        }
+        if (row.hangUp) {
+            device_.HangUp();
+        }
+        if (row.interrupt) {
+            InterruptComWaits();
+        }
+    });
+    const double cpu = ThreadCpuSeconds();
+    const auto start = Clock::now();
+    const int n = WaitInQLen(kPort, 36, kQueueWaitTimeout);
+    const double elapsed = SecondsSince(start);
+    EXPECT_EQ(n, row.expected);
+    EXPECT_GE(elapsed, row.minSeconds);
+    EXPECT_LT(elapsed, row.maxSeconds);
+    EXPECT_LT(ThreadCpuSeconds() - cpu, 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, QueueWait,
+    ::testing::Values(
+        QueueWaitRow{"AlreadyQueued", 40, 0, false, false, 40, 0.0, kEventAfter},
+        QueueWaitRow{"ArrivesWhole", 0, 36, false, false, 36, kEventAfter, kEventAfter + kLate},
+        QueueWaitRow{"RestArrives", 10, 26, false, false, 36, kEventAfter, kEventAfter + kLate},
+        QueueWaitRow{"TooFewUntilTheTimeOut", 10, 20, false, false, 30, kQueueWaitTimeout,
+                     kQueueWaitTimeout + kLate},
+        QueueWaitRow{"SilentUntilTheTimeOut", 0, 0, false, false, 0, kQueueWaitTimeout,
+                     kQueueWaitTimeout + kLate},
+        QueueWaitRow{"DeadLineWaitedOut", 0, 0, true, false, kComUnknownIoError, kQueueWaitTimeout,
+                     kQueueWaitTimeout + kLate},
+        QueueWaitRow{"InterruptEndsIt", 0, 0, false, true, 0, kEventAfter, kEventAfter + kLate}),
+    [](const ::testing::TestParamInfo<QueueWaitRow>& row) { return row.param.name; });
 
 } // namespace
 } // namespace ovx::platform

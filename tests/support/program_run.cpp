@@ -38,6 +38,7 @@ ProgramResult RunProgram(const ProgramCall& call) {
     }
     QElapsedTimer clock;
     clock.start();
+    QElapsedTimer sinceInterrupt;
     bool interrupted = false;
     while (process.state() != QProcess::NotRunning) {
         process.waitForFinished(20);
@@ -48,6 +49,7 @@ ProgramResult RunProgram(const ProgramCall& call) {
                            result.err.find(call.interruptWhen) != std::string::npos);
         if (seen && !interrupted) {
             ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+            sinceInterrupt.start();
             interrupted = true;
         }
         if (clock.elapsed() > static_cast<qint64>(call.timeoutSeconds * 1000)) {
@@ -55,6 +57,9 @@ ProgramResult RunProgram(const ProgramCall& call) {
             process.waitForFinished(5000);
             break;
         }
+    }
+    if (interrupted) {
+        result.interruptToExit = static_cast<double>(sinceInterrupt.nsecsElapsed()) * 1e-9;
     }
     result.out += process.readAllStandardOutput().toStdString();
     result.err += process.readAllStandardError().toStdString();

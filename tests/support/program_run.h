@@ -10,6 +10,7 @@ namespace ovx::testing {
 struct ProgramResult {
     int exitCode = -1000; // -signal when it was killed by one
     std::string out, err;
+    double interruptToExit = -1.0; // seconds from the SIGINT to the end (-1: not interrupted)
 };
 
 struct ProgramCall {

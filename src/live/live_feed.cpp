@@ -1,0 +1,141 @@
+#include "live/live_feed.h"
+
+#include <algorithm>
+
+#include "link/com232.h"
+#include "live/leds.h"
+#include "live/runloop.h"
+#include "live/strip.h"
+#include "platform/serial.h"
+#include "platform/timing.h"
+
+namespace ovx::live {
+
+namespace {
+
+constexpr double kLineTimeout = 2.0;
+constexpr double kLostLook = 0.005; // how often a discarded reply is looked after
+constexpr const char* kLineOkText = "Line Ok!";
+constexpr const char* kLineTimeoutText = "Timeout RS232-Line!";
+
+void StartFeed() {
+    link::CopyVarsToPP();
+    link::AwaitQuietLine();
+    link::FlushQueues();
+    link::rx_flag = 0;
+    if (link::SendRequest(link::kOrderLiveSample, link::pp)) {
+        link::ShowStatus(kLineOkText);
+    }
+    link::tstart = platform::Timer();
+    stop_flag = 0;
+    link::graphrefresh = 0;
+}
+
+// The reply's words become the sample; the outputs are judged as the plot judges them.
+LiveSample TakeSample(double runStart) {
+    link::graphrefresh = 0;
+    DecodeLiveFrame();
+    LiveSample s;
+    s.time = platform::Timer() - runStart;
+    s.norm = valNORM;
+    s.a = adcCHA;
+    s.b = adcCHB;
+    s.amax = Amax;
+    s.upper = UPval;
+    s.lower = LOval;
+    s.referenceOutput = JudgeREF(valNORM);
+    s.toleranceOutput = JudgeTOL(valNORM);
+    return s;
+}
+
+enum class Wait { kFrame, kLost, kOver };
+
+// Waits for the outstanding reply until deadline (Timer seconds): a frame taken, the reply lost
+// (discarded, and the line quiet since), or the deadline or an interrupt came first.
+Wait AwaitReply(double deadline) {
+    for (;;) {
+        if (link::ReplyLost()) {
+            return Wait::kLost;
+        }
+        const double left = deadline - platform::Timer();
+        if (left <= 0.0 || platform::ComWaitsInterrupted()) {
+            return Wait::kOver;
+        }
+        const double wait = link::rx_discarded != 0 ? std::min(left, kLostLook) : left;
+        if (platform::WaitInQLen(link::com, link::kFrameBytes, wait) >= link::kFrameBytes) {
+            link::RX_Receive_Function(link::com, platform::kEvNotifyCount, nullptr);
+            if (link::rx_flag == 1) {
+                return Wait::kFrame;
+            }
+        }
+    }
+}
+
+// After an interrupt the waits return at once: the reply of the outstanding request is looked
+// for by polling the queue (each look waits in the OS) until deadline.
+bool TakeLateReply(double deadline) {
+    while (platform::Timer() < deadline && !link::ReplyLost()) {
+        if (platform::GetInQLen(link::com) >= link::kFrameBytes) {
+            link::RX_Receive_Function(link::com, platform::kEvNotifyCount, nullptr);
+            if (link::rx_flag == 1) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void AnswerWithNextRequest() {
+    link::AwaitQuietLine();
+    link::FlushQueues();
+    link::CopyVarsToPP();
+    link::rx_flag = 0;
+    link::tstart = platform::Timer();
+    link::SendRequest(link::kOrderLiveSample, link::pp);
+}
+
+// What the stop button and the end of the run do on the line.
+void EndFeed() {
+    link::rx_flag = 0;
+    link::FlushQueues();
+    stop_flag = 1;
+    link::graphrefresh = 0;
+}
+
+// The run after its start: one pass per reply (or lost reply) until it ends.
+LiveEnd Feed(const LiveSampleSink& sink, double runStart) {
+    for (;;) {
+        const Wait w = AwaitReply(link::tstart + kLineTimeout);
+        if (w == Wait::kFrame && !sink(TakeSample(runStart))) {
+            return LiveEnd::kStopped;
+        }
+        if (w == Wait::kOver && platform::ComWaitsInterrupted()) {
+            const double deadline =
+                std::min(platform::Timer() + kStopGrace, link::tstart + kLineTimeout);
+            if (TakeLateReply(deadline)) {
+                sink(TakeSample(runStart));
+            }
+            return LiveEnd::kInterrupted;
+        }
+        if (w == Wait::kOver) {
+            link::ShowStatus(kLineTimeoutText);
+            return LiveEnd::kLineTimeout;
+        }
+        if (platform::ComWaitsInterrupted()) {
+            return LiveEnd::kInterrupted; // nothing is outstanding: no request goes out
+        }
+        AnswerWithNextRequest();
+    }
+}
+
+} // namespace
+
+LiveEnd RunLiveFeed(const LiveSampleSink& sink) {
+    const double runStart = platform::Timer();
+    StartFeed();
+    const LiveEnd end = Feed(sink, runStart);
+    EndFeed();
+    return end;
+}
+
+} // namespace ovx::live

@@ -1,0 +1,36 @@
+// The live run without panels, for programs that show none: the same exchange on the line as
+// the run button's loop (one order-8 request outstanding, each reply answered by the next
+// request, "Line Ok!" at the start, "Timeout RS232-Line!" after 2.0 s without a reply, the
+// queues flushed at the end as the stop button does), but every frame goes to a sink as a
+// sample instead of onto the charts, and each reply is awaited in the OS, exactly to its
+// time-out, instead of in a loop that processes events.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace ovx::live {
+
+struct LiveSample {
+    double time = 0.0; // seconds since the run started
+    int norm = 0;
+    std::uint16_t a = 0, b = 0, amax = 0, upper = 0, lower = 0;
+    int toleranceOutput = 0, referenceOutput = 0; // as the LEDs show them
+};
+
+// Takes a sample; false ends the run after it.
+using LiveSampleSink = std::function<bool(const LiveSample&)>;
+
+enum class LiveEnd {
+    kStopped,     // the sink ended it
+    kInterrupted, // InterruptComWaits ended it (the outstanding reply still counted)
+    kLineTimeout, // no reply for 2.0 s
+};
+
+// After an interrupt, the reply of the outstanding request is still taken when it comes within
+// this time; then the run ends.
+constexpr double kStopGrace = 0.1;
+
+LiveEnd RunLiveFeed(const LiveSampleSink& sink);
+
+} // namespace ovx::live
