@@ -396,6 +396,7 @@ void PushGET(int t) {
 // The notification is off for the whole read: 64 bare bytes are not a frame.
 int GetVERSIONInfo() {
     InstallRxNotification(false);
+    AwaitOwedReply(kOrderFirmwareInfo);
     FlushQueues();
     SendRequest(kOrderFirmwareInfo, pp);
     ShowStatus("Waiting for firmware info ...");
@@ -405,6 +406,7 @@ int GetVERSIONInfo() {
     if (nBytesR == kInfoBytes) {
         FormatFirmwareText();
     }
+    EndDirectExchange(kOrderFirmwareInfo, nBytesR, n >= kInfoBytes, kLineTimeout);
     InstallRxNotification(true);
     FlushQueues();
     rx_flag = 0;

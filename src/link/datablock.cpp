@@ -121,7 +121,9 @@ int ReadData64(int offset, int source, int orderCode) {
     } else if (!timedOut) {
         RefuseBlock(polled); // more than 128 bytes came
     }
-    EndDirectExchange(orderCode, nBytesR, result != 0, kBlockTimeout);
+    // A refused answer came whole, and more: nothing of it is owed. What follows it is flushed
+    // before the next request and counted against 128 again.
+    EndDirectExchange(orderCode, nBytesR, result != 0 || !timedOut, kBlockTimeout);
     ShowStatus();
     return result;
 }
