@@ -65,6 +65,18 @@ void AwaitQuietLine();
 // True when the notification discarded the awaited reply and the line has been quiet since for
 // a reply's line time: the waiting request will not be answered.
 bool ReplyLost();
+// Before a request whose answer is read directly (orders 5, 7, 9, 20, 21): when nothing of an
+// earlier direct reply came in time, that reply may still come and pass for this one's; waits
+// without events until it has come and the line is quiet again, or for as long again as its
+// exchange waited. A line left unsettled (part of a reply came) is awaited quiet as well.
+void AwaitOwedReply(int nextOrder, int port = com);
+// After a direct exchange of orderCode: received bytes of its reply came, whole when it was taken.
+// Nothing came: the reply is owed for window seconds more. Part of it: the line is unsettled.
+void EndDirectExchange(int orderCode, int received, bool whole, double window);
+// Reads the 36-byte answer of a direct exchange of wantOrder into szReadBuf within the port's
+// time-out: bytes before a frame header are dropped, a frame of another order is skipped whole.
+// Bytes with no frame header are left as read. Returns (and keeps in nBytesR) the count held.
+int ReadFrameReply(int wantOrder, int port = com);
 // Installs (true) or removes (false) the receive notification on com.
 void InstallRxNotification(bool on);
 // Opens port with the line's settings and installs the notification; 1, or 0 with the reason

@@ -56,6 +56,12 @@ bool lineUnsettled = false;
 int lostQueued = -1;    // queue length when ReplyLost last looked
 double lostSince = 0.0; // when that length was first seen
 
+// The reply of a direct exchange of which nothing came in time may still come late: it is owed
+// until owedUntil, as long again as its exchange waited for it.
+constexpr int kNothingOwed = -1;
+int owedOrder = kNothingOwed;
+double owedUntil = 0.0;
+
 constexpr std::array<std::pair<int, const char*>, 8> kComErrorTexts{{
     {-1, "Unknown system error"},
     {-2, "Invalid port number"},
@@ -88,20 +94,20 @@ int DropHead(int have, int count, const char* why) {
     return have - count;
 }
 
-// Tops the have bytes of szReadBuf up to want with what arrives before deadline; returns the
-// count then held. Polls the queue length, which waits in the OS instead of spinning; a whole
+// Tops the have bytes of szReadBuf up to want with what arrives on port before deadline; returns
+// the count then held. Polls the queue length, which waits in the OS instead of spinning; a whole
 // frame asks nothing (a second look at an unchanged queue would wait for it to grow).
-int ReadUntil(int have, int want, double deadline) {
+int ReadUntil(int port, int have, int want, double deadline) {
     if (have >= want) {
         return have;
     }
-    int queued = platform::GetInQLen(com);
+    int queued = platform::GetInQLen(port);
     while (queued >= 0 && queued < want - have && platform::Timer() < deadline) {
-        queued = platform::GetInQLen(com);
+        queued = platform::GetInQLen(port);
     }
     const int take = std::min(queued, want - have);
     if (take > 0) {
-        have += std::max(0, platform::ComRd(com, reinterpret_cast<char*>(szReadBuf + have), take));
+        have += std::max(0, platform::ComRd(port, reinterpret_cast<char*>(szReadBuf + have), take));
     }
     return have;
 }
@@ -133,7 +139,7 @@ bool AlignAndTake(int have, double deadline) {
         if (have == 0) {
             return false; // the notification comes again when a frame's count is queued
         }
-        have = ReadUntil(have, kFrameBytes, deadline);
+        have = ReadUntil(com, have, kFrameBytes, deadline);
         if (have < kFrameBytes) {
             DropHead(have, have, "frame cut short");
             return false;
@@ -148,6 +154,84 @@ bool AlignAndTake(int have, double deadline) {
         have =
             DropHead(have, check == ReplyCheck::kNoSync ? 1 : kFrameBytes, ReplyCheckText(check));
     }
+}
+
+// Realigns the have (36) bytes of szReadBuf on the reply a direct exchange of wantOrder waits for:
+// bytes before a frame header are dropped, a frame of another order (the late reply of an earlier
+// request) is skipped whole, and what is then missing is read before deadline. Bytes with no frame
+// header in them are left as read: their word 0 is judged as the answer. Returns the count held.
+int AlignDirectReply(int port, int have, int wantOrder, double deadline) {
+    for (;;) {
+        const auto head =
+            static_cast<int>(HeaderStart(std::span<const std::uint8_t>(szReadBuf, have)));
+        const bool wanted =
+            head == 0 && FrameOrder(std::span<const std::uint8_t>(szReadBuf, have)) == wantOrder;
+        if (head == have || wanted) {
+            return have;
+        }
+        have = head > 0 ? DropHead(have, head, "before the sync word")
+                        : DropHead(have, kFrameBytes, ReplyCheckText(ReplyCheck::kWrongOrder));
+        have = ReadUntil(port, have, kFrameBytes, deadline);
+        if (have < kFrameBytes) {
+            return have;
+        }
+    }
+}
+
+// Waits without events until the late reply has come and the line has been quiet for a reply's
+// line time since, or until `until` has passed with nothing come; drops what came.
+void DrainLateReply(int port, double until) {
+    bool came = false;
+    double cameAt = 0.0;
+    double quietSince = 0.0;
+    for (;;) {
+        const int queued = platform::GetInQLen(port);
+        const double now = platform::Timer();
+        if (queued < 0) {
+            return; // no open port: nothing can arrive
+        }
+        if (queued > 0) {
+            TraceDiscard(queued, "late reply of a request that timed out");
+            platform::FlushInQ(port);
+            cameAt = came ? cameAt : now;
+            came = true;
+            quietSince = now;
+        } else if (came ? now - quietSince > kQuietTime : now > until) {
+            return;
+        }
+        if (came && now - cameAt > kSettleLimit) {
+            return; // a line that never falls quiet holds no request longer
+        }
+    }
+}
+
+// Waits until the line has been quiet for a reply's line time, dropping what arrives; never
+// longer than kSettleLimit.
+void SettleLine() {
+    const double start = platform::Timer();
+    double quietSince = start;
+    for (;;) {
+        const int queued = platform::GetInQLen(com);
+        const double now = platform::Timer();
+        if (queued < 0) {
+            break; // no open port: nothing can arrive
+        }
+        if (queued > 0) {
+            TraceDiscard(queued, "late bytes before a request");
+            platform::FlushInQ(com);
+            quietSince = now;
+        } else if (now - quietSince > kQuietTime) {
+            break;
+        }
+        if (now - start > kSettleLimit) {
+            break;
+        }
+    }
+    lineUnsettled = false;
+}
+
+bool BareReply(int orderCode) {
+    return orderCode == kOrderFirmwareInfo || orderCode == kOrderDataBlock;
 }
 
 void InstallRxNotificationOn(int port, bool on) {
@@ -243,6 +327,8 @@ int OpenRS232(int port) {
     }
     platform::SetComTime(port, kLineTimeout);
     FlushQueues(port);
+    owedOrder = kNothingOwed; // a port just opened owes nothing of an earlier exchange
+    lineUnsettled = false;
     platform::SetCTSMode(port, 0);
     InstallRxNotificationOn(port, true);
     return 1;
@@ -269,10 +355,11 @@ int InitRS232(int port) {
 // The reply is read directly, with the notification installed: no events run in between.
 int CheckComLine(int port) {
     CopyVarsToPP();
+    AwaitOwedReply(kOrderEcho, port);
     FlushQueues(port);
     SendRequest(kOrderEcho, pp, port);
     platform::Delay(kEchoPause);
-    ReadReply(kFrameBytes, port);
+    ReadFrameReply(kOrderEcho, port);
     int result = 0;
     if (nBytesR != kFrameBytes) {
         SetStatus("Timeout < 36 Bytes");
@@ -309,6 +396,7 @@ void PushGET(int t) {
 // The notification is off for the whole read: 64 bare bytes are not a frame.
 int GetVERSIONInfo() {
     InstallRxNotification(false);
+    AwaitOwedReply(kOrderFirmwareInfo);
     FlushQueues();
     SendRequest(kOrderFirmwareInfo, pp);
     ShowStatus("Waiting for firmware info ...");
@@ -318,6 +406,7 @@ int GetVERSIONInfo() {
     if (nBytesR == kInfoBytes) {
         FormatFirmwareText();
     }
+    EndDirectExchange(kOrderFirmwareInfo, nBytesR, n >= kInfoBytes, kLineTimeout);
     InstallRxNotification(true);
     FlushQueues();
     rx_flag = 0;
@@ -377,29 +466,49 @@ void RX_Receive_Function(int /*port*/, int eventWord, void* /*callbackData*/) {
 void AwaitQuietLine() {
     const bool outstanding = rx_flag == 0 && WantedOrder() != kNoFrameReply;
     rx_discarded = 0;
-    if (!lineUnsettled && !outstanding) {
+    if (lineUnsettled || outstanding) {
+        SettleLine();
+    }
+}
+
+// An owed frame of another order than the next frame exchange needs no wait: that exchange skips
+// it whole. Every other owed reply could pass for the next one's and is waited out.
+void AwaitOwedReply(int nextOrder, int port) {
+    if (owedOrder != kNothingOwed) {
+        const bool skipped =
+            !BareReply(owedOrder) && !BareReply(nextOrder) && owedOrder != nextOrder;
+        if (!skipped) {
+            DrainLateReply(port, owedUntil);
+            owedOrder = kNothingOwed;
+        }
+    }
+    if (lineUnsettled) {
+        SettleLine();
+    }
+}
+
+void EndDirectExchange(int orderCode, int received, bool whole, double window) {
+    owedOrder = kNothingOwed; // a reply taken in step: an earlier one came before it or never will
+    if (whole) {
         return;
     }
-    const double start = platform::Timer();
-    double quietSince = start;
-    for (;;) {
-        const int queued = platform::GetInQLen(com);
-        const double now = platform::Timer();
-        if (queued < 0) {
-            break; // no open port: nothing can arrive
-        }
-        if (queued > 0) {
-            TraceDiscard(queued, "late bytes before a request");
-            platform::FlushInQ(com);
-            quietSince = now;
-        } else if (now - quietSince > kQuietTime) {
-            break;
-        }
-        if (now - start > kSettleLimit) {
-            break;
-        }
+    if (received <= 0) {
+        owedOrder = orderCode;
+        owedUntil = platform::Timer() + window;
+    } else {
+        lineUnsettled = true;
     }
-    lineUnsettled = false;
+}
+
+int ReadFrameReply(int wantOrder, int port) {
+    const double deadline = platform::Timer() + kLineTimeout;
+    int have = ReadReply(kFrameBytes, port);
+    if (have == kFrameBytes) {
+        have = AlignDirectReply(port, have, wantOrder, deadline);
+        nBytesR = have;
+    }
+    EndDirectExchange(wantOrder, have, have == kFrameBytes, kLineTimeout);
+    return have;
 }
 
 // The waiting reply was discarded and the line has been quiet since for a reply's line time:

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <span>
 
 #include "link/com232.h"
@@ -23,6 +24,9 @@ constexpr double kBlockTimeout = 1.5;
 constexpr const char* kWaitingText = "Waiting for Data[64] ...";
 constexpr const char* kTimeoutText = "Timeout-RS-232 while reading 64 data-words!";
 constexpr const char* kReceivedText = "Data[64] block received!";
+// 128 bare bytes carry no header: bytes of anything else before or after them cannot be told
+// apart from the block's own, so an answer of another length is refused, never realigned.
+constexpr const char* kRefusedText = "Data[64] block refused - %d bytes instead of 128!";
 
 // Where the block at an offset goes; nullptr for an offset that names no block.
 std::uint16_t* BlockDestination(int offset) {
@@ -47,14 +51,16 @@ void ClearCurves() {
 
 // Polls the input queue without processing events until 128 bytes stand there or more than
 // 1.5 s have passed; the time test comes first. Returns the count of the last poll.
-int PollForBlock() {
+int PollForBlock(bool& timedOut) {
     tstart = platform::Timer();
+    timedOut = false;
     for (;;) {
         const int n = platform::GetInQLen(com);
         tdiff = platform::Timer() - tstart;
         if (tdiff > kBlockTimeout) {
             SetStatus(kTimeoutText);
             ClearCurves();
+            timedOut = true;
             return n;
         }
         if (n >= kBlockBytes) {
@@ -76,6 +82,13 @@ void ReadPolledBytes(int n) {
     }
 }
 
+void RefuseBlock(int count) {
+    char text[kStatusSize];
+    std::snprintf(text, sizeof text, kRefusedText, count);
+    SetStatus(text);
+    ClearCurves();
+}
+
 void StoreBlock(std::uint16_t* destination) {
     const std::span<const std::uint8_t> bytes(szReadBuf, kBlockBytes);
     for (int i = 0; i < kBlockWords; ++i) {
@@ -88,12 +101,15 @@ void StoreBlock(std::uint16_t* destination) {
 int ReadData64(int offset, int source, int orderCode) {
     // Word 0 the offset, word 1 the source, the rest 0; pp keeps the parameters.
     const Payload words{static_cast<std::uint16_t>(offset), static_cast<std::uint16_t>(source)};
+    AwaitOwedReply(orderCode);
     FlushQueues();
     rx_flag = 0;
     SendRequest(orderCode, words.data());
     ShowStatus(kWaitingText);
 
-    ReadPolledBytes(PollForBlock());
+    bool timedOut = false;
+    const int polled = PollForBlock(timedOut);
+    ReadPolledBytes(polled);
 
     int result = 0;
     if (nBytesR == kBlockBytes) {
@@ -102,7 +118,12 @@ int ReadData64(int offset, int source, int orderCode) {
         if (std::uint16_t* destination = BlockDestination(offset)) {
             StoreBlock(destination);
         }
+    } else if (!timedOut) {
+        RefuseBlock(polled); // more than 128 bytes came
     }
+    // A refused answer came whole, and more: nothing of it is owed. What follows it is flushed
+    // before the next request and counted against 128 again.
+    EndDirectExchange(orderCode, nBytesR, result != 0 || !timedOut, kBlockTimeout);
     ShowStatus();
     return result;
 }

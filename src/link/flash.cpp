@@ -60,11 +60,13 @@ constexpr std::array<Page, 4> kPages{{
 }};
 
 // Sends the request, pauses, reads the 36-byte answer directly. The queues are not flushed and
-// no events run. true when a whole answer arrived.
+// no events run. true when a whole answer arrived; bytes before it are dropped and the late
+// answer of an earlier exchange is never taken for it.
 bool Exchange(int orderCode, const std::uint16_t* words) {
+    AwaitOwedReply(orderCode);
     SendRequest(orderCode, words);
     platform::Delay(kExchangePause);
-    return ReadReply(kFrameBytes) == kFrameBytes;
+    return ReadFrameReply(orderCode) == kFrameBytes;
 }
 
 std::uint16_t AnswerWord() {

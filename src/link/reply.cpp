@@ -55,4 +55,20 @@ std::size_t ReplyStart(std::span<const std::uint8_t> bytes) {
     return bytes.size();
 }
 
+bool IsOrderCode(int code) {
+    return (code >= kOrderWriteRam && code <= kOrderReset) || code == kOrderFlashAddress ||
+           code == kOrderFlashBlock;
+}
+
+std::size_t HeaderStart(std::span<const std::uint8_t> bytes) {
+    constexpr std::size_t kHeaderBytes = 4;
+    for (std::size_t start = 0; start + kHeaderBytes <= bytes.size(); ++start) {
+        const auto head = bytes.subspan(start, kHeaderBytes);
+        if (WordAt(head, 0) == kSyncWord && IsOrderCode(FrameOrder(head))) {
+            return start;
+        }
+    }
+    return bytes.size();
+}
+
 } // namespace ovx::link

@@ -32,4 +32,10 @@ const char* ReplyCheckText(ReplyCheck check);
 // inside its payload.
 std::size_t ReplyStart(std::span<const std::uint8_t> bytes);
 
+// True for the order codes of the order table (1 to 10, 20, 21).
+bool IsOrderCode(int code);
+// Offset of the first whole frame header in bytes: the sync word followed by an order code of
+// the order table; bytes.size() when there is none. A reply read directly is realigned on it.
+std::size_t HeaderStart(std::span<const std::uint8_t> bytes);
+
 } // namespace ovx::link

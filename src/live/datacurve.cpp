@@ -70,10 +70,14 @@ void SetVisible(int control, int on) {
     platform::SetCtrlAttribute(panelHandle, control, platform::kAttrVisible, on);
 }
 
+// A block that failed has cleared the whole curve; the blocks after it are not requested: the
+// late answer of the failed one could pass for theirs.
 void ReadBlocks(int source) {
     const auto read = [source](auto offsets) {
         for (const int offset : offsets) {
-            link::ReadData64(offset, source, link::kOrderDataBlock);
+            if (link::ReadData64(offset, source, link::kOrderDataBlock) == 0) {
+                return;
+            }
         }
     };
     if (source == kSourceNorm) {

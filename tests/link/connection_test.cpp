@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "sim/device_model.h"
+#include "support/row_name.h"
 #include "support/scripted_peer.h"
 #include "support/status_recorder.h"
 #include "support/tool_fixture.h"
@@ -407,6 +409,96 @@ TEST_F(ScriptedTest, OversizedReplyIsTakenOnceAndTheNextFetchGetsItsOwnFrame) {
     PushGET(params::RAM);
     EXPECT_EQ(params::power, 2);
     EXPECT_EQ(params::reference, 100);
+}
+
+// ---- The echo check takes only its own answer ----------------------------------------------
+
+using testing::ScriptedPeer;
+constexpr const char* kLineOk = "Echo Check - Line Ok!";
+constexpr const char* kWrongEcho = "read error - not sync byte 0xAA!";
+constexpr const char* kShortEcho = "Timeout < 36 Bytes";
+
+struct EchoRow {
+    const char* name;
+    ScriptedPeer::Script before; // on the line before the echo answer
+    bool answered;               // the echo answer follows
+    std::uint16_t ack;           // its word 0
+    const char* status;
+};
+
+void PrintTo(const EchoRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+// A port on a scripted stand-in, opened as InitRS232 opens it.
+class ScriptedLine : public testing::PanelFixture {
+  protected:
+    void Open(ScriptedPeer::ScriptResponder responder) {
+        peer_ = std::make_unique<ScriptedPeer>(std::move(responder));
+        std::string error;
+        ASSERT_TRUE(peer_->Start(error)) << error;
+        platform::RegisterPort(1, peer_->DevicePath());
+        ASSERT_EQ(OpenRS232(1), 1);
+    }
+    void TearDown() override {
+        PanelFixture::TearDown();
+        peer_.reset();
+    }
+    std::unique_ptr<ScriptedPeer> peer_;
+};
+
+class EchoCheckTakesOnlyItsAnswer : public ScriptedLine,
+                                    public ::testing::WithParamInterface<EchoRow> {};
+
+TEST_P(EchoCheckTakesOnlyItsAnswer, DropsBytesBeforeItAndSkipsFramesOfOtherOrders) {
+    const EchoRow& row = GetParam();
+    Open([&row](const FrameBytes&) {
+        ScriptedPeer::Script s = row.before;
+        if (row.answered) {
+            s.push_back({0, ScriptedPeer::Frame(kOrderEcho, {row.ack})});
+        }
+        return s;
+    });
+    EXPECT_EQ(CheckComLine(1), std::string(row.status) == kLineOk ? 1 : 0);
+    EXPECT_EQ(StatusText(), row.status);
+}
+
+const ScriptedPeer::Reply kLateLive = ScriptedPeer::Frame(kOrderLiveSample, {500, 2048});
+
+INSTANTIATE_TEST_SUITE_P(
+    Line, EchoCheckTakesOnlyItsAnswer,
+    ::testing::Values(EchoRow{"Clean", {}, true, kAck, kLineOk},
+                      EchoRow{"Garbage5", {{0, testing::Garbage(5)}}, true, kAck, kLineOk},
+                      EchoRow{"StrayZeroByte", {{0, {0x00}}}, true, kAck, kLineOk},
+                      EchoRow{"LateLiveFrame", {{0, kLateLive}}, true, kAck, kLineOk},
+                      EchoRow{"GarbageThenLateLiveFrame",
+                              {{0, testing::Garbage(3)}, {0, kLateLive}},
+                              true,
+                              kAck,
+                              kLineOk},
+                      EchoRow{"WrongAcknowledgement", {}, true, 0x01AA, kWrongEcho},
+                      EchoRow{"Garbage5ThenWrongAcknowledgement",
+                              {{0, testing::Garbage(5)}},
+                              true,
+                              0x01AA,
+                              kWrongEcho},
+                      EchoRow{"LateLiveFrameButNoEcho", {{0, kLateLive}}, false, 0, kShortEcho}),
+    testing::RowName());
+
+// The first echo is answered (with a wrong acknowledgement) only after its time-out: the next
+// check must not take that late answer for its own.
+TEST_F(ScriptedLine, EchoAnsweredAfterItsTimeOutIsNotTakenByTheNextCheck) {
+    int echoes = 0; // touched by the stand-in's thread only
+    Open([&echoes](const FrameBytes&) -> ScriptedPeer::Script {
+        if (++echoes == 1) {
+            return {{2'100'000, ScriptedPeer::Frame(kOrderEcho, {0x01AA})}};
+        }
+        return {{0, ScriptedPeer::Frame(kOrderEcho, {kAck})}};
+    });
+    EXPECT_EQ(CheckComLine(1), 0);
+    EXPECT_EQ(StatusText(), kShortEcho);
+    EXPECT_EQ(CheckComLine(1), 1) << "the late answer of the first check was taken";
+    EXPECT_EQ(StatusText(), kLineOk);
 }
 
 } // namespace

@@ -7,12 +7,15 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <ostream>
+#include <string>
 
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "sim/data_curve.h"
+#include "support/row_name.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::link {
@@ -133,7 +136,7 @@ TEST_F(DataBlockRead, TimeoutInTheFourthRawBlockClearsTheThreeAlreadyRead) {
     EXPECT_EQ(StatusText(), kReceived);
 }
 
-TEST_F(DataBlockRead, OversizedAnswerIsReadNoFurtherThanTheReceiveBufferAndStoresNothing) {
+TEST_F(DataBlockRead, OversizedAnswerIsReadNoFurtherThanTheReceiveBufferAndRefused) {
     sim::Faults faults;
     faults.garbageBytes = 3000; // 3128 bytes arrive where 128 are expected
     Sim().SetFaults(faults);
@@ -141,10 +144,10 @@ TEST_F(DataBlockRead, OversizedAnswerIsReadNoFurtherThanTheReceiveBufferAndStore
     EXPECT_EQ(Read(0, 0), 0);
     EXPECT_GT(nBytesR, 128);
     EXPECT_LE(nBytesR, kBufSize);
-    EXPECT_STREQ(szStatus, "earlier text");
-    EXPECT_EQ(StatusText(), "earlier text");
-    ExpectAll(yArrayA, 0, 255, kUntouched);
-    ExpectAll(yArrayB, 0, 255, kUntouched);
+    EXPECT_TRUE(StatusText().starts_with("Data[64] block refused - ")) << StatusText();
+    ExpectAll(yArrayA, 0, 127, 0);
+    ExpectAll(yArrayB, 0, 127, 0);
+    ExpectAll(yArrayA, 128, 255, kUntouched);
 
     // The controller may still be sending the rest of its oversized answer: let the line fall
     // quiet (no byte for 0.2 s) before the next request, as an operator's next click would.
@@ -155,8 +158,63 @@ TEST_F(DataBlockRead, OversizedAnswerIsReadNoFurtherThanTheReceiveBufferAndStore
     }
     platform::SetComTime(com, 2.0);
     EXPECT_EQ(Read(64, 0), 64) << "nothing of the oversized answer is left to spoil the next";
-    ExpectAll(yArrayA, 0, 63, kUntouched);
+    ExpectAll(yArrayA, 0, 63, 0);
     EXPECT_EQ(yArrayA[64], sim::CurvePoint(sim::CurveKind::kRawA, 64));
+}
+
+// 128 bare bytes carry no header: bytes before them cannot be told from the block's own, so the
+// answer is refused with a text of its own and the curve is cleared as after a time-out.
+struct AnswerRow {
+    const char* name;
+    int strayBytes; // put on the line before each answer
+    int result;
+    const char* status;
+};
+
+void PrintTo(const AnswerRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class BlockAnswerRows : public DataBlockRead, public ::testing::WithParamInterface<AnswerRow> {};
+
+TEST_P(BlockAnswerRows, OnlyExactly128BytesAreTakenAsTheBlock) {
+    const AnswerRow& row = GetParam();
+    ASSERT_EQ(Read(0, 0), 64);
+    sim::Faults faults;
+    faults.garbageBytes = row.strayBytes;
+    Sim().SetFaults(faults);
+    EXPECT_EQ(Read(64, 0), row.result);
+    EXPECT_EQ(StatusText(), row.status);
+    if (row.result == 0) {
+        ExpectAll(yArrayA, 0, 127, 0);
+        ExpectAll(yArrayB, 0, 127, 0);
+    } else {
+        ExpectCurve(yArrayA, sim::CurveKind::kRawA);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Line, BlockAnswerRows,
+    ::testing::Values(
+        AnswerRow{"Clean", 0, 64, kReceived},
+        AnswerRow{"OneStrayByte", 1, 0, "Data[64] block refused - 129 bytes instead of 128!"},
+        AnswerRow{"FiveStrayBytes", 5, 0, "Data[64] block refused - 133 bytes instead of 128!"}),
+    testing::RowName());
+
+// Block 0 is answered only after its time-out: the late answer must not become block 64.
+TEST_F(DataBlockRead, BlockAnsweredAfterItsTimeOutIsNotTakenByTheNextRead) {
+    sim::Faults faults;
+    faults.slowMs = 1700;
+    Sim().SetFaults(faults);
+    EXPECT_EQ(Read(0, 0), 0);
+    EXPECT_EQ(StatusText(), kTimedOut);
+    Sim().SetFaults({});
+    EXPECT_EQ(Read(64, 0), 64);
+    EXPECT_EQ(StatusText(), kReceived);
+    ExpectAll(yArrayA, 0, 63, 0);
+    for (int i = 64; i < 128; ++i) {
+        ASSERT_EQ(yArrayA[i], sim::CurvePoint(sim::CurveKind::kRawA, i)) << "point " << i;
+    }
 }
 
 } // namespace

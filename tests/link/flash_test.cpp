@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "params/panels.h"
 #include "platform/panel.h"
 #include "platform/timing.h"
+#include "support/row_name.h"
 #include "support/status_recorder.h"
 #include "support/tool_fixture.h"
 
@@ -282,6 +284,57 @@ TEST_F(FlashProgramming, SilentControllerTimesOutBothExchanges) {
     EXPECT_STREQ(szStatus, "Timeout: SendInfoBlockToFlash < 36 Bytes");
     EXPECT_EQ(WriteBlockDataToFlash(pp), -1);
     EXPECT_EQ(StatusText(), "Timeout < 36 Bytes");
+}
+
+// An info block whose answer comes with stray bytes before it, or only after its time-out; the
+// next info block (the controller as it should be) must be judged by its own answer.
+struct AnswerRow {
+    const char* name;
+    sim::Faults faults; // for the first info block
+    int first;          // its result
+};
+
+void PrintTo(const AnswerRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class InfoBlockAnswer : public FlashProgramming, public ::testing::WithParamInterface<AnswerRow> {};
+
+TEST_P(InfoBlockAnswer, IsRealignedOnItsHeaderAndNeverTakenByTheNextExchange) {
+    SetFaults(GetParam().faults);
+    EXPECT_EQ(SendInfoBlockToFlash(PAGE4, 0), GetParam().first) << szStatus;
+    SetFaults({});
+    EXPECT_EQ(SendInfoBlockToFlash(PAGE4 + 16, 0), 1) << szStatus;
+    EXPECT_STREQ(szStatus, "ok:  SendInfoBlockToFlash!");
+}
+
+sim::Faults Stray(int n) {
+    sim::Faults f;
+    f.garbageBytes = n;
+    return f;
+}
+// The refusal arrives after the exchange gave up.
+sim::Faults LateRefusal() {
+    sim::Faults f;
+    f.slowMs = 2100;
+    f.flashAddressAck = 0x01AA;
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, InfoBlockAnswer,
+                         ::testing::Values(AnswerRow{"Clean", {}, 1},
+                                           AnswerRow{"FiveStrayBytes", Stray(5), 1},
+                                           AnswerRow{"ThirtyStrayBytes", Stray(30), 1},
+                                           AnswerRow{"LateRefusal", LateRefusal(), -1}),
+                         testing::RowName());
+
+TEST_F(FlashProgramming, StrayBytesBeforeEveryAnswerStillWriteEveryPage) {
+    SetFaults(Stray(5));
+    SendCorrDataToFlash();
+    for (int p = 0; p < 4; ++p) {
+        EXPECT_TRUE(PageHoldsImage(p)) << "page " << p + 4;
+    }
+    EXPECT_EQ(StatusText(), "ok : D801 FLASH page7-write 255 words!");
 }
 
 } // namespace

@@ -90,6 +90,37 @@ TEST(ReplyStart, IsTheFirstSyncWordOrATrailingHalfOfOne) {
     EXPECT_EQ(ReplyStart(Bytes{}), 0u);
 }
 
+struct HeaderRow {
+    const char* name;
+    Bytes bytes;
+    std::size_t start; // where the first whole frame header begins; bytes.size() for none
+};
+
+void PrintTo(const HeaderRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class HeaderStartRows : public ::testing::TestWithParam<HeaderRow> {};
+
+TEST_P(HeaderStartRows, IsTheFirstSyncWordFollowedByAnOrderOfTheTable) {
+    EXPECT_EQ(HeaderStart(GetParam().bytes), GetParam().start);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, HeaderStartRows,
+    ::testing::Values(
+        HeaderRow{"FrameAtTheStart", kLive, 0},
+        HeaderRow{"FiveBytesBeforeIt", Join({{0x12, 0x00, 0x55, 0x00, 0x63}, kLive}), 5},
+        HeaderRow{"FlashBlockAnswer", Join({{0x00}, FrameOf(kOrderFlashBlock, {2})}), 1},
+        HeaderRow{"SyncWordBeforeAnOrderOutsideTheTable",
+                  Bytes{0x00, 0x55, 0x00, 0x0B, 0x00, 0x55, 0x00, 0x16}, 8},
+        HeaderRow{"OrderWithHighByteSet", Bytes{0x00, 0x55, 0x01, 0x05, 0x00, 0x00}, 6},
+        HeaderRow{"HeaderCutAtTheEnd", Bytes{0xFF, 0x00, 0x55, 0x00}, 4},
+        HeaderRow{"AcknowledgementWithoutHeader",
+                  Join({{0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xAA}, Bytes(30, 0)}), 36},
+        HeaderRow{"Empty", Bytes{}, 0}),
+    testing::RowName());
+
 // ---- The notification on a pty ------------------------------------------------------------
 
 // Parameter words with the sync word and order codes inside: a reply read one word shifted

@@ -221,7 +221,10 @@ TEST_F(DataCurve, BlockTimeOutClearsBothCurvesAndTheGraphIsStillDrawn) {
     Sim().SetFaults(faults);
     const std::vector<Request> sent = Command();
 
-    EXPECT_EQ(sent.size(), 3u) << "the second block is read after the first timed out";
+    // The late answer of a failed block could pass for the next block's: none is requested.
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0], (Request{9, 0, 1}));
+    EXPECT_EQ(sent[1].order, 8);
     EXPECT_EQ(StatusText(), kTimedOut);
     for (int i = 0; i < 128; ++i) {
         ASSERT_EQ(link::yArrayA[i], 0);
