@@ -190,11 +190,22 @@ class OutputFile {
             std::filesystem::remove(temp_, ec);
         }
     }
-    bool Open(const std::string& path) {
+    // Empty, or why path is no file to write: a FIFO, a device (/dev/null) or a link to one is
+    // never replaced by the renamed temporary.
+    static std::string Refusal(const std::string& path) {
+        return platform::RegularFileOrNone(path.c_str()) != 0
+                   ? "cannot write " + path + ": not a regular file"
+                   : std::string();
+    }
+    // Empty, or why path cannot be written.
+    std::string Open(const std::string& path) {
+        if (std::string why = Refusal(path); !why.empty()) {
+            return why;
+        }
         path_ = path;
         temp_ = path + ".part";
         out_.open(temp_, std::ios::trunc);
-        return out_.is_open();
+        return out_.is_open() ? std::string() : "cannot write " + path;
     }
     std::ostream& Stream() { return out_; }
     bool Close() {
@@ -330,11 +341,18 @@ class Cli {
         } else if (c == "live") {
             ok = args_.Parse({}, {"--seconds", "--frames", "--csv"}, error) && NoWords(error) &&
                  CheckLimit(error);
-            if (ok && args_.Value("--csv") != nullptr && !csv_.Open(*args_.Value("--csv"))) {
-                return Error("cannot write " + *args_.Value("--csv"), kExitFile);
+            if (ok && args_.Value("--csv") != nullptr) {
+                if (const std::string why = csv_.Open(*args_.Value("--csv")); !why.empty()) {
+                    return Error(why, kExitFile);
+                }
             }
         } else if (c == "curve") {
             ok = args_.Parse({"--raw"}, {"--csv"}, error) && NoWords(error);
+            if (const std::string* csv = args_.Value("--csv"); ok && csv != nullptr) {
+                if (const std::string why = OutputFile::Refusal(*csv); !why.empty()) {
+                    return Error(why, kExitFile); // before the curve is fetched
+                }
+            }
         } else if (c == "flash") {
             ok = args_.Parse({}, {}, error) && OneWord("MEASUREMENT", error);
             if (ok) {
@@ -724,8 +742,10 @@ class Cli {
     int PrintCurve(bool raw) {
         OutputFile file;
         const std::string* path = args_.Value("--csv");
-        if (path != nullptr && !file.Open(*path)) {
-            return Error("cannot write " + *path, kExitFile);
+        if (path != nullptr) {
+            if (const std::string why = file.Open(*path); !why.empty()) {
+                return Error(why, kExitFile);
+            }
         }
         std::string text = raw ? "point,a,b\n" : "point,norm,upper,lower,reference\n";
         std::vector<int> a, b;
