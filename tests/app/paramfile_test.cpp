@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,10 @@ struct HostileRow {
     bool fullFileSystem;   // the save may write no byte more than the old file holds
     const char* status;
 };
+
+void PrintTo(const HostileRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class HostileParameterFile : public ParameterFile,
                              public ::testing::WithParamInterface<HostileRow> {

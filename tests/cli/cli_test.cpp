@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -437,6 +438,10 @@ struct PortPathRow {
     const char* name;
     testing::Hostile kind;
 };
+
+void PrintTo(const PortPathRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class CliPortPath : public ::testing::TestWithParam<PortPathRow> {};
 

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -229,6 +230,10 @@ struct HostileCsvRow {
     bool curve; // the data-curve save, else the recording
     const char* status;
 };
+
+void PrintTo(const HostileCsvRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class HostileCsvFile : public testing::PanelFixture,
                        public ::testing::WithParamInterface<HostileCsvRow> {};

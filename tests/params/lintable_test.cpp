@@ -300,6 +300,10 @@ struct HostileMeasurementRow {
     const char* error;
 };
 
+void PrintTo(const HostileMeasurementRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class HostileMeasurementFile : public MeasurementFile,
                                public ::testing::WithParamInterface<HostileMeasurementRow> {};
 
