@@ -80,15 +80,17 @@ class FifoPeer {
 // system: a write beyond fails (EFBIG) instead of raising SIGXFSZ.
 class FullFileSystem {
   public:
-    explicit FullFileSystem(rlim_t bytes) {
-        ok_ = getrlimit(RLIMIT_FSIZE, &saved_) == 0;
+    explicit FullFileSystem(rlim_t bytes) : saved_(), ok_(getrlimit(RLIMIT_FSIZE, &saved_) == 0) {
         oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
         rlimit tight = saved_;
         tight.rlim_cur = bytes;
         ok_ = ok_ && setrlimit(RLIMIT_FSIZE, &tight) == 0;
+        restore_ = ok_;
     }
     ~FullFileSystem() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
+        if (restore_) {
+            setrlimit(RLIMIT_FSIZE, &saved_);
+        }
         std::signal(SIGXFSZ, oldHandler_);
     }
     FullFileSystem(const FullFileSystem&) = delete;
@@ -96,9 +98,10 @@ class FullFileSystem {
     bool Ok() const { return ok_; }
 
   private:
-    rlimit saved_{};
+    rlimit saved_;
+    bool ok_;
+    bool restore_ = false;
     void (*oldHandler_)(int) = SIG_DFL;
-    bool ok_ = false;
 };
 
 } // namespace ovx::testing
