@@ -122,11 +122,22 @@ class OutputFile {
             std::filesystem::remove(temp_, ec);
         }
     }
-    bool Open(const std::string& path) {
+    // Empty, or why path is no file to write: a FIFO, a device (/dev/null) or a link to one is
+    // never replaced by the renamed temporary.
+    static std::string Refusal(const std::string& path) {
+        return platform::RegularFileOrNone(path.c_str()) != 0
+                   ? "cannot write " + path + ": not a regular file"
+                   : std::string();
+    }
+    // Empty, or why path cannot be written.
+    std::string Open(const std::string& path) {
+        if (std::string why = Refusal(path); !why.empty()) {
+            return why;
+        }
         path_ = path;
         temp_ = path + ".part";
         out_.open(temp_, std::ios::trunc);
-        return out_.is_open();
+        return out_.is_open() ? std::string() : "cannot write " + path;
     }
     std::ostream& Stream() { return out_; }
     bool Close() {
@@ -258,8 +269,15 @@ class Cli {
                 return Error("send: " + error, code);
             }
         }
-        if (c == "live" && args_.Value("--csv") != nullptr && !csv_.Open(*args_.Value("--csv"))) {
-            return Error("cannot write " + *args_.Value("--csv"), kExitFile);
+        if (c == "live" && args_.Value("--csv") != nullptr) {
+            if (const std::string why = csv_.Open(*args_.Value("--csv")); !why.empty()) {
+                return Error(why, kExitFile);
+            }
+        }
+        if (const std::string* csv = args_.Value("--csv"); c == "curve" && csv != nullptr) {
+            if (const std::string why = OutputFile::Refusal(*csv); !why.empty()) {
+                return Error(why, kExitFile); // before the curve is fetched
+            }
         }
         if (c == "flash") {
             return CheckMeasurement(args_.Words()[0]);
@@ -552,8 +570,10 @@ class Cli {
     int PrintCurve(bool raw) {
         OutputFile file;
         const std::string* path = args_.Value("--csv");
-        if (path != nullptr && !file.Open(*path)) {
-            return Error("cannot write " + *path, kExitFile);
+        if (path != nullptr) {
+            if (const std::string why = file.Open(*path); !why.empty()) {
+                return Error(why, kExitFile);
+            }
         }
         std::string text = raw ? "point,a,b\n" : "point,norm,upper,lower,reference\n";
         std::vector<int> a, b;

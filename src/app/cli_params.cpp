@@ -3,11 +3,12 @@
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
 #include "params/panels.h"
 #include "params/variables.h"
+#include "platform/errors.h"
+#include "platform/files.h"
 
 namespace ovx::app {
 
@@ -163,21 +164,22 @@ bool ParseAssignment(std::string_view text, Assignment& out, std::string& error)
 
 bool ReadAssignments(const std::string& path, std::vector<Assignment>& out, std::string& error,
                      int& errorCode) {
-    std::ifstream file(path);
-    if (!file) {
+    // Read whole and bounded: a FIFO would block the read for ever, a huge file fill the memory.
+    std::string whole;
+    const int rc = platform::ReadWholeFile(path.c_str(), kMaxAssignmentFileBytes, whole);
+    if (rc != 0) {
         error = "cannot read " + path;
+        if (rc == platform::kFileNotRegular) {
+            error += ": not a regular file";
+        } else if (rc == platform::kFileTooLarge) {
+            error += ": larger than 1 MiB, no parameter file";
+        }
         errorCode = 3;
         return false;
     }
-    std::stringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        error = "cannot read " + path;
-        errorCode = 3;
-        return false;
-    }
+    std::stringstream text(whole);
     errorCode = 2;
-    const bool named = text.str().find('=') != std::string::npos;
+    const bool named = whole.find('=') != std::string::npos;
     return named ? ParseNamedLines(path, text, out, error) : ParseWordFile(path, text, out, error);
 }
 

@@ -7,6 +7,7 @@
 #include "link/datablock.h"
 #include "live/datacurve.h"
 #include "live/recorder.h"
+#include "platform/errors.h"
 #include "platform/line_file.h"
 #include "platform/panel.h"
 
@@ -26,8 +27,11 @@ std::string CurveCsv() {
 }
 
 int SaveCurveFile(const char* path) {
-    if (platform::WriteTextFile(path, CurveCsv().c_str()) != 0) {
-        ShowFileStatus("Data curve not saved: cannot write %.200s", path);
+    if (const int rc = platform::WriteTextFile(path, CurveCsv().c_str()); rc != 0) {
+        ShowFileStatus(rc == platform::kFileNotRegular
+                           ? "Data curve not saved: %.200s is not a regular file"
+                           : "Data curve not saved: cannot write %.200s",
+                       path);
         return 0;
     }
     ShowFileStatus("Data curve saved to %.200s", path);

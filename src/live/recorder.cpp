@@ -8,6 +8,7 @@
 #include "live/strip.h"
 #include "params/panels.h"
 #include "params/variables.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/line_file.h"
 #include "platform/panel.h"
@@ -93,7 +94,10 @@ int StartRecording(const char* path) {
         if (handle > 0) {
             platform::CloseLineFile(handle);
         }
-        ShowFileStatus("Recording not started: cannot write %.200s", szRecordFile);
+        ShowFileStatus(handle == platform::kFileNotRegular
+                           ? "Recording not started: %.200s is not a regular file"
+                           : "Recording not started: cannot write %.200s",
+                       szRecordFile);
         szRecordFile[0] = '\0';
         ShowRecordInfo();
         return 0;

@@ -177,9 +177,9 @@ int RegularOrAbsent(const QString& path) {
     return info.isFile() ? 0 : kFileNotRegular;
 }
 
-// Reads a regular file that may hold up to values values, never more than such a file can be
-// long. Returns 0 or a FileError.
-int ReadSmallText(const char* file, int values, QByteArray& text) {
+// Reads a regular file of at most limit bytes, never more than limit + 1 bytes of it.
+// Returns 0 or a FileError.
+int ReadLimited(const char* file, qint64 limit, QByteArray& text) {
     const QString path = QString::fromLocal8Bit(file);
     if (!QFileInfo::exists(path)) {
         return kFileCannotOpen;
@@ -191,9 +191,14 @@ int ReadSmallText(const char* file, int values, QByteArray& text) {
     if (!in.open(QIODevice::ReadOnly)) {
         return kFileCannotOpen;
     }
-    const qint64 limit = qint64{values} * kMaxFieldBytes + kFileSlackBytes;
     text = in.read(limit + 1);
     return text.size() > limit ? kFileTooLarge : 0;
+}
+
+// Reads a regular file that may hold up to values values, never more than such a file can be
+// long. Returns 0 or a FileError.
+int ReadSmallText(const char* file, int values, QByteArray& text) {
+    return ReadLimited(file, qint64{values} * kMaxFieldBytes + kFileSlackBytes, text);
 }
 
 // Copies text into a buffer of kPathCapacity; false (and an empty buffer) when it does not fit.
@@ -363,6 +368,22 @@ int FileToRows(const char* file, int dataType, int maxValues,
     while (!rows.empty() && rows.back().empty()) {
         rows.pop_back(); // blank lines at the end
     }
+    return 0;
+}
+
+int RegularFileOrNone(const char* file) {
+    return file == nullptr ? kFileInvalidArgument : RegularOrAbsent(QString::fromLocal8Bit(file));
+}
+
+int ReadWholeFile(const char* file, long long maxBytes, std::string& text) {
+    if (file == nullptr || maxBytes < 0) {
+        return kFileInvalidArgument;
+    }
+    QByteArray bytes;
+    if (const int result = ReadLimited(file, maxBytes, bytes); result != 0) {
+        return result;
+    }
+    text.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     return 0;
 }
 

@@ -37,6 +37,15 @@ int FileToArray(const char* file, void* array, int dataType, int numElements, in
 int FileToRows(const char* file, int dataType, int maxValues,
                std::vector<std::vector<std::int64_t>>& rows);
 
+// 0 when file names nothing yet or a regular file (links followed), else kFileNotRegular: a FIFO
+// blocks an open until a peer comes, a device never ends, and a save must replace neither.
+// kFileInvalidArgument for no name.
+int RegularFileOrNone(const char* file);
+// Reads a whole regular file of at most maxBytes into text, never more than maxBytes + 1 bytes of
+// it. Returns 0, kFileCannotOpen, kFileNotRegular, kFileTooLarge or kFileInvalidArgument (text
+// then unchanged).
+int ReadWholeFile(const char* file, long long maxBytes, std::string& text);
+
 // True when path names an existing file (links followed).
 bool FileExists(const char* path);
 

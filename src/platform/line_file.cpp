@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/errors.h"
+#include "platform/files.h"
 
 namespace ovx::platform {
 
@@ -25,6 +26,9 @@ int nextHandle = 1;
 int OpenLineFile(const char* file) {
     if (file == nullptr || *file == '\0') {
         return kFileCannotOpen;
+    }
+    if (const int kind = RegularFileOrNone(file); kind != 0) {
+        return kind;
     }
     auto f = std::make_unique<QFile>(QString::fromLocal8Bit(file));
     if (!f->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
@@ -67,6 +71,9 @@ int CloseLineFile(int handle) {
 int WriteTextFile(const char* file, const char* text) {
     if (file == nullptr || text == nullptr) {
         return kFileCannotOpen;
+    }
+    if (const int kind = RegularFileOrNone(file); kind != 0) {
+        return kind;
     }
     QSaveFile out(QString::fromLocal8Bit(file));
     if (!out.open(QIODevice::WriteOnly)) {

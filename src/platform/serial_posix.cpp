@@ -427,6 +427,10 @@ void PosixPort::EnableReadableHook(bool on) {
 // Opens device non-blocking; the caller owns the fd or gets the error and its reason.
 int OpenDevice(const std::string& device, int& fd, std::string& reason) {
     fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == EISDIR) {
+        reason = "cannot open " + device + ": not a serial port.";
+        return kComNoPortFound; // a folder named as the port is no port, as a plain file
+    }
     if (fd < 0) {
         const int err = errno;
         reason = OpenFailureReason(device, err);

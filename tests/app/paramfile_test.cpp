@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,8 @@
 #include "params/variables.h"
 #include "platform/files.h"
 #include "platform/panel.h"
+#include "support/hostile_files.h"
+#include "support/row_name.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::app {
@@ -174,6 +178,90 @@ TEST_F(ParameterFile, FileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(SendParaToFile(), -1);
     EXPECT_STREQ(link::szStatus, "error : cannot write parameter file!");
 }
+
+// ---- Hostile files: a folder, a FIFO, a file far too large, a full file system ---------------
+
+struct HostileRow {
+    const char* name;
+    testing::Hostile kind; // what the chosen name is (a full file system: an old regular file)
+    bool fullFileSystem;   // the save may write no byte more than the old file holds
+    const char* status;
+};
+
+void PrintTo(const HostileRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class HostileParameterFile : public ParameterFile,
+                             public ::testing::WithParamInterface<HostileRow> {
+  protected:
+    void SetUp() override {
+        ParameterFile::SetUp();
+        path_ = dir_.File(kParamFileName);
+        if (GetParam().fullFileSystem) {
+            testing::WriteText(path_, kOldFile);
+        } else {
+            ASSERT_TRUE(testing::MakeHostile(GetParam().kind, path_));
+        }
+        SetVariables(kWide);
+        SetPanelValues();
+        link::CopyVarsToPP();
+    }
+    static constexpr const char* kOldFile =
+        "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n13\n14\n15\n16\n";
+    std::string path_;
+};
+
+// The load is refused at once (a FIFO never blocks it, a huge file is not read) and changes
+// nothing.
+using HostileParameterLoad = HostileParameterFile;
+TEST_P(HostileParameterLoad, IsRefusedWithItsTextAndChangesNothing) {
+    AnswerPopupWith(path_);
+    EXPECT_EQ(ReadParaFromFile(), -1);
+    EXPECT_STREQ(link::szStatus, GetParam().status);
+    EXPECT_EQ(Variables(), kWide);
+    EXPECT_EQ(Block(), kWide);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HostileParameterLoad,
+    ::testing::Values(HostileRow{"Directory", testing::Hostile::kDirectory, false,
+                                 "error : parameter file is not a regular file!"},
+                      HostileRow{"Fifo", testing::Hostile::kFifo, false,
+                                 "error : parameter file is not a regular file!"},
+                      HostileRow{"Huge", testing::Hostile::kHuge, false,
+                                 "error : parameter file is far too large to hold 16 values!"}),
+    testing::RowName());
+
+// The save fails with its text and leaves what was there: the folder, the FIFO, the old file.
+using HostileParameterSave = HostileParameterFile;
+TEST_P(HostileParameterSave, FailsWithItsTextAndLeavesTheOldNode) {
+    const unsigned before = testing::NodeType(path_);
+    std::snprintf(file_name, sizeof file_name, "%s", path_.c_str());
+    std::optional<testing::FullFileSystem> full;
+    if (GetParam().fullFileSystem) {
+        full.emplace(8);
+        ASSERT_TRUE(full->Ok());
+    }
+    const int saved = SendParaToFile();
+    full.reset();
+    EXPECT_EQ(saved, -1);
+    EXPECT_STREQ(link::szStatus, GetParam().status);
+    EXPECT_EQ(testing::NodeType(path_), before);
+    if (GetParam().fullFileSystem) {
+        EXPECT_EQ(testing::ReadText(path_), kOldFile);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HostileParameterSave,
+    ::testing::Values(HostileRow{"Directory", testing::Hostile::kDirectory, false,
+                                 "error : parameter file is not a regular file - nothing written!"},
+                      HostileRow{"Fifo", testing::Hostile::kFifo, false,
+                                 "error : parameter file is not a regular file - nothing written!"},
+                      HostileRow{"FullFileSystem", testing::Hostile::kRegularFile, true,
+                                 "error : cannot write parameter file!"}),
+    testing::RowName());
 
 } // namespace
 } // namespace ovx::app

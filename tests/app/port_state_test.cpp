@@ -13,17 +13,20 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/portring.h"
 #include "link/com232.h"
 #include "params/panels.h"
+#include "params/scratch_dir.h"
 #include "platform/help.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "sim/pty_host.h"
+#include "support/hostile_files.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::app {
@@ -54,6 +57,13 @@ struct DialoutDevice {
         path = ttyname(slave);
         return chown(path.c_str(), 0, dialout->gr_gid) == 0 && chmod(path.c_str(), 0660) == 0;
     }
+    bool MakeAny() { // a pty as this user gets it
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+            return false;
+        }
+        path = ttyname(slave);
+        return true;
+    }
     ~DialoutDevice() {
         if (slave >= 0) {
             close(slave);
@@ -67,6 +77,8 @@ struct OpenRow {
     bool asNobody;          // the device exists but this user may not open it
     const char* status;     // the status text, as without the hint
     const char* reasonTail; // after "cannot open DEVICE: "
+    // Else the port names this in a scratch folder (none: a device that does not exist).
+    std::optional<testing::Hostile> hostile = std::nullopt;
 };
 
 class PortOpenHint : public testing::PanelFixture, public ::testing::WithParamInterface<OpenRow> {
@@ -93,6 +105,11 @@ TEST_P(PortOpenHint, StatusStaysAndTheReasonWithTheFixShowsBesideIt) {
     const OpenRow& row = GetParam();
     DialoutDevice device;
     std::string device_path = "/dev/ovx-test-no-such-port";
+    const testing::ScratchDir scratch;
+    if (row.hostile) {
+        device_path = scratch.File("ttyS9");
+        ASSERT_TRUE(testing::MakeHostile(*row.hostile, device_path));
+    }
     if (row.asNobody) {
         if (geteuid() != 0) {
             GTEST_SKIP() << "needs root to open the device as another user";
@@ -116,12 +133,15 @@ TEST_P(PortOpenHint, StatusStaysAndTheReasonWithTheFixShowsBesideIt) {
     EXPECT_EQ(HintText(), reason);
     EXPECT_EQ(StatusToolTip(), reason);
 
-    // Once the port opens, the hint goes and the status line's own tooltip returns.
-    if (row.asNobody) {
-        ASSERT_EQ(platform::OpenComConfig(1, "", 19200, 0, 8, 1, 512, 512), 0);
-        EXPECT_FALSE(HintShown());
-        EXPECT_EQ(StatusToolTip().find("cannot open"), std::string::npos);
+    // Once the port opens (the device made usable, or another one), the hint goes and the status
+    // line's own tooltip returns.
+    if (!row.asNobody) {
+        ASSERT_TRUE(device.MakeAny());
+        platform::RegisterPort(1, device.path);
     }
+    ASSERT_EQ(platform::OpenComConfig(1, "", 19200, 0, 8, 1, 512, 512), 0);
+    EXPECT_FALSE(HintShown());
+    EXPECT_EQ(StatusToolTip().find("cannot open"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -130,7 +150,16 @@ INSTANTIATE_TEST_SUITE_P(
                               "permission denied. The device belongs to group dialout: add the "
                               "user to that group (sudo adduser nobody dialout) and log in again."},
                       OpenRow{"Missing", false, "No serial port found",
-                              "No such file or directory."}),
+                              "No such file or directory."},
+                      // A name that is no serial port: refused when opened, not by a time-out.
+                      OpenRow{"Directory", false, "No serial port found", "not a serial port.",
+                              testing::Hostile::kDirectory},
+                      OpenRow{"RegularFile", false, "No serial port found", "not a serial port.",
+                              testing::Hostile::kRegularFile},
+                      OpenRow{"DevNull", false, "No serial port found", "not a serial port.",
+                              testing::Hostile::kDevNull},
+                      OpenRow{"Fifo", false, "No serial port found", "not a serial port.",
+                              testing::Hostile::kFifo}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // The device is a link to the virtual controller's pty (as --link makes it): stopping the host

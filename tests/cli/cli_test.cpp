@@ -11,12 +11,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "params/lintable.h"
 #include "params/scratch_dir.h"
+#include "support/hostile_files.h"
 #include "support/program_run.h"
+#include "support/row_name.h"
 
 namespace ovx::app {
 namespace {
@@ -157,6 +161,8 @@ struct BadInputRow {
     std::vector<std::string> args; // after --simulator --no-line --trace
     int exitCode;
     const char* err;
+    // Made first in the working directory under the name "hostile".
+    std::optional<testing::Hostile> hostile = std::nullopt;
 };
 
 void PrintTo(const BadInputRow& row, std::ostream* os) {
@@ -167,6 +173,9 @@ class CliBadInput : public Cli, public ::testing::WithParamInterface<BadInputRow
 
 TEST_P(CliBadInput, OneLineErrorAndNothingSent) {
     const BadInputRow& row = GetParam();
+    if (row.hostile) {
+        ASSERT_TRUE(testing::MakeHostile(*row.hostile, dir_.File("hostile")));
+    }
     std::vector<std::string> args{"--trace"};
     args.insert(args.end(), row.args.begin(), row.args.end());
     const ProgramResult r = Run(args);
@@ -197,7 +206,48 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputRow{"UnwritableCsv",
                     {"live", "--csv", "/nonexistent/x.csv"},
                     3,
-                    "cannot write /nonexistent/x.csv"}),
+                    "cannot write /nonexistent/x.csv"},
+        // Files that are none: never waited on, never read whole, never replaced.
+        BadInputRow{"SendFromFifo",
+                    {"send", "hostile"},
+                    3,
+                    "cannot read hostile: not a regular file",
+                    testing::Hostile::kFifo},
+        BadInputRow{"SendFromDirectory",
+                    {"send", "hostile"},
+                    3,
+                    "cannot read hostile: not a regular file",
+                    testing::Hostile::kDirectory},
+        BadInputRow{"SendFromHugeFile",
+                    {"send", "hostile"},
+                    3,
+                    "cannot read hostile: larger than 1 MiB, no parameter file",
+                    testing::Hostile::kHuge},
+        BadInputRow{"FlashFromFifo",
+                    {"flash", "hostile"},
+                    3,
+                    "hostile is not a regular file - nothing programmed!",
+                    testing::Hostile::kFifo},
+        BadInputRow{"FlashFromHugeFile",
+                    {"flash", "hostile"},
+                    3,
+                    "hostile is far too large for 2048 values - nothing programmed!",
+                    testing::Hostile::kHuge},
+        BadInputRow{"LiveCsvToFifo",
+                    {"live", "--frames", "1", "--csv", "hostile"},
+                    3,
+                    "cannot write hostile: not a regular file",
+                    testing::Hostile::kFifo},
+        BadInputRow{"LiveCsvToDevNull",
+                    {"live", "--frames", "1", "--csv", "hostile"},
+                    3,
+                    "cannot write hostile: not a regular file",
+                    testing::Hostile::kDevNull},
+        BadInputRow{"CurveCsvToFifo",
+                    {"curve", "--csv", "hostile"},
+                    3,
+                    "cannot write hostile: not a regular file",
+                    testing::Hostile::kFifo}),
     [](const ::testing::TestParamInfo<BadInputRow>& row) { return row.param.name; });
 
 TEST(CliUsage, ControllerCommandWithoutPortIsAUsageError) {
@@ -444,6 +494,36 @@ class Background {
     QProcess process_;
     std::string output_;
 };
+
+// A port path that names no serial port: a clear error at once, not a time-out.
+struct PortPathRow {
+    const char* name;
+    testing::Hostile kind;
+};
+
+void PrintTo(const PortPathRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliPortPath : public ::testing::TestWithParam<PortPathRow> {};
+
+TEST_P(CliPortPath, IsNoSerialPort) {
+    testing::ScratchDir dir;
+    const std::string path = dir.File("ttyS9");
+    ASSERT_TRUE(testing::MakeHostile(GetParam().kind, path));
+    const ProgramResult r = RunProgram({"ovextar-cli", {"--port", path, "check"}});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("ovextar-cli: " + path + ": No serial port found"), std::string::npos)
+        << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CliPortPath,
+                         ::testing::Values(PortPathRow{"Directory", testing::Hostile::kDirectory},
+                                           PortPathRow{"RegularFile",
+                                                       testing::Hostile::kRegularFile},
+                                           PortPathRow{"DevNull", testing::Hostile::kDevNull},
+                                           PortPathRow{"Fifo", testing::Hostile::kFifo}),
+                         testing::RowName());
 
 TEST(CliPorts, SecondProcessOnABusyPortGetsAClearError) {
     testing::ScratchDir dir;

@@ -7,11 +7,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/inspect.h"
@@ -26,6 +26,8 @@
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
+#include "support/hostile_files.h"
+#include "support/row_name.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::live {
@@ -152,12 +154,9 @@ TEST_F(Recording, PausedChartStaysStillWhileRunAndRecordingGoOn) {
 TEST_F(Recording, WriteErrorMidRunStopsRecordingAndTheRunGoesOn) {
     ASSERT_EQ(StartRecording(path_.toLocal8Bit().constData()), 1);
     // The file may grow by about five lines more: then every write fails with EFBIG.
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = static_cast<rlim_t>(QFileInfo(path_).size() + 5 * 40);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::optional<testing::FullFileSystem> full(
+        std::in_place, static_cast<rlim_t>(QFileInfo(path_).size() + 5 * 40));
+    ASSERT_TRUE(full->Ok());
     int framesAfterError = 0;
     RunUntil([&] {
         if (recording == 0) {
@@ -165,8 +164,7 @@ TEST_F(Recording, WriteErrorMidRunStopsRecordingAndTheRunGoesOn) {
         }
         return framesAfterError >= 10 || sent_.size() > 500;
     });
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    full.reset();
 
     EXPECT_EQ(recording, 0);
     EXPECT_GE(framesAfterError, 10); // the run went on
@@ -222,6 +220,57 @@ TEST(CurveFile, HoldsTheCurveArraysRowByRowAndFailsInAMissingDirectory) {
     EXPECT_EQ(
         SaveCurveFile(dir.filePath(QStringLiteral("none/curve.csv")).toLocal8Bit().constData()), 0);
 }
+
+// A recording or a curve file named as a folder, a FIFO or a link to one: refused at once with
+// its text (an open of a FIFO for writing would wait for a reader for ever; a save would put a
+// regular file in its place), and the name left as it was.
+struct HostileCsvRow {
+    const char* name;
+    testing::Hostile kind;
+    bool curve; // the data-curve save, else the recording
+    const char* status;
+};
+
+void PrintTo(const HostileCsvRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class HostileCsvFile : public testing::PanelFixture,
+                       public ::testing::WithParamInterface<HostileCsvRow> {};
+
+TEST_P(HostileCsvFile, IsRefusedWithItsTextAndLeftAsItWas) {
+    const HostileCsvRow& row = GetParam();
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("out.csv")).toStdString();
+    ASSERT_TRUE(testing::MakeHostile(row.kind, path));
+    const unsigned before = testing::NodeType(path),
+                   targetBefore = testing::NodeType(path + ".fifo");
+    std::optional<testing::FifoPeer> peer; // a reader, so that a write that is let through fails
+    if (row.kind != testing::Hostile::kDirectory) {
+        ASSERT_TRUE(peer.emplace(path).Ok());
+    }
+    EXPECT_EQ(row.curve ? SaveCurveFile(path.c_str()) : StartRecording(path.c_str()), 0);
+    EXPECT_EQ(StatusText(), row.status);
+    EXPECT_EQ(recording, 0);
+    EXPECT_EQ(testing::NodeType(path), before);
+    EXPECT_EQ(testing::NodeType(path + ".fifo"), targetBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HostileCsvFile,
+    ::testing::Values(HostileCsvRow{"RecordToDirectory", testing::Hostile::kDirectory, false,
+                                    "Recording not started: out.csv is not a regular file"},
+                      HostileCsvRow{"RecordToFifo", testing::Hostile::kFifo, false,
+                                    "Recording not started: out.csv is not a regular file"},
+                      HostileCsvRow{"RecordToLinkToFifo", testing::Hostile::kLinkToFifo, false,
+                                    "Recording not started: out.csv is not a regular file"},
+                      HostileCsvRow{"CurveToDirectory", testing::Hostile::kDirectory, true,
+                                    "Data curve not saved: out.csv is not a regular file"},
+                      HostileCsvRow{"CurveToFifo", testing::Hostile::kFifo, true,
+                                    "Data curve not saved: out.csv is not a regular file"},
+                      HostileCsvRow{"CurveToLinkToFifo", testing::Hostile::kLinkToFifo, true,
+                                    "Data curve not saved: out.csv is not a regular file"}),
+    testing::RowName());
 
 } // namespace
 } // namespace ovx::live

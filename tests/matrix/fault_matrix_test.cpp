@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -324,6 +325,17 @@ void FaultMatrix::CheckIntegrity(Action a) {
     }
 }
 
+// Descriptors of this process open on device (a removed device node reads "... (deleted)").
+int DescriptorsOn(const std::string& device) {
+    int count = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+        count += target == device || target == device + " (deleted)" ? 1 : 0;
+    }
+    return count;
+}
+
 // What the fault left on its way (bytes sent after a request that awaits none) is gone once the
 // line has been quiet for two frames' line time.
 void AwaitQuietPort() {
@@ -339,14 +351,18 @@ void AwaitQuietPort() {
 
 void FaultMatrix::CheckPortWorksAgain() {
     Sim().SetFaults({});
-    if (Sim().IsUnplugged()) { // the device is gone: the tool goes on with a new one
+    if (Sim().IsUnplugged()) { // the device is gone: the operator picks another port in the ring
+        const std::string gone = Sim().DevicePath();
         Sim().Stop();
         std::string error;
         ASSERT_TRUE(Sim().Start(error)) << error;
-        platform::CloseCom(link::com);
-        platform::RegisterPort(link::com, Sim().DevicePath());
-        link::InitRS232(link::com);
+        // A pty still open in the tool keeps its number: the same path means none was left open.
+        const bool heldOpen = Sim().DevicePath() != gone;
+        Perform(Action::kPortChange);
+        EXPECT_EQ(link::com, 2);
         EXPECT_EQ(link::szStatus, std::string(kFirmware));
+        EXPECT_TRUE(!heldOpen || DescriptorsOn(gone) == 0)
+            << "the vanished device's port was not closed";
         return;
     }
     AwaitQuietPort();

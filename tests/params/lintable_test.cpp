@@ -16,6 +16,7 @@
 
 #include "params/lintable.h"
 #include "params/scratch_dir.h"
+#include "support/hostile_files.h"
 #include "support/row_name.h"
 
 namespace ovx::params {
@@ -290,6 +291,48 @@ TEST_F(MeasurementFile, TableFileThatCannotBeWrittenIsReportedButTheTableIsBuilt
     EXPECT_EQ(flashp7[kPageSize - 1], 3 * (kTableSize - 1) + 2);
     EXPECT_TRUE(std::filesystem::is_directory(kTableFile));
 }
+
+// A measurement file that is a folder, a FIFO (its open must not wait for a writer) or far too
+// large (refused without reading it all): the error names it, the table and its file stay.
+struct HostileMeasurementRow {
+    const char* name;
+    testing::Hostile kind;
+    const char* error;
+};
+
+void PrintTo(const HostileMeasurementRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class HostileMeasurementFile : public MeasurementFile,
+                               public ::testing::WithParamInterface<HostileMeasurementRow> {};
+
+TEST_P(HostileMeasurementFile, IsRefusedWithItsTextAndChangesNothing) {
+    std::vector<std::int32_t> values, positions;
+    RealisticSweep(values, positions);
+    ASSERT_EQ(ReadCorrData(Write(values, positions, "good.dat").c_str(), error_, sizeof error_), 1);
+    const Table before = Pages();
+    const std::string tableFile = testing::ReadText(kTableFile);
+    const std::string path = dir_.File(kMeasurementFile);
+    ASSERT_TRUE(testing::MakeHostile(GetParam().kind, path));
+
+    EXPECT_EQ(ReadCorrData(path.c_str(), error_, sizeof error_), 0);
+    EXPECT_STREQ(error_, GetParam().error);
+    EXPECT_EQ(Pages(), before);
+    EXPECT_EQ(testing::ReadText(kTableFile), tableFile);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HostileMeasurementFile,
+    ::testing::Values(
+        HostileMeasurementRow{"Directory", testing::Hostile::kDirectory,
+                              "error : TARconfig.dat is not a regular file - nothing programmed!"},
+        HostileMeasurementRow{"Fifo", testing::Hostile::kFifo,
+                              "error : TARconfig.dat is not a regular file - nothing programmed!"},
+        HostileMeasurementRow{
+            "Huge", testing::Hostile::kHuge,
+            "error : TARconfig.dat is far too large for 2048 values - nothing programmed!"}),
+    testing::RowName());
 
 // Arrangements of a measurement file: the three that the line structure makes unambiguous are
 // read as written, in any separation and line ending; anything else programs nothing.

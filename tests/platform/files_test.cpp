@@ -11,18 +11,19 @@
 #include <QTimer>
 
 #include <array>
-#include <csignal>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/timing.h"
+#include "support/hostile_files.h"
 
 namespace ovx::platform {
 namespace {
@@ -165,16 +166,11 @@ TEST_F(FileArrays, FailedWriteKeepsTheOldFile) {
     Write("keep.dat", "old content\n");
     std::array<std::int32_t, 3072> values{};
     values.fill(123456);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = saved;
-    tight.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    std::optional<testing::FullFileSystem> full(std::in_place, 64);
+    ASSERT_TRUE(full->Ok());
     const int result =
         ArrayToFile(Path("keep.dat").c_str(), values.data(), kInt, 3072, 3, 0, 0, 0, 6, 1, 0);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    full.reset();
     EXPECT_EQ(result, kFileWriteFailed);
     EXPECT_EQ(Read("keep.dat"), "old content\n");
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"keep.dat"});
@@ -186,16 +182,11 @@ TEST_F(FileArrays, FailedWriteOfAParameterFileKeepsTheOldFile) {
     const std::array<std::uint32_t, 16> values{60000, 60000, 60000, 60000, 60000, 60000,
                                                60000, 60000, 60000, 60000, 60000, 60000,
                                                60000, 60000, 60000, 60000};
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = saved;
-    tight.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    std::optional<testing::FullFileSystem> full(std::in_place, 64);
+    ASSERT_TRUE(full->Ok());
     const int result =
         ArrayToFile(Path("TARpara.dat").c_str(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    full.reset();
     EXPECT_EQ(result, kFileWriteFailed);
     EXPECT_EQ(Read("TARpara.dat"), "old content\n");
 }
