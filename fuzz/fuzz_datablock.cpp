@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1 || size > 5001) {
         return 0;
     }
-    // A reply shorter than a block waits out the read's 1.5 s time-out: each such length is
-    // taken once a run, the empty reply and the reply of a whole frame always among them.
+    // A reply shorter than a block waits out the read's 1.5 s time-out: only the empty reply
+    // and one of 64 bytes are tried, once each a run.
     static std::bitset<link::kBlockBytes> waitedFor;
     if (size - 1 < link::kBlockBytes) {
         if (waitedFor[size - 1] || (size - 1) % 64 != 0) {
