@@ -1,14 +1,13 @@
-// The data-block read: any reply of 0 to 4096 bytes is read without overrunning szReadBuf, and
-// a block reported as received holds the reply's first 64 words. A responder thread plays the
-// controller: it answers the block request with the input.
+// The data-block read: any reply of 0 to 5000 bytes is read without overrunning szReadBuf, and
+// a block reported as received holds the reply's first 64 words. The target plays the
+// controller inside the tool's waits: a whole request read on the master side is answered with
+// the input, so the read never waits longer than the bytes take to pass the pty.
 #include <poll.h>
 
 #include <algorithm>
-#include <condition_variable>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "fuzz_check.h"
@@ -23,51 +22,56 @@ using fuzz::Check;
 
 namespace {
 
-// Answers every whole request read on the master side with the reply set last.
-class Responder {
-  public:
-    explicit Responder(int master) : master_(master), thread_([this] { Serve(); }) {
-        thread_.detach(); // lives as long as the fuzzing process
-    }
-    void SetReply(const std::uint8_t* data, std::size_t size) {
-        std::lock_guard lock(mutex_);
-        reply_.assign(data, data + size);
-    }
-
-  private:
-    void Serve() {
-        std::size_t got = 0;
-        std::uint8_t buffer[link::kFrameBytes];
-        for (;;) {
-            pollfd p{master_, POLLIN, 0};
-            poll(&p, 1, -1);
-            const ssize_t n = read(master_, buffer, sizeof buffer - got);
-            got += n > 0 ? static_cast<std::size_t>(n) : 0;
-            if (got == link::kFrameBytes) {
-                got = 0;
-                std::lock_guard lock(mutex_);
-                fuzz::Deliver(master_, reply_.data(), reply_.size());
-            }
-        }
-    }
-
-    int master_;
-    std::mutex mutex_;
-    std::vector<std::uint8_t> reply_;
-    std::thread thread_;
+struct Controller {
+    std::vector<std::uint8_t> reply;
+    std::size_t got = 0; // bytes of the request read so far
+    bool answered = true;
 };
+
+Controller controller;
+
+// Reads the request from the master side (it may take a moment to pass the pty) and answers it
+// once it is whole.
+void Answer() {
+    if (controller.answered) {
+        return;
+    }
+    const int master = fuzz::ControllerSide();
+    std::uint8_t buffer[link::kFrameBytes];
+    for (int tries = 0; controller.got < link::kFrameBytes && tries < 100; ++tries) {
+        pollfd p{master, POLLIN, 0};
+        poll(&p, 1, 10);
+        const ssize_t n = read(master, buffer, link::kFrameBytes - controller.got);
+        controller.got += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    Check(controller.got == link::kFrameBytes, "the request reaches the controller");
+    controller.answered = true;
+    fuzz::Deliver(master, controller.reply.data(), controller.reply.size());
+}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Replies shorter than a block only wait out the 1.5 s time-out: a few of them are enough.
-    if (size < 1 || size > 4096 || (size < 1 + link::kBlockBytes && size % 64 != 1)) {
+    if (size < 1 || size > 5001) {
         return 0;
     }
-    static Responder responder(fuzz::ControllerSide());
+    // A reply shorter than a block waits out the read's 1.5 s time-out: only the empty reply
+    // and one of 64 bytes are tried, once each a run.
+    static std::bitset<link::kBlockBytes> waitedFor;
+    if (size - 1 < link::kBlockBytes) {
+        if (waitedFor[size - 1] || (size - 1) % 64 != 0) {
+            return 0;
+        }
+        waitedFor[size - 1] = true;
+    }
+    fuzz::ControllerSide();
+    fuzz::OnToolWaits(Answer);
     const int offset = 64 * (data[0] & 3);
-    responder.SetReply(data + 1, size - 1);
+    controller.reply.assign(data + 1, data + size);
+    controller.got = 0;
+    controller.answered = false;
     const int words = link::ReadData64(offset, data[0] >> 7, link::kOrderDataBlock);
+    Check(controller.answered, "the request was sent");
     Check(words == 0 || words == link::kBlockBytes / 2, "a whole block or none");
     const std::uint16_t* half =
         offset < 128 ? link::yArrayA + offset : link::yArrayB + offset - 128;
@@ -75,5 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(half[i] == link::WordAt({data + 1, link::kBlockBytes}, static_cast<std::size_t>(i)),
               "a block taken holds the reply's first 64 words");
     }
+    fuzz::DrainRequests(fuzz::ControllerSide());
     return 0;
 }

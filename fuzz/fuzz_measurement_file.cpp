@@ -1,5 +1,6 @@
 // The measurement-file reader and the table build: any file content either builds a whole
-// table into all four page images, or is refused with the images as they were.
+// non-decreasing table of 1024 entries into all four page images, or is refused with the images
+// as they were.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::int32_t word = Page(n / params::kPageSize)[n % params::kPageSize];
         if (rc == 1) {
             Check(word == params::vcorr[2 * params::kTableSize + n], "every page holds the table");
+            Check(n == 0 || word >= Page((n - 1) / params::kPageSize)[(n - 1) % params::kPageSize],
+                  "the table does not decrease");
         } else {
             Check(word == -7, "a refused file changes no page");
         }

@@ -2,16 +2,24 @@
 // master side the target writes to, as the controller would.
 #pragma once
 
+#include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <QObject>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 #include "fuzz_check.h"
 #include "link/com232.h"
+#include "platform/repaint.h"
 #include "platform/serial.h"
+#include "platform/timing.h"
 
 namespace ovx::fuzz {
 
@@ -35,17 +43,49 @@ inline void DrainRequests(int master) {
     }
 }
 
-// Writes as much of bytes as the line takes; returns the count written.
+// Writes bytes, waiting for room in the pty where needed; returns the count written.
 inline std::size_t Deliver(int master, const std::uint8_t* bytes, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = write(master, bytes + done, size - done);
-        if (n <= 0) {
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        // A pty passes bytes on to the tool's side a moment later: until then it may take no
+        // more. Wait for room, as a controller's UART would.
+        pollfd room{master, POLLOUT, 0};
+        if ((n < 0 && errno != EAGAIN && errno != EINTR) || poll(&room, 1, 200) <= 0) {
+            std::fprintf(stderr, "the line takes no more: %s\n", std::strerror(errno));
             break;
         }
-        done += static_cast<std::size_t>(n);
     }
     return done;
+}
+
+// Runs play whenever the tool is about to wait in the OS for more bytes: every polling loop of
+// the serial services flushes pending repaints first, and the flush runs its hooks. There the
+// target plays the line (sends what the controller would send next), so that a wait of the tool
+// ends as soon as the bytes arrive instead of running out its time-out; the tool's time-outs
+// stay as they are.
+inline void OnToolWaits(void (*play)()) {
+    static QObject owner;
+    static void (*current)() = nullptr;
+    if (current == nullptr) {
+        platform::detail::AddFlushHook(&owner, [](QObject*) { current(); });
+    }
+    current = play;
+}
+
+// Waits (in the OS, a millisecond at a time) until the tool's input queue holds at least count
+// bytes: a pty passes what the master side wrote on a moment later. Returns the count queued.
+inline int AwaitQueued(int count) {
+    const double end = platform::Timer() + 0.5;
+    int queued = platform::GetInQLen(link::com);
+    while (queued >= 0 && queued < count && platform::Timer() < end) {
+        queued = platform::GetInQLen(link::com);
+    }
+    return queued;
 }
 
 } // namespace ovx::fuzz

@@ -45,6 +45,33 @@ bool FrameInStream(const std::vector<std::uint8_t>& stream, int wanted) {
     return false;
 }
 
+// The stream as the line delivers it: piece after piece, by the target between notifications and
+// by the wait hook while a notification waits for the rest of a frame (as the line would bring
+// it within the frame's line time).
+struct Line {
+    std::vector<std::uint8_t> stream;
+    std::size_t piece = 0;
+    std::size_t at = 0;
+    bool inNotification = false;
+};
+
+Line line;
+
+// Sends the next piece; returns its length (0 when the stream has gone out whole).
+int DeliverPiece() {
+    const std::size_t n = std::min(line.piece, line.stream.size() - line.at);
+    Check(fuzz::Deliver(fuzz::ControllerSide(), line.stream.data() + line.at, n) == n,
+          "the line takes the piece");
+    line.at += n;
+    return static_cast<int>(n);
+}
+
+void PlayLine() {
+    if (line.inNotification) {
+        DeliverPiece();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -52,30 +79,43 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const int master = fuzz::ControllerSide();
+    fuzz::OnToolWaits(PlayLine);
     const int request = kRequests[data[0] % kRequests.size()];
     // Bit 7 set: the stream arrives in pieces of 1 to 61 bytes, and a frame cut between two
-    // pieces is waited for as on the line (up to a frame's line time); clear: all at once.
-    const std::size_t piece = (data[0] & 0x80) != 0 ? 1 + ((data[0] >> 3) & 15) * 4 : 4096;
+    // pieces is completed by the next piece while the notification waits; clear: all at once.
+    line.piece = (data[0] & 0x80) != 0 ? 1 + ((data[0] >> 3) & 15) * 4 : 4096;
     // The stream ends in bytes that cannot start a frame, so that a frame cut by the end of
     // the input is completed at once instead of waited for.
-    std::vector<std::uint8_t> stream(data + 1, data + size);
-    stream.insert(stream.end(), link::kFrameBytes, 0xFF);
+    line.stream.assign(data + 1, data + size);
+    line.stream.insert(line.stream.end(), link::kFrameBytes, 0xFF);
+    line.at = 0;
 
     platform::FlushInQ(link::com);
     link::FillTxBuf(request, link::pp);
     link::rx_flag = 0;
     const int wanted = link::ExpectedReplyOrder(request);
-    for (std::size_t at = 0; at < stream.size(); at += piece) {
-        const std::size_t n = std::min(piece, stream.size() - at);
-        Check(fuzz::Deliver(master, stream.data() + at, n) == n, "the line takes the piece");
+    int queued = 0;
+    while (line.at < line.stream.size()) {
+        // Pieces that leave less than a frame queued raise no notification: they are sent on
+        // without waiting for each to pass the pty.
+        int sent = DeliverPiece();
+        while (queued + sent < link::kFrameBytes && line.at < line.stream.size()) {
+            sent += DeliverPiece();
+        }
+        queued = fuzz::AwaitQueued(queued + sent);
+        Check(queued >= 0, "the line stays open");
         // The notification fires whenever a frame's worth of bytes is queued.
-        while (platform::GetInQLen(link::com) >= link::kFrameBytes) {
+        while (queued >= link::kFrameBytes) {
             link::rx_flag = 0;
+            line.inNotification = true;
             link::RX_Receive_Function(link::com, platform::kEvNotifyCount, nullptr);
+            line.inNotification = false;
             if (link::rx_flag != 0) {
                 Check(wanted != link::kNoFrameReply, "no frame is taken when none is awaited");
-                Check(FrameInStream(stream, wanted), "pp holds a whole frame of the wanted order");
+                Check(FrameInStream(line.stream, wanted),
+                      "pp holds a whole frame of the wanted order");
             }
+            queued = platform::GetInQLen(link::com);
         }
     }
     fuzz::DrainRequests(master);

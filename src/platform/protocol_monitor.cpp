@@ -10,6 +10,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
+#include <QPalette>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
@@ -22,11 +23,28 @@
 #include <array>
 
 #include "platform/files.h"
+#include "platform/monitor_rows.h"
 #include "platform/repaint.h"
 
 namespace ovx::platform {
 
-// The shown lines; rows are only appended at the end and dropped at the front.
+namespace {
+
+QColor ColourOf(MonitorKind kind) {
+    switch (kind) {
+    case MonitorKind::kTx:
+        return QColor(0x1d, 0x4f, 0x7c);
+    case MonitorKind::kRx:
+        return QColor(0x1b, 0x6e, 0x2a);
+    default:
+        return QColor(0x8a, 0x4b, 0x00);
+    }
+}
+
+} // namespace
+
+// The shown entries; rows are only appended at the end and dropped at the front. A row's text is
+// made when it is asked for (the view asks for the rows it paints), not when the row comes.
 class MonitorModel : public QAbstractListModel {
   public:
     using QAbstractListModel::QAbstractListModel;
@@ -38,24 +56,22 @@ class MonitorModel : public QAbstractListModel {
         if (!index.isValid() || index.row() >= rowCount()) {
             return {};
         }
-        const Row& row = rows_[static_cast<std::size_t>(index.row())];
+        const MonitorEntry& row = rows_[static_cast<std::size_t>(index.row())];
         if (role == Qt::DisplayRole) {
-            return row.text;
+            return QString::fromStdString(FormatMonitorEntry(row));
         }
         if (role == Qt::ForegroundRole) {
-            return row.colour;
+            return ColourOf(row.kind);
         }
         return {};
     }
-    void append(const std::vector<std::pair<QString, QColor>>& lines) {
-        if (lines.empty()) {
+    void append(const std::vector<MonitorEntry>& entries) {
+        if (entries.empty()) {
             return;
         }
         const int first = rowCount();
-        beginInsertRows({}, first, first + static_cast<int>(lines.size()) - 1);
-        for (const auto& [text, colour] : lines) {
-            rows_.push_back({text, colour});
-        }
+        beginInsertRows({}, first, first + static_cast<int>(entries.size()) - 1);
+        rows_.insert(rows_.end(), entries.begin(), entries.end());
         endInsertRows();
         const int excess = rowCount() - kMonitorCapacity;
         if (excess > 0) {
@@ -71,18 +87,14 @@ class MonitorModel : public QAbstractListModel {
     }
     QStringList texts() const {
         QStringList out;
-        for (const Row& row : rows_) {
-            out << row.text;
+        for (const MonitorEntry& row : rows_) {
+            out << QString::fromStdString(FormatMonitorEntry(row));
         }
         return out;
     }
 
   private:
-    struct Row {
-        QString text;
-        QColor colour;
-    };
-    std::deque<Row> rows_;
+    std::deque<MonitorEntry> rows_;
 };
 
 namespace {
@@ -90,17 +102,6 @@ namespace {
 constexpr std::array<const char*, 4> kDirections{"All directions", "Sent", "Received",
                                                  "Status texts"};
 constexpr const char* kAllOrders = "All orders";
-
-QColor ColourOf(MonitorKind kind) {
-    switch (kind) {
-    case MonitorKind::kTx:
-        return QColor(0x1d, 0x4f, 0x7c);
-    case MonitorKind::kRx:
-        return QColor(0x1b, 0x6e, 0x2a);
-    default:
-        return QColor(0x8a, 0x4b, 0x00);
-    }
-}
 
 QToolButton* ToolButton(QWidget* parent, const QString& text, const QString& tip) {
     auto* b = new QToolButton(parent);
@@ -146,11 +147,15 @@ ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
     model_ = new MonitorModel(this);
     list_ = new QListView(this);
     list_->setModel(model_);
+    list_->setItemDelegate(new MonitorRowPainter(list_));
     list_->setUniformItemSizes(true);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     list_->setAccessibleName(QStringLiteral("Monitor entries list"));
-    list_->setStyleSheet(QStringLiteral("QListView { background: #fdfdf6; }"));
+    // A palette, not a style sheet: a style sheet routes every row's paint through rule lookups.
+    QPalette palette = list_->palette();
+    palette.setColor(QPalette::Base, QColor(0xfd, 0xfd, 0xf6));
+    list_->setPalette(palette);
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(title);
@@ -245,14 +250,14 @@ void ProtocolMonitor::refresh() {
     }
     std::vector<MonitorEntry> fresh;
     nextSeq_ = ReadMonitorEntries(nextSeq_, fresh);
-    std::vector<std::pair<QString, QColor>> lines;
+    std::vector<MonitorEntry> shown;
     for (const MonitorEntry& e : fresh) {
         kept_.push_back(e);
         if (e.kind != MonitorKind::kStatus) {
             addOrderName(MonitorOrderName(e));
         }
         if (passes(e)) {
-            lines.emplace_back(QString::fromStdString(FormatMonitorEntry(e)), ColourOf(e.kind));
+            shown.push_back(e);
         }
     }
     while (kept_.size() > static_cast<std::size_t>(kMonitorCapacity)) {
@@ -260,8 +265,8 @@ void ProtocolMonitor::refresh() {
     }
     const bool atEnd = list_->verticalScrollBar() == nullptr ||
                        list_->verticalScrollBar()->value() == list_->verticalScrollBar()->maximum();
-    model_->append(lines);
-    if (atEnd && !lines.empty()) {
+    model_->append(shown);
+    if (atEnd && !shown.empty()) {
         list_->scrollToBottom();
     }
     countLabel_->setText(QStringLiteral("%1 entries").arg(model_->rowCount()));
@@ -269,13 +274,13 @@ void ProtocolMonitor::refresh() {
 
 void ProtocolMonitor::rebuild() {
     model_->clear();
-    std::vector<std::pair<QString, QColor>> lines;
+    std::vector<MonitorEntry> shown;
     for (const MonitorEntry& e : kept_) {
         if (passes(e)) {
-            lines.emplace_back(QString::fromStdString(FormatMonitorEntry(e)), ColourOf(e.kind));
+            shown.push_back(e);
         }
     }
-    model_->append(lines);
+    model_->append(shown);
     list_->scrollToBottom();
     countLabel_->setText(QStringLiteral("%1 entries").arg(model_->rowCount()));
 }

@@ -1,6 +1,8 @@
 // Timing and text formatting services.
 #pragma once
 
+#include <cstdint>
+
 namespace ovx::platform {
 
 // Seconds since the engine started, monotonic, sub-microsecond resolution.
@@ -21,5 +23,7 @@ namespace ovx::platform {
 // The local wall-clock time in a date-time pattern ("yyyy-MM-dd hh:mm:ss.zzz"; yyyy MM dd hh mm
 // ss zzz are replaced). Returns the text length, or kUiInvalidArgument when it does not fit.
 int FormatWallClock(const char* pattern, char* text, int capacity);
+// The same for a given moment (milliseconds since 1970, shown in local time).
+int FormatWallClockAt(std::int64_t msSinceEpoch, const char* pattern, char* text, int capacity);
 
 } // namespace ovx::platform

@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QMetaObject>
 #include <QObject>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "platform/errors.h"
 #include "platform/timing.h"
@@ -93,6 +96,49 @@ TEST(Timing, DelayProcessesNoEvents) {
     EXPECT_FALSE(delivered);
     QCoreApplication::processEvents();
     EXPECT_TRUE(delivered) << "the posted event was pending all along";
+}
+
+} // namespace
+} // namespace ovx::platform
+
+namespace ovx::platform {
+namespace {
+
+struct ClockRow {
+    const char* name;
+    const char* pattern;
+};
+
+// Moments around one second, in the order a recording asks for them, each written as the full
+// date-time formatting writes it: the text kept for a second must never show a stale part.
+class WallClockText : public ::testing::TestWithParam<ClockRow> {};
+
+TEST_P(WallClockText, EqualsTheFullFormattingAtEveryMillisecond) {
+    constexpr std::int64_t kBase = 1765000000000; // a whole second
+    for (const std::int64_t ms : {kBase + 7, kBase + 123, kBase + 999, kBase + 1000, kBase + 1045,
+                                  kBase + 60000, kBase - 1, kBase + 86400000 + 5}) {
+        const QByteArray want = QDateTime::fromMSecsSinceEpoch(ms)
+                                    .toString(QString::fromLatin1(GetParam().pattern))
+                                    .toLocal8Bit();
+        char text[64] = {};
+        EXPECT_EQ(FormatWallClockAt(ms, GetParam().pattern, text, sizeof text), want.size());
+        EXPECT_STREQ(text, want.constData()) << "at " << ms;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Patterns, WallClockText,
+                         ::testing::Values(ClockRow{"recording", "yyyy-MM-dd hh:mm:ss.zzz"},
+                                           ClockRow{"milliseconds_twice", "zzz|ss|zzz"},
+                                           ClockRow{"no_milliseconds",
+                                                    "'chart_'yyyyMMdd_hhmmss'.png'"},
+                                           ClockRow{"milliseconds_of_varying_length", "ss.z"}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(WallClock, TooSmallABufferIsRefusedEmpty) {
+    char text[8] = {'x'};
+    EXPECT_EQ(FormatWallClockAt(1765000000000, "yyyy-MM-dd", text, sizeof text),
+              kUiInvalidArgument);
+    EXPECT_STREQ(text, "");
 }
 
 } // namespace
