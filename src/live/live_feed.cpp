@@ -15,21 +15,7 @@ namespace {
 
 constexpr double kLineTimeout = 2.0;
 constexpr double kLostLook = 0.005; // how often a discarded reply is looked after
-constexpr const char* kLineOkText = "Line Ok!";
 constexpr const char* kLineTimeoutText = "Timeout RS232-Line!";
-
-void StartFeed() {
-    link::CopyVarsToPP();
-    link::AwaitQuietLine();
-    link::FlushQueues();
-    link::rx_flag = 0;
-    if (link::SendRequest(link::kOrderLiveSample, link::pp)) {
-        link::ShowStatus(kLineOkText);
-    }
-    link::tstart = platform::Timer();
-    stop_flag = 0;
-    link::graphrefresh = 0;
-}
 
 // The reply's words become the sample; the outputs are judged as the plot judges them.
 LiveSample TakeSample(double runStart) {
@@ -132,7 +118,7 @@ LiveEnd Feed(const LiveSampleSink& sink, double runStart) {
 
 LiveEnd RunLiveFeed(const LiveSampleSink& sink) {
     const double runStart = platform::Timer();
-    StartFeed();
+    StartLiveExchange();
     const LiveEnd end = Feed(sink, runStart);
     EndFeed();
     return end;

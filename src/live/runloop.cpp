@@ -47,17 +47,7 @@ void StartRun() {
     SetDimmed(params::PANEL_BTNDATA, 1);
     SelectStripChart();
 
-    link::CopyVarsToPP();
-    link::AwaitQuietLine();
-    link::FlushQueues();
-    link::rx_flag = 0;
-    if (link::SendRequest(link::kOrderLiveSample, link::pp)) {
-        link::ShowStatus(kLineOkText);
-    }
-
-    link::tstart = platform::Timer();
-    stop_flag = 0;
-    link::graphrefresh = 0;
+    StartLiveExchange();
     FillarrayNORM(params::tolerance, params::reference, 0);
 }
 
@@ -138,6 +128,19 @@ int CC_BTNStop(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int 
     FillarrayRAW(0, 0);
     FillarrayNORM(params::tol10Bit, params::ref10Bit, 0);
     return 0;
+}
+
+void StartLiveExchange() {
+    link::CopyVarsToPP();
+    link::AwaitQuietLine();
+    link::FlushQueues();
+    link::rx_flag = 0;
+    if (link::SendRequest(link::kOrderLiveSample, link::pp)) {
+        link::ShowStatus(kLineOkText);
+    }
+    link::tstart = platform::Timer();
+    stop_flag = 0;
+    link::graphrefresh = 0;
 }
 
 } // namespace ovx::live
