@@ -71,15 +71,6 @@ bool TakeLateReply(double deadline) {
     return false;
 }
 
-void AnswerWithNextRequest() {
-    link::AwaitQuietLine();
-    link::FlushQueues();
-    link::CopyVarsToPP();
-    link::rx_flag = 0;
-    link::tstart = platform::Timer();
-    link::SendRequest(link::kOrderLiveSample, link::pp);
-}
-
 // What the stop button and the end of the run do on the line.
 void EndFeed() {
     link::rx_flag = 0;
@@ -110,7 +101,7 @@ LiveEnd Feed(const LiveSampleSink& sink, double runStart) {
         if (platform::ComWaitsInterrupted()) {
             return LiveEnd::kInterrupted; // nothing is outstanding: no request goes out
         }
-        AnswerWithNextRequest();
+        SendNextLiveRequest();
     }
 }
 

@@ -71,12 +71,7 @@ void AnswerWithNextRequest() {
     if (link::rx_flag != 1 && !link::ReplyLost()) {
         return;
     }
-    link::AwaitQuietLine();
-    link::FlushQueues();
-    link::CopyVarsToPP();
-    link::rx_flag = 0;
-    link::tstart = platform::Timer();
-    link::SendRequest(link::kOrderLiveSample, link::pp);
+    SendNextLiveRequest();
 }
 
 // One pass of the loop; false when the line time-out ended the run (events are then not
@@ -141,6 +136,15 @@ void StartLiveExchange() {
     link::tstart = platform::Timer();
     stop_flag = 0;
     link::graphrefresh = 0;
+}
+
+void SendNextLiveRequest() {
+    link::AwaitQuietLine();
+    link::FlushQueues();
+    link::CopyVarsToPP();
+    link::rx_flag = 0;
+    link::tstart = platform::Timer();
+    link::SendRequest(link::kOrderLiveSample, link::pp);
 }
 
 } // namespace ovx::live

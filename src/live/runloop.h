@@ -8,6 +8,9 @@ extern int stop_flag;
 // The first live request of a run, with the parameters on the panel, after a quiet line and
 // flushed queues; the run's clock and stop flag start here. The window and the CLI share it.
 void StartLiveExchange();
+// Every further live request of a run: after a quiet line and flushed queues, with the panel's
+// parameters; the frame's clock restarts.
+void SendNextLiveRequest();
 
 int CC_BTNRun(int panel, int control, int event, void* cbData, int d1, int d2);
 int CC_BTNStop(int panel, int control, int event, void* cbData, int d1, int d2);
