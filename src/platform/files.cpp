@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/files_os.h"
 #include "platform/places.h"
 #include "platform/repaint.h"
 
@@ -168,27 +169,16 @@ QByteArray FormatArray(const void* array, const ArrayShape& s, int fieldWidth) {
     return text;
 }
 
-// 0 when path names nothing yet or a regular file (links followed), else kFileNotRegular.
-int RegularOrAbsent(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-        return 0;
-    }
-    return info.isFile() ? 0 : kFileNotRegular;
-}
-
-// Reads a regular file of at most limit bytes, never more than limit + 1 bytes of it.
-// Returns 0 or a FileError.
+// Reads a regular file of at most limit bytes, never more than limit + 1 bytes of it; its kind is
+// judged on what was opened. Returns 0 or a FileError.
 int ReadLimited(const char* file, qint64 limit, QByteArray& text) {
-    const QString path = QString::fromLocal8Bit(file);
-    if (!QFileInfo::exists(path)) {
-        return kFileCannotOpen;
+    int fd = -1;
+    if (const int result = detail::OpenRegularFile(file, false, fd); result != 0) {
+        return result; // a FIFO would block for ever, a device never end
     }
-    if (const int kind = RegularOrAbsent(path); kind != 0) {
-        return kind; // a FIFO would block for ever, a device never end
-    }
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) {
+    QFile in;
+    if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        detail::CloseFile(fd);
         return kFileCannotOpen;
     }
     text = in.read(limit + 1);
@@ -297,14 +287,13 @@ int ArrayToFile(const char* file, const void* array, int dataType, int numElemen
         fieldWidth < 0 || fileType != kFileTypeText || fileAction != 0) {
         return kFileInvalidArgument;
     }
-    const QString path = QString::fromLocal8Bit(file);
-    if (const int kind = RegularOrAbsent(path); kind != 0) {
+    if (const int kind = RegularFileOrNone(file); kind != 0) {
         return kind; // a device node or FIFO is never replaced by a regular file
     }
     const QByteArray text = FormatArray(array, shape, fieldWidth);
     // The text goes to a temporary file beside the target and is renamed over it on commit.
     // Unbuffered: a failed write (a full disk) is seen here and the old file stays.
-    QSaveFile out(path);
+    QSaveFile out(QString::fromLocal8Bit(file));
     out.setDirectWriteFallback(true);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return kFileCannotOpen;
@@ -372,7 +361,14 @@ int FileToRows(const char* file, int dataType, int maxValues,
 }
 
 int RegularFileOrNone(const char* file) {
-    return file == nullptr ? kFileInvalidArgument : RegularOrAbsent(QString::fromLocal8Bit(file));
+    if (file == nullptr) {
+        return kFileInvalidArgument;
+    }
+    const QFileInfo info(QString::fromLocal8Bit(file));
+    if (!info.exists() && !info.isSymLink()) {
+        return 0;
+    }
+    return info.isFile() ? 0 : kFileNotRegular;
 }
 
 int ReadWholeFile(const char* file, long long maxBytes, std::string& text) {

@@ -9,6 +9,7 @@
 
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/files_os.h"
 
 namespace ovx::platform {
 
@@ -27,11 +28,13 @@ int OpenLineFile(const char* file) {
     if (file == nullptr || *file == '\0') {
         return kFileCannotOpen;
     }
-    if (const int kind = RegularFileOrNone(file); kind != 0) {
-        return kind;
+    int fd = -1;
+    if (const int result = detail::OpenRegularFile(file, true, fd); result != 0) {
+        return result; // a FIFO would hold the window until a reader came
     }
-    auto f = std::make_unique<QFile>(QString::fromLocal8Bit(file));
-    if (!f->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    auto f = std::make_unique<QFile>();
+    if (!f->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        detail::CloseFile(fd);
         return kFileCannotOpen;
     }
     const int handle = nextHandle++;
