@@ -71,14 +71,6 @@ bool TakeLateReply(double deadline) {
     return false;
 }
 
-// What the stop button and the end of the run do on the line.
-void EndFeed() {
-    link::rx_flag = 0;
-    link::FlushQueues();
-    stop_flag = 1;
-    link::graphrefresh = 0;
-}
-
 // The run after its start: one pass per reply (or lost reply) until it ends.
 LiveEnd Feed(const LiveSampleSink& sink, double runStart) {
     for (;;) {
@@ -111,7 +103,7 @@ LiveEnd RunLiveFeed(const LiveSampleSink& sink) {
     const double runStart = platform::Timer();
     StartLiveExchange();
     const LiveEnd end = Feed(sink, runStart);
-    EndFeed();
+    EndLiveExchange();
     return end;
 }
 

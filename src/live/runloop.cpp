@@ -90,9 +90,7 @@ bool RunPass() {
 }
 
 void EndRun() {
-    link::rx_flag = 0;
-    link::FlushQueues();
-    link::graphrefresh = 0;
+    EndLiveExchange();
     SetDimmed(params::PANEL_BTNRUN, 0);
 }
 
@@ -114,15 +112,19 @@ int CC_BTNStop(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int 
     if (event != platform::kEventCommit) {
         return 0;
     }
-    link::rx_flag = 0;
-    link::FlushQueues();
-    stop_flag = 1;
-    link::graphrefresh = 0;
+    EndLiveExchange();
     SetDimmed(params::PANEL_BTNRUN, 0);
     SetDimmed(params::PANEL_BTNDATA, 0);
     FillarrayRAW(0, 0);
     FillarrayNORM(params::tol10Bit, params::ref10Bit, 0);
     return 0;
+}
+
+void EndLiveExchange() {
+    link::rx_flag = 0;
+    link::FlushQueues();
+    stop_flag = 1;
+    link::graphrefresh = 0;
 }
 
 void StartLiveExchange() {

@@ -11,6 +11,9 @@ void StartLiveExchange();
 // Every further live request of a run: after a quiet line and flushed queues, with the panel's
 // parameters; the frame's clock restarts.
 void SendNextLiveRequest();
+// The end of a run, however it ended: whatever is still on its way is dropped from the queues,
+// a frame not yet shown is not shown, and the stop flag is set.
+void EndLiveExchange();
 
 int CC_BTNRun(int panel, int control, int event, void* cbData, int d1, int d2);
 int CC_BTNStop(int panel, int control, int event, void* cbData, int d1, int d2);
