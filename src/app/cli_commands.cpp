@@ -405,6 +405,10 @@ class Cli {
     }
 
     int Info() {
+        if (link::szVersion[0] == '\0') { // an answer of another length than 64 bytes
+            return Error(Device() + ": no firmware information in the controller's answer",
+                         kExitController);
+        }
         if (o_.json) {
             std::printf("%s\n", JsonObject().Text("firmware", link::szVersion).Str().c_str());
         } else {

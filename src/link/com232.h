@@ -77,6 +77,11 @@ void EndDirectExchange(int orderCode, int received, bool whole, double window);
 // time-out: bytes before a frame header are dropped, a frame of another order is skipped whole.
 // Bytes with no frame header are left as read. Returns (and keeps in nBytesR) the count held.
 int ReadFrameReply(int wantOrder, int port = com);
+// The bare answers (orders 7 and 9) carry no header and are judged by their length alone. When
+// exactly the count of one stands in the queue, stray bytes may have come ahead of it and its
+// last bytes still be under way: waits without events until the line has been quiet for longer
+// than a USB serial adapter holds received bytes, at most 0.1 s. Returns the queue's count then.
+int AwaitAnswerTail(int count, int port = com);
 // Installs (true) or removes (false) the receive notification on com.
 void InstallRxNotification(bool on);
 // Opens port with the line's settings and installs the notification; 1, or 0 with the reason

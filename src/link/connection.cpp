@@ -49,6 +49,9 @@ constexpr double kFrameLineTime = kFrameBytes * 10.0 / kBaud; // 18.75 ms
 constexpr double kThinkTime = 0.010;
 constexpr double kQuietTime = kFrameLineTime + kThinkTime;
 constexpr double kSettleLimit = 0.1; // a line that never falls quiet holds no request longer
+// A serial adapter on USB hands on what it has received at least every 16 ms: a line quiet for
+// longer than that carries no more of an answer that is under way.
+constexpr double kAnswerTailQuiet = 0.020;
 
 // Something of an earlier exchange may still be on the line: bytes discarded by the notification
 // or left behind a frame.
@@ -400,7 +403,10 @@ int GetVERSIONInfo() {
     FlushQueues();
     SendRequest(kOrderFirmwareInfo, pp);
     ShowStatus("Waiting for firmware info ...");
-    const int n = WaitForFirmwareBytes();
+    int n = WaitForFirmwareBytes();
+    if (n == kInfoBytes) {
+        n = AwaitAnswerTail(n);
+    }
     szVersion[0] = '\0';
     ReadFirmwareBytes(n);
     if (nBytesR == kInfoBytes) {
@@ -528,6 +534,24 @@ bool ReplyLost() {
     }
     lineUnsettled = false; // quiet for as long as AwaitQuietLine would wait
     return true;
+}
+
+int AwaitAnswerTail(int count, int port) {
+    const double start = platform::Timer();
+    double quietSince = start;
+    for (;;) {
+        const int queued = platform::GetInQLen(port);
+        const double now = platform::Timer();
+        if (queued < 0) {
+            return count; // the port is gone: nothing more can arrive
+        }
+        if (queued != count) {
+            count = queued;
+            quietSince = now;
+        } else if (now - quietSince > kAnswerTailQuiet || now - start > kSettleLimit) {
+            return count;
+        }
+    }
 }
 
 } // namespace ovx::link

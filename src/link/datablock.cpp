@@ -108,7 +108,10 @@ int ReadData64(int offset, int source, int orderCode) {
     ShowStatus(kWaitingText);
 
     bool timedOut = false;
-    const int polled = PollForBlock(timedOut);
+    int polled = PollForBlock(timedOut);
+    if (polled == kBlockBytes) {
+        polled = AwaitAnswerTail(polled); // stray bytes ahead of a block make it end later
+    }
     ReadPolledBytes(polled);
 
     int result = 0;

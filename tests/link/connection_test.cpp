@@ -172,6 +172,29 @@ TEST_F(ConnectionTest, FirmwareInfoOf60BytesEndsWithErrorReadingFirmwareInfo) {
     EXPECT_EQ(log[log.size() - 2], "Timeout - reading firmware info!");
 }
 
+// At 19200 baud 64 bytes stand in the queue before the text's last byte behind a stray byte has
+// come: what was queued then must not be shown as the firmware text.
+class ConnectionAtLineSpeed : public ConnectionTest {
+  protected:
+    sim::HostOptions Options() const override {
+        sim::HostOptions o = ConnectionTest::Options();
+        o.lineEmulation = true;
+        return o;
+    }
+};
+
+TEST_F(ConnectionAtLineSpeed, FirmwareTextBehindStrayBytesIsNotShown) {
+    sim::Faults f;
+    f.garbageBytes = 1;
+    SetFaults(f);
+    StartTool();
+    EXPECT_EQ(nBytesR, kInfoBytes + 1);
+    EXPECT_STREQ(szVersion, "");
+    SetFaults({});
+    EXPECT_EQ(GetVERSIONInfo(), kInfoBytes);
+    EXPECT_STREQ(szVersion, kFirmware);
+}
+
 TEST_F(ConnectionTest, WaitRxFullEnteredWithTheFlagSetProcessesEventsOnceAndReturns1) {
     StartTool();
     ASSERT_TRUE(QueueReplyTo(kOrderReadRam));

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "platform/timing.h"
 #include "sim/data_curve.h"
 #include "support/row_name.h"
+#include "support/scripted_peer.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::link {
@@ -24,6 +26,8 @@ namespace {
 constexpr std::uint16_t kUntouched = 0xBEEF;
 constexpr const char* kReceived = "Data[64] block received!";
 constexpr const char* kTimedOut = "Timeout-RS-232 while reading 64 data-words!";
+constexpr const char* kRefused129 = "Data[64] block refused - 129 bytes instead of 128!";
+constexpr const char* kRefused133 = "Data[64] block refused - 133 bytes instead of 128!";
 
 class DataBlockRead : public testing::ToolFixture {
   protected:
@@ -167,6 +171,7 @@ TEST_F(DataBlockRead, OversizedAnswerIsReadNoFurtherThanTheReceiveBufferAndRefus
 struct AnswerRow {
     const char* name;
     int strayBytes; // put on the line before each answer
+    bool lineSpeed; // bytes paced at 19200 baud: 128 stand in the queue before the block's end
     int result;
     const char* status;
 };
@@ -175,7 +180,14 @@ void PrintTo(const AnswerRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-class BlockAnswerRows : public DataBlockRead, public ::testing::WithParamInterface<AnswerRow> {};
+class BlockAnswerRows : public DataBlockRead, public ::testing::WithParamInterface<AnswerRow> {
+  protected:
+    sim::HostOptions Options() const override {
+        sim::HostOptions o = DataBlockRead::Options();
+        o.lineEmulation = GetParam().lineSpeed;
+        return o;
+    }
+};
 
 TEST_P(BlockAnswerRows, OnlyExactly128BytesAreTakenAsTheBlock) {
     const AnswerRow& row = GetParam();
@@ -196,9 +208,11 @@ TEST_P(BlockAnswerRows, OnlyExactly128BytesAreTakenAsTheBlock) {
 INSTANTIATE_TEST_SUITE_P(
     Line, BlockAnswerRows,
     ::testing::Values(
-        AnswerRow{"Clean", 0, 64, kReceived},
-        AnswerRow{"OneStrayByte", 1, 0, "Data[64] block refused - 129 bytes instead of 128!"},
-        AnswerRow{"FiveStrayBytes", 5, 0, "Data[64] block refused - 133 bytes instead of 128!"}),
+        AnswerRow{"Clean", 0, false, 64, kReceived},
+        AnswerRow{"OneStrayByte", 1, false, 0, kRefused129},
+        AnswerRow{"FiveStrayBytes", 5, false, 0, kRefused133},
+        AnswerRow{"CleanAtLineSpeed", 0, true, 64, kReceived},
+        AnswerRow{"OneStrayByteAtLineSpeed", 1, true, 0, kRefused129}),
     testing::RowName());
 
 // Block 0 is answered only after its time-out: the late answer must not become block 64.
@@ -216,6 +230,54 @@ TEST_F(DataBlockRead, BlockAnsweredAfterItsTimeOutIsNotTakenByTheNextRead) {
         ASSERT_EQ(yArrayA[i], sim::CurvePoint(sim::CurveKind::kRawA, i)) << "point " << i;
     }
 }
+
+// The block's end is judged once the line has been quiet for longer than a USB adapter holds
+// bytes (20 ms): a byte right behind the block belongs to its answer, one well after it does not.
+struct TailRow {
+    const char* name;
+    int pauseUs; // before one stray byte after the block
+    int result;
+    const char* status;
+};
+
+void PrintTo(const TailRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class BlockTailRows : public testing::PanelFixture, public ::testing::WithParamInterface<TailRow> {
+  protected:
+    void TearDown() override {
+        PanelFixture::TearDown();
+        peer_.reset();
+    }
+    std::unique_ptr<testing::ScriptedPeer> peer_;
+};
+
+TEST_P(BlockTailRows, AByteBehindTheBlockCountsOnlyWhileTheLineIsNotYetQuiet) {
+    const TailRow& row = GetParam();
+    testing::ScriptedPeer::Reply block;
+    for (int i = 0; i < kBlockWords; ++i) {
+        const std::uint16_t word = sim::CurvePoint(sim::CurveKind::kRawA, i);
+        block.push_back(static_cast<std::uint8_t>(word >> 8));
+        block.push_back(static_cast<std::uint8_t>(word & 0xFF));
+    }
+    peer_ = std::make_unique<testing::ScriptedPeer>([&](const FrameBytes&) {
+        return testing::ScriptedPeer::Script{{0, block}, {row.pauseUs, {0x00}}};
+    });
+    std::string error;
+    ASSERT_TRUE(peer_->Start(error)) << error;
+    platform::RegisterPort(1, peer_->DevicePath());
+    ASSERT_EQ(platform::OpenComConfig(1, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    platform::SetComTime(1, 2.0);
+    order = kOrderDataBlock;
+    EXPECT_EQ(ReadData64(0, 0, kOrderDataBlock), row.result);
+    EXPECT_EQ(StatusText(), row.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, BlockTailRows,
+                         ::testing::Values(TailRow{"StrayByteAfter5ms", 5000, 0, kRefused129},
+                                           TailRow{"StrayByteAfter60ms", 60000, 64, kReceived}),
+                         testing::RowName());
 
 } // namespace
 } // namespace ovx::link
