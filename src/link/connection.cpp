@@ -49,9 +49,10 @@ constexpr double kFrameLineTime = kFrameBytes * 10.0 / kBaud; // 18.75 ms
 constexpr double kThinkTime = 0.010;
 constexpr double kQuietTime = kFrameLineTime + kThinkTime;
 constexpr double kSettleLimit = 0.1; // a line that never falls quiet holds no request longer
-// A serial adapter on USB hands on what it has received at least every 16 ms: a line quiet for
-// longer than that carries no more of an answer that is under way.
-constexpr double kAnswerTailQuiet = 0.020;
+// A serial adapter on USB hands on what it has received at least every 16 ms: bytes of an answer
+// under way may come that much later than the line carried them, and a line quiet for longer
+// than that carries no more of it.
+constexpr double kAdapterHold = 0.020;
 
 // Something of an earlier exchange may still be on the line: bytes discarded by the notification
 // or left behind a frame.
@@ -447,7 +448,7 @@ void RX_Receive_Function(int /*port*/, int eventWord, void* /*callbackData*/) {
     if ((eventWord & platform::kEvNotifyCount) == 0) {
         return;
     }
-    const double deadline = platform::Timer() + kFrameLineTime;
+    const double deadline = platform::Timer() + kFrameLineTime + kAdapterHold;
     const int got = platform::ComRd(com, reinterpret_cast<char*>(szReadBuf), kFrameBytes);
     if (got != kFrameBytes) {
         TraceDiscard(got, "frame cut short");
@@ -548,7 +549,7 @@ int AwaitAnswerTail(int count, int port) {
         if (queued != count) {
             count = queued;
             quietSince = now;
-        } else if (now - quietSince > kAnswerTailQuiet || now - start > kSettleLimit) {
+        } else if (now - quietSince > kAdapterHold || now - start > kSettleLimit) {
             return count;
         }
     }
