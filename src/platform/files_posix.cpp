@@ -26,8 +26,8 @@ int OpenRegularFile(const char* path, bool forWriting, int& fd) {
     }
     struct stat st {};
     const int kind = fstat(opened, &st) != 0 ? kFileCannotOpen
-                     : S_ISREG(st.st_mode)    ? 0
-                                              : kFileNotRegular;
+                     : S_ISREG(st.st_mode)   ? 0
+                                             : kFileNotRegular;
     if (kind != 0) {
         close(opened);
         return kind;

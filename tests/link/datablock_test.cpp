@@ -205,15 +205,14 @@ TEST_P(BlockAnswerRows, OnlyExactly128BytesAreTakenAsTheBlock) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Line, BlockAnswerRows,
-    ::testing::Values(
-        AnswerRow{"Clean", 0, false, 64, kReceived},
-        AnswerRow{"OneStrayByte", 1, false, 0, kRefused129},
-        AnswerRow{"FiveStrayBytes", 5, false, 0, kRefused133},
-        AnswerRow{"CleanAtLineSpeed", 0, true, 64, kReceived},
-        AnswerRow{"OneStrayByteAtLineSpeed", 1, true, 0, kRefused129}),
-    testing::RowName());
+INSTANTIATE_TEST_SUITE_P(Line, BlockAnswerRows,
+                         ::testing::Values(AnswerRow{"Clean", 0, false, 64, kReceived},
+                                           AnswerRow{"OneStrayByte", 1, false, 0, kRefused129},
+                                           AnswerRow{"FiveStrayBytes", 5, false, 0, kRefused133},
+                                           AnswerRow{"CleanAtLineSpeed", 0, true, 64, kReceived},
+                                           AnswerRow{"OneStrayByteAtLineSpeed", 1, true, 0,
+                                                     kRefused129}),
+                         testing::RowName());
 
 // Block 0 is answered only after its time-out: the late answer must not become block 64.
 TEST_F(DataBlockRead, BlockAnsweredAfterItsTimeOutIsNotTakenByTheNextRead) {
