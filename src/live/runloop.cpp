@@ -65,6 +65,16 @@ void PlotPendingFrame() {
     link::graphrefresh = 0;
 }
 
+// One live request with the panel's parameters, after a quiet line and flushed queues; true when
+// it went out whole.
+bool SendLiveRequest() {
+    link::AwaitQuietLine();
+    link::FlushQueues();
+    link::CopyVarsToPP();
+    link::rx_flag = 0;
+    return link::SendRequest(link::kOrderLiveSample, link::pp);
+}
+
 // A reply the notification had to discard costs that one frame: once nothing more of it comes,
 // the next request goes out as if it had been answered.
 void AnswerWithNextRequest() {
@@ -128,11 +138,7 @@ void EndLiveExchange() {
 }
 
 void StartLiveExchange() {
-    link::CopyVarsToPP();
-    link::AwaitQuietLine();
-    link::FlushQueues();
-    link::rx_flag = 0;
-    if (link::SendRequest(link::kOrderLiveSample, link::pp)) {
+    if (SendLiveRequest()) {
         link::ShowStatus(kLineOkText);
     }
     link::tstart = platform::Timer();
@@ -141,12 +147,8 @@ void StartLiveExchange() {
 }
 
 void SendNextLiveRequest() {
-    link::AwaitQuietLine();
-    link::FlushQueues();
-    link::CopyVarsToPP();
-    link::rx_flag = 0;
+    SendLiveRequest();
     link::tstart = platform::Timer();
-    link::SendRequest(link::kOrderLiveSample, link::pp);
 }
 
 } // namespace ovx::live

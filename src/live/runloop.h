@@ -9,7 +9,7 @@ extern int stop_flag;
 // flushed queues; the run's clock and stop flag start here. The window and the CLI share it.
 void StartLiveExchange();
 // Every further live request of a run: after a quiet line and flushed queues, with the panel's
-// parameters; the frame's clock restarts.
+// parameters; the frame's clock restarts once it is sent.
 void SendNextLiveRequest();
 // The end of a run, however it ended: whatever is still on its way is dropped from the queues,
 // a frame not yet shown is not shown, and the stop flag is set.
