@@ -29,6 +29,7 @@
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/number_text.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
@@ -74,9 +75,7 @@ class JsonObject {
         return Add(name, JsonText(value));
     }
     JsonObject& Number(const char* name, double value) {
-        char number[32];
-        std::snprintf(number, sizeof number, "%.6g", value);
-        return Add(name, number);
+        return Add(name, platform::GeneralText(value, 6));
     }
     JsonObject& Bool(const char* name, bool value) { return Add(name, value ? "true" : "false"); }
     std::string Str() const { return text_.empty() ? "{}" : text_ + "}"; }
@@ -498,8 +497,9 @@ class Cli {
     // taken), else to stdout; with --json one object per sample on stdout.
     bool OnSample(const live::LiveSample& s) {
         char line[160];
-        std::snprintf(line, sizeof line, "%.3f,%d,%u,%u,%u,%u,%u,%d,%d\n", s.time, s.norm, s.a, s.b,
-                      s.amax, s.upper, s.lower, s.toleranceOutput, s.referenceOutput);
+        std::snprintf(line, sizeof line, "%s,%d,%u,%u,%u,%u,%u,%d,%d\n",
+                      platform::FixedText(s.time, 3).c_str(), s.norm, s.a, s.b, s.amax, s.upper,
+                      s.lower, s.toleranceOutput, s.referenceOutput);
         if (csvOpen_) {
             csv_.Stream() << line << std::flush;
         }

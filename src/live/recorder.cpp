@@ -11,6 +11,7 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/line_file.h"
+#include "platform/number_text.h"
 #include "platform/panel.h"
 #include "platform/timing.h"
 
@@ -130,10 +131,10 @@ void RecordLiveFrame() {
     platform::FormatWallClock("yyyy-MM-dd hh:mm:ss.zzz", clock.data(),
                               static_cast<int>(clock.size()));
     std::array<char, 200> line{};
-    std::snprintf(line.data(), line.size(), "%.3f,%s,%d,%u,%u,%u,%u,%u,%d,%d,%s",
-                  platform::Timer() - recordStart, clock.data(), valNORM, unsigned{adcCHA},
-                  unsigned{adcCHB}, unsigned{Amax}, unsigned{UPval}, unsigned{LOval},
-                  LedState(params::PANEL_LEDTOL), LedState(params::PANEL_LEDREF),
+    std::snprintf(line.data(), line.size(), "%s,%s,%d,%u,%u,%u,%u,%u,%d,%d,%s",
+                  platform::FixedText(platform::Timer() - recordStart, 3).c_str(), clock.data(),
+                  valNORM, unsigned{adcCHA}, unsigned{adcCHB}, unsigned{Amax}, unsigned{UPval},
+                  unsigned{LOval}, LedState(params::PANEL_LEDTOL), LedState(params::PANEL_LEDREF),
                   params::type == 0 ? "RAW" : "NORM");
     if (platform::WriteLine(recordHandle, line.data()) != 0) {
         StopRecording();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/number_text.h"
 #include "platform/timing.h"
 
 namespace ovx::platform {
@@ -139,10 +140,10 @@ std::string MonitorOrderName(const MonitorEntry& entry) {
 
 std::string FormatMonitorEntry(const MonitorEntry& entry) {
     static constexpr std::array<const char*, 3> kKinds{"tx", "rx", "status"};
-    std::array<char, 48> head{};
-    std::snprintf(head.data(), head.size(), "%8.3f  %-6s  ", entry.time,
+    std::array<char, 16> kind{};
+    std::snprintf(kind.data(), kind.size(), "  %-6s  ",
                   kKinds[static_cast<std::size_t>(entry.kind)]);
-    std::string line = head.data();
+    std::string line = FixedText(entry.time, 3, 8) + kind.data();
     if (entry.kind == MonitorKind::kStatus) {
         return line + EntryText(entry);
     }

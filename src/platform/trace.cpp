@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/monitor_log.h"
+#include "platform/number_text.h"
 #include "platform/timing.h"
 
 namespace ovx::platform {
@@ -20,9 +21,8 @@ namespace {
 std::atomic<bool> traceOn{false};
 
 void WriteLine(const char* kind, const std::string& text) {
-    std::array<char, 32> stamp{};
-    std::snprintf(stamp.data(), stamp.size(), "%.3f ", Timer());
-    std::string line = stamp.data();
+    std::string line = FixedText(Timer(), 3);
+    line += ' ';
     line += kind != nullptr ? kind : "";
     line += ": ";
     line += text;

@@ -12,6 +12,7 @@
 #include "platform/monitor_log.h"
 #include "platform/panel.h"
 #include "platform/status_history.h"
+#include "support/german_locale.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::app {
@@ -49,6 +50,19 @@ INSTANTIATE_TEST_SUITE_P(EveryOrder, MonitorOrderNames,
                                            OrderRow{20, "flash address"},
                                            OrderRow{21, "flash block"}, OrderRow{33, "order 33"}),
                          [](const auto& row) { return "order" + std::to_string(row.param.order); });
+
+// A saved monitor log is read by machines too: its times keep a decimal point in any locale.
+TEST(MonitorFrames, TimeKeepsItsDecimalPointUnderAGermanLocale) {
+    std::string why;
+    ASSERT_FALSE(testing::GermanLocaleDir(&why).empty()) << why;
+    testing::ScopedGermanLocale german;
+    ASSERT_EQ(testing::ScopedGermanLocale::DecimalPoint(), ",");
+    platform::MonitorEntry entry{};
+    entry.kind = platform::MonitorKind::kStatus;
+    entry.time = 12.3456;
+    const std::string line = platform::FormatMonitorEntry(entry);
+    EXPECT_EQ(line.substr(0, 8), "  12.346") << line;
+}
 
 struct ReplyRow {
     int count;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -26,6 +27,7 @@
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
+#include "support/german_locale.h"
 #include "support/hostile_files.h"
 #include "support/row_name.h"
 #include "support/tool_fixture.h"
@@ -124,6 +126,26 @@ TEST_F(Recording, FileHoldsEveryFrameTheControllerSent) {
         EXPECT_EQ(f[10], QLatin1String("NORM"));
     }
     EXPECT_EQ(Info(), "Recorded " + std::to_string(recordFrames) + " frames to rec.csv");
+}
+
+// The window runs in the operator's locale; a German one must not put a decimal comma (an extra
+// field) into the file.
+TEST_F(Recording, UnderAGermanLocaleTheTimeKeepsItsDecimalPoint) {
+    std::string why;
+    ASSERT_FALSE(testing::GermanLocaleDir(&why).empty()) << why;
+    testing::ScopedGermanLocale german;
+    ASSERT_EQ(testing::ScopedGermanLocale::DecimalPoint(), ",");
+    ASSERT_EQ(StartRecording(path_.toLocal8Bit().constData()), 1);
+    RunUntil([&] { return recordFrames >= 5; });
+    StopRecording();
+    const QStringList lines = Lines(path_);
+    ASSERT_EQ(lines.size(), recordFrames + 1);
+    const QRegularExpression time(QStringLiteral("^\\d+\\.\\d{3}$"));
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList f = lines[i].split(QLatin1Char(','));
+        ASSERT_EQ(f.size(), 11) << lines[i].toStdString();
+        EXPECT_TRUE(time.match(f[0]).hasMatch()) << lines[i].toStdString();
+    }
 }
 
 TEST_F(Recording, PausedChartStaysStillWhileRunAndRecordingGoOn) {

@@ -27,6 +27,9 @@ ProgramResult RunProgram(const ProgramCall& call) {
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const auto& [name, value] : call.env) {
+        env.insert(QString::fromStdString(name), QString::fromStdString(value));
+    }
     process.setProcessEnvironment(env);
     if (!call.workingDir.empty()) {
         process.setWorkingDirectory(QString::fromStdString(call.workingDir));

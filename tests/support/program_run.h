@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ovx::testing {
@@ -19,6 +20,7 @@ struct ProgramCall {
     std::string workingDir = {};    // "" = the test's own
     std::string interruptWhen = {}; // SIGINT once stdout or stderr holds this text ("" = never)
     double timeoutSeconds = 60;     // then it is killed
+    std::vector<std::pair<std::string, std::string>> env = {}; // set on top of this process's
 };
 
 ProgramResult RunProgram(const ProgramCall& call);
