@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "build_info.h"
 
@@ -57,16 +58,33 @@ int Fail(std::string& message, const std::string& reason) {
     return 2;
 }
 
+// An option before the command given a second time (fault options by their name before '=').
+bool GivenTwice(std::string_view arg, std::vector<std::string_view>& seen) {
+    if (!arg.starts_with("-")) {
+        return false;
+    }
+    const std::string_view name = arg.substr(0, arg.find('='));
+    if (std::find(seen.begin(), seen.end(), name) != seen.end()) {
+        return true;
+    }
+    seen.push_back(name);
+    return false;
+}
+
 } // namespace
 
 int ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& message) {
     message.clear();
+    std::vector<std::string_view> seen;
     int i = 1;
     for (; i < argc && options.command.empty(); ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             return 0;
+        }
+        if (GivenTwice(arg, seen)) {
+            return Fail(message, std::string(arg.substr(0, arg.find('='))) + " given twice");
         }
         if (arg == "--version") {
             options.version = true;

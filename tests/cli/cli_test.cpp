@@ -208,6 +208,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputRow{"BadFrameCount", {"live", "--frames", "0"}, 2, "--frames needs a whole"},
         BadInputRow{
             "OptionTwice", {"live", "--frames", "5", "--frames", "0"}, 2, "--frames given twice"},
+        BadInputRow{"TraceTwice", {"--trace", "check"}, 2, "--trace given twice"},
+        BadInputRow{"JsonTwice", {"--json", "--json", "check"}, 2, "--json given twice"},
+        BadInputRow{
+            "FaultTwice", {"--garbage=5", "--garbage=3", "check"}, 2, "--garbage given twice"},
         BadInputRow{"UnwritableCsv",
                     {"live", "--csv", "/nonexistent/x.csv"},
                     3,
