@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <random>
 #include <string>
@@ -114,6 +115,10 @@ constexpr const char* kFetchTimeout = "Timeout-RS-232...";
 constexpr const char* kFirmwareTimeout = "Timeout - reading firmware info!";
 constexpr const char* kFirmwareError = "Error reading firmware-info!";
 constexpr const char* kAckTimeout = "Timeout RS-232!!";
+constexpr const char* kGetTimeout = "Timeout RS232-Line!";
+constexpr const char* kLiveTimeout = "Timeout RS232-Line!";
+constexpr const char* kBlockTimeout = "Timeout-RS-232 while reading 64 data-words!";
+constexpr const char* kBlockRefused = "Data[64] block refused";
 
 // What failed, with the status text that said so.
 std::string Named(const std::string& what, const std::string& status) {
@@ -308,6 +313,19 @@ class Cli {
 
     std::string Device() const { return o_.simulator ? "the virtual controller" : o_.device; }
     std::string LastStatus() const { return log_.empty() ? "no answer" : log_.back(); }
+    // The last text shown since mark that begins with one of prefixes (the texts that tell how a
+    // step failed), else the last text: a later one, such as a port that disappeared, does not
+    // hide why the command failed.
+    std::string LastOf(std::size_t mark, std::initializer_list<std::string_view> prefixes) const {
+        for (std::size_t i = log_.size(); i > mark; --i) {
+            for (const std::string_view p : prefixes) {
+                if (std::string_view(log_[i - 1]).starts_with(p)) {
+                    return log_[i - 1];
+                }
+            }
+        }
+        return LastStatus();
+    }
     std::size_t Mark() const { return log_.size(); }
     bool Shown(std::size_t since, std::string_view text) const {
         for (std::size_t i = since; i < log_.size(); ++i) {
@@ -505,18 +523,19 @@ class Cli {
         }
     }
 
-    // Target, then the get button: the parameters of RAM or EEPROM onto the panel.
+    // Target, then the get button: the parameters of RAM or EEPROM onto the panel. false with
+    // the reason in fetchFailure_.
     bool GetFromTarget() {
         params::target = args_.Flag("--eeprom") ? params::EEPROM : params::RAM;
         const std::size_t mark = Mark();
         Click(CC_BTNGet, params::PANEL_BTNGET);
+        fetchFailure_ = Named("no answer to the parameter fetch", LastOf(mark, {kGetTimeout}));
         return Shown(mark, "Data Transfer Ok!");
     }
 
     int Get() {
         if (!GetFromTarget()) {
-            return Error("get: " + Named("no answer to the parameter fetch", LastStatus()),
-                         kExitController);
+            return Error("get: " + fetchFailure_, kExitController);
         }
         if (const std::string* out = args_.Value("-o")) {
             std::snprintf(file_name, sizeof file_name, "%s", out->c_str());
@@ -545,8 +564,7 @@ class Cli {
     // The names given change the values the controller reported; the rest stay.
     int Send() {
         if (args_.Flag("--eeprom") && !GetFromTarget()) {
-            return Error("send: " + Named("no answer to the parameter fetch", LastStatus()),
-                         kExitController);
+            return Error("send: " + fetchFailure_, kExitController);
         }
         params::target = args_.Flag("--eeprom") ? params::EEPROM : params::RAM;
         for (const Assignment& a : args_.assignments) {
@@ -576,7 +594,9 @@ class Cli {
         if (!Shown(mark, kFetchOk)) {
             const char* what = Shown(mark, kAckTimeout) ? "no acknowledgement"
                                                         : "no answer to the parameter fetch";
-            return Error(o_.command + ": " + Named(what, LastStatus()), kExitController);
+            return Error(o_.command + ": " +
+                             Named(what, LastOf(mark, {kAckTimeout, kFetchTimeout})),
+                         kExitController);
         }
         if (teach && o_.json) {
             std::printf("%s\n", JsonObject().Number("reference", params::reference).Str().c_str());
@@ -645,7 +665,8 @@ class Cli {
             return Error("cannot write " + *args_.Value("--csv"), kExitFile);
         }
         if (end == live::LiveEnd::kLineTimeout) {
-            return Error("live: " + Named("no live frame taken for more than 2.0 s", LastStatus()),
+            return Error("live: " + Named("no live frame taken for more than 2.0 s",
+                                          LastOf(0, {kLiveTimeout})),
                          kExitController);
         }
         return kExitDone;
@@ -663,7 +684,9 @@ class Cli {
             blocks += log_[i] == "Data[64] block received!" ? 1 : 0;
         }
         if (blocks != (raw ? 4 : 2)) {
-            return Error("curve: " + LastStatus(), kExitController);
+            return Error("curve: " + Named("no whole data block",
+                                           LastOf(mark, {kBlockTimeout, kBlockRefused})),
+                         kExitController);
         }
         return PrintCurve(raw);
     }
@@ -748,6 +771,7 @@ class Cli {
     CliArgs args_;
     std::unique_ptr<sim::PtyHost> host_;
     std::vector<std::string> log_;
+    std::string fetchFailure_; // why the last GetFromTarget failed
     // live
     OutputFile csv_;
     bool csvOpen_ = false;

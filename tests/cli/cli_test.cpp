@@ -197,6 +197,12 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    "",
                    "Timeout-RS-232 while reading 64 data-words!"},
+        CommandRow{"CurveSilentNamesTheBlock",
+                   {"--unplug-after=3", "curve"},
+                   1,
+                   "",
+                   "ovextar-cli: curve: no whole data block (Timeout-RS-232 while reading 64 "
+                   "data-words!)\n"},
         CommandRow{"FlashOk", {"flash", "MEAS"}, 0, "", "ok : D801 FLASH page7-write 255 words!"},
         CommandRow{"FlashRefusedBlock",
                    {"--reject-flash-at=2", "flash", "MEAS"},
