@@ -1,10 +1,12 @@
 #include "app/cli_commands.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <random>
 #include <string>
@@ -92,9 +94,34 @@ std::string NumberList(const std::vector<int>& values) {
     return text + "]";
 }
 
-int Error(const std::string& message, int code) {
+int PrintError(const std::string& message, int code) {
     std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
     return code;
+}
+
+JsonObject FailureObject(const std::string& command, const std::string& error) {
+    JsonObject json;
+    json.Text("command", command).Bool("ok", false).Text("error", error);
+    return json;
+}
+
+// Status texts that tell how a step of the start-up or a command ended.
+constexpr const char* kEchoOk = "Echo Check - Line Ok!";
+constexpr const char* kEchoTimeout = "Timeout < 36 Bytes";
+constexpr const char* kEchoWrong = "read error - not sync byte 0xAA!";
+constexpr const char* kFetchOk = "Parameter-frame received! - Line Ok!";
+constexpr const char* kFetchTimeout = "Timeout-RS-232...";
+constexpr const char* kFirmwareTimeout = "Timeout - reading firmware info!";
+constexpr const char* kFirmwareError = "Error reading firmware-info!";
+constexpr const char* kAckTimeout = "Timeout RS-232!!";
+constexpr const char* kGetTimeout = "Timeout RS232-Line!";
+constexpr const char* kLiveTimeout = "Timeout RS232-Line!";
+constexpr const char* kBlockTimeout = "Timeout-RS-232 while reading 64 data-words!";
+constexpr const char* kBlockRefused = "Data[64] block refused";
+
+// What failed, with the status text that said so.
+std::string Named(const std::string& what, const std::string& status) {
+    return what + " (" + status + ")";
 }
 
 void Click(int (*callback)(int, int, int, void*, int, int), int control) {
@@ -235,16 +262,69 @@ class Cli {
         return kExitDone;
     }
 
-    // The window's start-up on port 1: open, echo check, parameters, firmware information.
-    int StartUp() {
-        if (link::InitRS232(link::com) == 1) {
-            return kExitDone;
+    // The one-line error on stderr; with --json also the failure object on stdout.
+    int Error(const std::string& message, int code) const {
+        return Error(message, code, FailureObject(o_.command, message));
+    }
+    int Error(const std::string& message, int code, const JsonObject& json) const {
+        if (o_.json) {
+            std::printf("%s\n", json.Str().c_str());
+            std::fflush(stdout);
         }
-        return Error(Device() + ": " + LastStatus(), kExitController);
+        return PrintError(message, code);
+    }
+
+    int Interrupted(const char* during) const {
+        return Error(std::string("interrupted (Ctrl-C) during ") + during, kExitInterrupted);
+    }
+
+    // The window's start-up on port 1: open, echo check, parameters, firmware information.
+    // Ctrl-C ends its waits at once.
+    int StartUp() {
+        const std::size_t mark = Mark();
+        platform::SetComReadsInterruptible(true);
+        const bool ok = link::InitRS232(link::com) == 1;
+        platform::SetComReadsInterruptible(false);
+        if (stopRequested != 0) {
+            return Interrupted("the start-up");
+        }
+        return ok ? kExitDone : Error(Device() + ": " + StartUpFailure(mark), kExitController);
+    }
+
+    // The step of the start-up (from mark on) that failed first. The port did not open when no
+    // echo check ran: the last text says why.
+    std::string StartUpFailure(std::size_t mark) const {
+        if (Shown(mark, kEchoTimeout)) {
+            return Named("no answer to the echo check", kEchoTimeout);
+        }
+        if (Shown(mark, kEchoWrong)) {
+            return Named("wrong answer to the echo check", kEchoWrong);
+        }
+        if (!Shown(mark, kEchoOk)) {
+            return LastStatus();
+        }
+        if (!Shown(mark, kFetchOk)) {
+            return Named("no answer to the parameter fetch", kFetchTimeout);
+        }
+        return Named("no firmware information",
+                     Shown(mark, kFirmwareTimeout) ? kFirmwareTimeout : kFirmwareError);
     }
 
     std::string Device() const { return o_.simulator ? "the virtual controller" : o_.device; }
     std::string LastStatus() const { return log_.empty() ? "no answer" : log_.back(); }
+    // The last text shown since mark that begins with one of prefixes (the texts that tell how a
+    // step failed), else the last text: a later one, such as a port that disappeared, does not
+    // hide why the command failed.
+    std::string LastOf(std::size_t mark, std::initializer_list<std::string_view> prefixes) const {
+        for (std::size_t i = log_.size(); i > mark; --i) {
+            for (const std::string_view p : prefixes) {
+                if (std::string_view(log_[i - 1]).starts_with(p)) {
+                    return log_[i - 1];
+                }
+            }
+        }
+        return LastStatus();
+    }
     std::size_t Mark() const { return log_.size(); }
     bool Shown(std::size_t since, std::string_view text) const {
         for (std::size_t i = since; i < log_.size(); ++i) {
@@ -327,6 +407,7 @@ class Cli {
             if (params::WriteTableFile(out->c_str()) < 0) {
                 return Error("cannot write " + *out, kExitFile);
             }
+            PrintFileWritten(*out);
             return kExitDone;
         }
         return PrintTable();
@@ -382,25 +463,36 @@ class Cli {
         return Flash();
     }
 
-    int Result(bool ok, const char* okText) {
+    // Success: okText, or with --json the command, ok and the last status; failure: the error.
+    int Result(bool ok, const char* okText, const std::string& failure) {
+        if (!ok) {
+            return Error(failure, kExitController);
+        }
         if (o_.json) {
             std::printf("%s\n", JsonObject()
                                     .Text("command", o_.command)
-                                    .Bool("ok", ok)
+                                    .Bool("ok", true)
                                     .Text("status", LastStatus())
                                     .Str()
                                     .c_str());
-        } else if (ok) {
+        } else if (okText != nullptr) {
             std::printf("%s\n", okText);
         }
-        return ok ? kExitDone : kExitController;
+        return kExitDone;
     }
 
     int Check() {
         if (link::OpenRS232(link::com) == 0) {
             return Error(Device() + ": " + LastStatus(), kExitController);
         }
-        return Result(link::CheckComLine(link::com) == 1, "line ok");
+        const std::size_t mark = Mark();
+        platform::SetComReadsInterruptible(true);
+        const bool ok = link::CheckComLine(link::com) == 1;
+        platform::SetComReadsInterruptible(false);
+        if (stopRequested != 0) {
+            return Interrupted("the echo check");
+        }
+        return Result(ok, "line ok", Device() + ": " + StartUpFailure(mark));
     }
 
     int Info() {
@@ -430,33 +522,48 @@ class Cli {
         }
     }
 
-    // Target, then the get button: the parameters of RAM or EEPROM onto the panel.
+    // Target, then the get button: the parameters of RAM or EEPROM onto the panel. false with
+    // the reason in fetchFailure_.
     bool GetFromTarget() {
         params::target = args_.Flag("--eeprom") ? params::EEPROM : params::RAM;
         const std::size_t mark = Mark();
         Click(CC_BTNGet, params::PANEL_BTNGET);
+        fetchFailure_ = Named("no answer to the parameter fetch", LastOf(mark, {kGetTimeout}));
         return Shown(mark, "Data Transfer Ok!");
     }
 
     int Get() {
         if (!GetFromTarget()) {
-            return Error("get: " + LastStatus(), kExitController);
+            return Error("get: " + fetchFailure_, kExitController);
         }
         if (const std::string* out = args_.Value("-o")) {
             std::snprintf(file_name, sizeof file_name, "%s", out->c_str());
             if (SendParaToFile() < 0) {
                 return Error(std::string(link::szStatus) + " " + *out, kExitFile);
             }
+            PrintFileWritten(*out);
             return kExitDone;
         }
         PrintParameters();
         return kExitDone;
     }
 
+    // With --json: the object of a result written to a file.
+    void PrintFileWritten(const std::string& path) const {
+        if (o_.json) {
+            std::printf("%s\n", JsonObject()
+                                    .Text("command", o_.command)
+                                    .Bool("ok", true)
+                                    .Text("file", path)
+                                    .Str()
+                                    .c_str());
+        }
+    }
+
     // The names given change the values the controller reported; the rest stay.
     int Send() {
         if (args_.Flag("--eeprom") && !GetFromTarget()) {
-            return Error("send: " + LastStatus(), kExitController);
+            return Error("send: " + fetchFailure_, kExitController);
         }
         params::target = args_.Flag("--eeprom") ? params::EEPROM : params::RAM;
         for (const Assignment& a : args_.assignments) {
@@ -469,7 +576,10 @@ class Cli {
         params::SetPanelValues();
         const std::size_t mark = Mark();
         Click(CC_BTNSend, params::PANEL_BTNSEND);
-        return Result(Shown(mark, "Transmit Ok!"), "sent");
+        return Result(Shown(mark, "Transmit Ok!"), "sent",
+                      "send: the parameters did not go out whole (" +
+                          std::to_string(std::max(link::nBytesW, 0)) + " of " +
+                          std::to_string(link::kFrameBytes) + " bytes written)");
     }
 
     int TeachOrReset(bool teach) {
@@ -480,14 +590,19 @@ class Cli {
             CC_ButtonReset(params::panelHandle, params::PANEL_BUTTONRESET, platform::kEventCommit,
                            nullptr, 0, 0);
         }
-        const bool ok = Shown(mark, "Parameter-frame received! - Line Ok!");
-        if (!ok) {
-            return Error(o_.command + ": " + LastStatus(), kExitController);
+        if (!Shown(mark, kFetchOk)) {
+            const char* what = Shown(mark, kAckTimeout) ? "no acknowledgement"
+                                                        : "no answer to the parameter fetch";
+            return Error(o_.command + ": " +
+                             Named(what, LastOf(mark, {kAckTimeout, kFetchTimeout})),
+                         kExitController);
         }
         if (teach && o_.json) {
             std::printf("%s\n", JsonObject().Number("reference", params::reference).Str().c_str());
         } else if (teach) {
             std::printf("reference=%u\n", static_cast<unsigned>(params::reference));
+        } else {
+            return Result(true, nullptr, "");
         }
         return kExitDone;
     }
@@ -544,12 +659,15 @@ class Cli {
         const live::LiveEnd end =
             stopRequested != 0
                 ? live::LiveEnd::kInterrupted
-                : live::RunLiveFeed([this](const live::LiveSample& s) { return OnSample(s); });
+                : live::RunLiveFeed([this](const live::LiveSample& s) { return OnSample(s); },
+                                    static_cast<double>(args_.seconds));
         if (csvOpen_ && !csv_.Close()) {
             return Error("cannot write " + *args_.Value("--csv"), kExitFile);
         }
         if (end == live::LiveEnd::kLineTimeout) {
-            return Error("live: " + LastStatus(), kExitController);
+            return Error("live: " + Named("no live frame taken for more than 2.0 s",
+                                          LastOf(0, {kLiveTimeout})),
+                         kExitController);
         }
         return kExitDone;
     }
@@ -566,7 +684,9 @@ class Cli {
             blocks += log_[i] == "Data[64] block received!" ? 1 : 0;
         }
         if (blocks != (raw ? 4 : 2)) {
-            return Error("curve: " + LastStatus(), kExitController);
+            return Error("curve: " + Named("no whole data block",
+                                           LastOf(mark, {kBlockTimeout, kBlockRefused})),
+                         kExitController);
         }
         return PrintCurve(raw);
     }
@@ -626,27 +746,32 @@ class Cli {
         for (std::size_t i = 0; i < kFlashPages.size(); ++i) {
             (Shown(mark, kPageOkTexts[i]) ? written : missing).push_back(kFlashPages[i]);
         }
-        if (o_.json) {
-            std::printf("%s\n", JsonObject()
-                                    .Add("pages_written", NumberList(written))
-                                    .Add("pages_not_written", NumberList(missing))
-                                    .Str()
-                                    .c_str());
-        }
         if (missing.empty()) {
+            if (o_.json) {
+                std::printf("%s\n", JsonObject()
+                                        .Add("pages_written", NumberList(written))
+                                        .Add("pages_not_written", NumberList(missing))
+                                        .Str()
+                                        .c_str());
+            }
             return kExitDone;
         }
         std::string pages;
         for (const int p : missing) {
             pages += " " + std::to_string(p);
         }
-        return Error("flash: pages not written:" + pages, kExitController);
+        const std::string error = "flash: pages not written:" + pages;
+        JsonObject json = FailureObject(o_.command, error);
+        json.Add("pages_written", NumberList(written))
+            .Add("pages_not_written", NumberList(missing));
+        return Error(error, kExitController, json);
     }
 
     const CliOptions& o_;
     CliArgs args_;
     std::unique_ptr<sim::PtyHost> host_;
     std::vector<std::string> log_;
+    std::string fetchFailure_; // why the last GetFromTarget failed
     // live
     OutputFile csv_;
     bool csvOpen_ = false;
@@ -658,6 +783,10 @@ void OnInterrupt(int) {
 }
 
 } // namespace
+
+std::string CliFailureJson(const std::string& command, const std::string& error) {
+    return FailureObject(command, error).Str();
+}
 
 // Safe inside a signal handler: flags, and the wake-up of a waiting live run.
 void RequestCliStop() {

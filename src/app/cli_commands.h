@@ -4,6 +4,8 @@
 // going straight to the output. Status texts go to standard error.
 #pragma once
 
+#include <string>
+
 #include "app/cli_options.h"
 
 namespace ovx::app {
@@ -14,10 +16,15 @@ enum CliExit : int {
     kExitController = 1, // the controller did not answer or refused
     kExitUsage = 2,
     kExitFile = 3,
+    kExitInterrupted = 130, // Ctrl-C before the command was done (128 + SIGINT)
 };
 
 // Runs the command; the exit code.
 int RunCli(const CliOptions& options);
+
+// With --json, what a failed command prints on stdout:
+// {"command":COMMAND,"ok":false,"error":ERROR}, ERROR being the error line without "ovextar-cli: ".
+std::string CliFailureJson(const std::string& command, const std::string& error);
 
 // Ctrl-C: a live run stops at once as the stop button stops it (the reply on its way still
 // recorded); flash programming ends after the block being written. Safe in a signal handler.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "build_info.h"
 
@@ -19,7 +20,8 @@ constexpr const char* kUsage =
     "                    by the fault options of ovextar-sim and by\n"
     "  --no-line         the virtual controller answers at once instead of at 19200 baud\n"
     "  --trace           print every frame (tx:/rx:) and status text (status:) on stderr\n"
-    "  --json            print one JSON object per result (and per live sample)\n"
+    "  --json            print one JSON object per result (and per live sample); a failure\n"
+    "                    prints {\"command\":COMMAND,\"ok\":false,\"error\":TEXT}\n"
     "  --version         print the version\n"
     "  --help            print this text\n"
     "Commands:\n"
@@ -43,7 +45,8 @@ constexpr const char* kUsage =
     "  evaluation-mode max-mode trigger-level trigger-mode sample-delay difference-buffer\n"
     "  analysis-mode para15\n"
     "Exit codes: 0 done; 1 the controller did not answer or refused; 2 usage or a bad name or\n"
-    "value; 3 a file could not be read or written.\n";
+    "value, or an option given twice; 3 a file could not be read or written; 130 Ctrl-C before\n"
+    "the command was done (Ctrl-C ends live as its stop: exit 0).\n";
 
 constexpr std::array kCommands{"ports", "check", "info",  "get",   "send", "teach",
                                "reset", "live",  "curve", "table", "flash"};
@@ -57,16 +60,33 @@ int Fail(std::string& message, const std::string& reason) {
     return 2;
 }
 
+// An option before the command given a second time (fault options by their name before '=').
+bool GivenTwice(std::string_view arg, std::vector<std::string_view>& seen) {
+    if (!arg.starts_with("-")) {
+        return false;
+    }
+    const std::string_view name = arg.substr(0, arg.find('='));
+    if (std::find(seen.begin(), seen.end(), name) != seen.end()) {
+        return true;
+    }
+    seen.push_back(name);
+    return false;
+}
+
 } // namespace
 
 int ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& message) {
     message.clear();
+    std::vector<std::string_view> seen;
     int i = 1;
     for (; i < argc && options.command.empty(); ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             return 0;
+        }
+        if (GivenTwice(arg, seen)) {
+            return Fail(message, std::string(arg.substr(0, arg.find('='))) + " given twice");
         }
         if (arg == "--version") {
             options.version = true;

@@ -11,6 +11,12 @@ int main(int argc, char** argv) {
     std::string message;
     if (app::ParseCliOptions(argc, argv, options, message) != 0) {
         std::fprintf(stderr, "%s\n", message.c_str());
+        if (options.json) {
+            const std::string prefix = "ovextar-cli: ";
+            const std::string error =
+                message.starts_with(prefix) ? message.substr(prefix.size()) : message;
+            std::printf("%s\n", app::CliFailureJson(options.command, error).c_str());
+        }
         return app::kExitUsage;
     }
     if (options.help) {

@@ -259,7 +259,7 @@ int WaitForFirmwareBytes() {
             SetStatus("Timeout - reading firmware info!");
             break;
         }
-    } while (n < kInfoBytes);
+    } while (n < kInfoBytes && !platform::ComWaitsInterrupted());
     return n;
 }
 
@@ -434,6 +434,10 @@ int WaitRxFull() {
             break;
         }
         if (rx_flag != 0) {
+            break;
+        }
+        if (platform::ComWaitsInterrupted()) { // Ctrl-C in a program without panels
+            ret = 0;
             break;
         }
     }

@@ -71,10 +71,13 @@ bool TakeLateReply(double deadline) {
     return false;
 }
 
-// The run after its start: one pass per reply (or lost reply) until it ends.
-LiveEnd Feed(const LiveSampleSink& sink, double runStart) {
+// The run after its start: one pass per reply (or lost reply) until it ends. The line's clock
+// (tstart) restarts only with a reply taken; until (Timer seconds, 0: never) ends the run.
+LiveEnd Feed(const LiveSampleSink& sink, double runStart, double until) {
     for (;;) {
-        const Wait w = AwaitReply(link::tstart + kLineTimeout);
+        const double lineDeadline = link::tstart + kLineTimeout;
+        const bool limited = until > 0.0 && until < lineDeadline;
+        const Wait w = AwaitReply(limited ? until : lineDeadline);
         if (w == Wait::kFrame && !sink(TakeSample(runStart))) {
             return LiveEnd::kStopped;
         }
@@ -85,6 +88,9 @@ LiveEnd Feed(const LiveSampleSink& sink, double runStart) {
                 sink(TakeSample(runStart));
             }
             return LiveEnd::kInterrupted;
+        }
+        if (w == Wait::kOver && limited) {
+            return LiveEnd::kStopped;
         }
         if (w == Wait::kOver) {
             link::ShowStatus(kLineTimeoutText);
@@ -99,10 +105,10 @@ LiveEnd Feed(const LiveSampleSink& sink, double runStart) {
 
 } // namespace
 
-LiveEnd RunLiveFeed(const LiveSampleSink& sink) {
+LiveEnd RunLiveFeed(const LiveSampleSink& sink, double limitSeconds) {
     const double runStart = platform::Timer();
     StartLiveExchange();
-    const LiveEnd end = Feed(sink, runStart);
+    const LiveEnd end = Feed(sink, runStart, limitSeconds > 0.0 ? runStart + limitSeconds : 0.0);
     EndLiveExchange();
     return end;
 }

@@ -22,15 +22,16 @@ struct LiveSample {
 using LiveSampleSink = std::function<bool(const LiveSample&)>;
 
 enum class LiveEnd {
-    kStopped,     // the sink ended it
+    kStopped,     // the sink ended it, or its time limit passed
     kInterrupted, // InterruptComWaits ended it (the outstanding reply still counted)
-    kLineTimeout, // no reply for 2.0 s
+    kLineTimeout, // no reply taken for 2.0 s (replies discarded do not count)
 };
 
 // After an interrupt, the reply of the outstanding request is still taken when it comes within
 // this time; then the run ends.
 constexpr double kStopGrace = 0.1;
 
-LiveEnd RunLiveFeed(const LiveSampleSink& sink);
+// limitSeconds > 0: the run ends (kStopped) that long after its start, also when no frame came.
+LiveEnd RunLiveFeed(const LiveSampleSink& sink, double limitSeconds = 0.0);
 
 } // namespace ovx::live

@@ -76,7 +76,7 @@ bool SendLiveRequest() {
 }
 
 // A reply the notification had to discard costs that one frame: once nothing more of it comes,
-// the next request goes out as if it had been answered.
+// the next request goes out, but the line's clock runs on from the last reply taken.
 void AnswerWithNextRequest() {
     if (link::rx_flag != 1 && !link::ReplyLost()) {
         return;
@@ -146,9 +146,14 @@ void StartLiveExchange() {
     link::graphrefresh = 0;
 }
 
+// Only a reply taken restarts the line's clock: replies the notification discarded (another
+// order, cut short, garbage) are no answer, and a line that brings nothing else times out.
 void SendNextLiveRequest() {
+    const bool answered = link::rx_flag == 1;
     SendLiveRequest();
-    link::tstart = platform::Timer();
+    if (answered) {
+        link::tstart = platform::Timer();
+    }
 }
 
 } // namespace ovx::live

@@ -9,7 +9,8 @@ extern int stop_flag;
 // flushed queues; the run's clock and stop flag start here. The window and the CLI share it.
 void StartLiveExchange();
 // Every further live request of a run: after a quiet line and flushed queues, with the panel's
-// parameters; the frame's clock restarts once it is sent.
+// parameters. When it answers a reply taken (rx_flag set), the line's clock restarts once it is
+// sent; after a discarded reply the clock runs on, so that only replies taken keep a run alive.
 void SendNextLiveRequest();
 // The end of a run, however it ended: whatever is still on its way is dropped from the queues,
 // a frame not yet shown is not shown, and the stop flag is set.

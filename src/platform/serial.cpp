@@ -37,6 +37,8 @@ constexpr double kMaxTimeout = 365.0 * 24 * 3600; // keeps the deadline arithmet
 constexpr int kNoCount = -1000;                   // GetInQLen was not the last call
 constexpr auto kInQueueWait = std::chrono::milliseconds(1);
 
+bool readsInterruptible = false; // SetComReadsInterruptible
+
 struct Notification {
     int mask = 0;
     int notifyCount = 0;
@@ -270,6 +272,16 @@ bool ValidSettings(int parity, int dataBits, int stopBits, int inQueue, int outQ
            stopBits <= 2 && inQueue >= 0 && outQueue >= 0;
 }
 
+// While reads are interruptible, a read first waits for its count in a wait that an interrupt
+// ends; after an interrupt it takes only what is already queued.
+detail::Deadline InterruptibleDeadline(PortSlot& slot, int count, detail::Deadline deadline) {
+    if (!readsInterruptible) {
+        return deadline;
+    }
+    slot.os->WaitForCount(std::min(count, detail::kMaxWaitCount), deadline);
+    return detail::WaitsInterrupted() ? Clock::now() : deadline;
+}
+
 } // namespace
 
 void RegisterPort(int port, const std::string& device) {
@@ -422,6 +434,10 @@ int ComWrt(int port, const char* buffer, int count) {
     return written;
 }
 
+void SetComReadsInterruptible(bool on) {
+    readsInterruptible = on;
+}
+
 int ComRd(int port, char* buffer, int count) {
     int error = 0;
     PortSlot* slot = OpenSlot(port, error);
@@ -431,9 +447,10 @@ int ComRd(int port, char* buffer, int count) {
     if (count < 0 || (buffer == nullptr && count > 0)) {
         return kComInvalidParameter;
     }
-    const auto deadline = DeadlineOf(*slot);
+    auto deadline = DeadlineOf(*slot);
     if (slot->os->InQueueLength() < count) {
         detail::FlushPendingRepaints();
+        deadline = InterruptibleDeadline(*slot, count, deadline);
     }
     const int got = slot->os->Read({buffer, static_cast<std::size_t>(count)}, deadline);
     if (got > 0) {

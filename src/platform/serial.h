@@ -71,6 +71,9 @@ void InterruptComWaits();
 bool ComWaitsInterrupted();
 // WaitInQLen waits again, after the interrupt was handled.
 void ResumeComWaits();
+// While on, InterruptComWaits also ends a ComRd that waits, with the bytes queued by then; off
+// (the default) a read waits out its time-out whatever comes.
+void SetComReadsInterruptible(bool on);
 // eventMask 0 or callback nullptr removes the notification. Only kEvNotifyCount is reported;
 // with it, notifyCount must be 1..255 (else kComInvalidParameter).
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,

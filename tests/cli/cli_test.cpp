@@ -9,18 +9,24 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "link/frame.h"
 #include "params/lintable.h"
 #include "params/scratch_dir.h"
+#include "sim/device_model.h"
 #include "support/hostile_files.h"
 #include "support/program_run.h"
 #include "support/row_name.h"
+#include "support/scripted_peer.h"
 
 namespace ovx::app {
 namespace {
@@ -139,6 +145,51 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    "time,norm",
                    "Timeout RS232-Line!"},
+        // --json: one object per result, failures included.
+        CommandRow{"CheckSilentJson",
+                   {"--json", "--silent", "check"},
+                   1,
+                   "{\"command\":\"check\",\"ok\":false,\"error\":\"the virtual controller: no "
+                   "answer to the echo check (Timeout < 36 Bytes)\"}\n",
+                   "Timeout < 36 Bytes"},
+        CommandRow{"ResetJson",
+                   {"--json", "reset"},
+                   0,
+                   "{\"command\":\"reset\",\"ok\":true,\"status\":",
+                   "Parameter-frame received! - Line Ok!"},
+        CommandRow{"GetUnpluggedJson",
+                   {"--json", "--unplug-after=3", "get"},
+                   1,
+                   "{\"command\":\"get\",\"ok\":false,\"error\":\"get: no answer to the parameter "
+                   "fetch (Timeout RS232-Line!)\"}\n",
+                   "Timeout RS232-Line!"},
+        CommandRow{"GetToFileJson",
+                   {"--json", "get", "-o", "p.dat"},
+                   0,
+                   "{\"command\":\"get\",\"ok\":true,\"file\":\"p.dat\"}\n",
+                   "Data Transfer Ok!"},
+        CommandRow{"TableToFileJson",
+                   {"--json", "table", "MEAS", "-o", "t.dat"},
+                   0,
+                   "{\"command\":\"table\",\"ok\":true,\"file\":\"t.dat\"}\n",
+                   ""},
+        CommandRow{"TableUnreadableJson",
+                   {"--json", "table", "/nonexistent/m.dat"},
+                   3,
+                   "{\"command\":\"table\",\"ok\":false,\"error\":\"",
+                   "cannot read"},
+        CommandRow{"UsageJson",
+                   {"--json", "--json", "check"},
+                   2,
+                   "{\"command\":\"\",\"ok\":false,\"error\":\"--json given twice (see "
+                   "ovextar-cli --help)\"}\n",
+                   "--json given twice"},
+        CommandRow{"LiveUnpluggedJson",
+                   {"--json", "--unplug-after=6", "live", "--frames", "50"},
+                   1,
+                   "{\"command\":\"live\",\"ok\":false,\"error\":\"live: no live frame taken for "
+                   "more than 2.0 s (Timeout RS232-Line!)\"}\n",
+                   "Timeout RS232-Line!"},
         CommandRow{"CurveNorm", {"curve"}, 0, "point,norm,upper,lower,reference\n0,", "Data[64]"},
         CommandRow{"CurveRawJson", {"--json", "curve", "--raw"}, 0, "{\"a\":[", "Data[64]"},
         CommandRow{"CurveSilent",
@@ -146,6 +197,12 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    "",
                    "Timeout-RS-232 while reading 64 data-words!"},
+        CommandRow{"CurveSilentNamesTheBlock",
+                   {"--unplug-after=3", "curve"},
+                   1,
+                   "",
+                   "ovextar-cli: curve: no whole data block (Timeout-RS-232 while reading 64 "
+                   "data-words!)\n"},
         CommandRow{"FlashOk", {"flash", "MEAS"}, 0, "", "ok : D801 FLASH page7-write 255 words!"},
         CommandRow{"FlashRefusedBlock",
                    {"--reject-flash-at=2", "flash", "MEAS"},
@@ -155,7 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"FlashWrongAnswerJson",
                    {"--json", "--flash-answer=0", "flash", "MEAS"},
                    1,
-                   "{\"pages_written\":[],\"pages_not_written\":[4,5,6,7]}",
+                   "{\"command\":\"flash\",\"ok\":false,\"error\":\"flash: pages not written: 4 5 "
+                   "6 7\",\"pages_written\":[],\"pages_not_written\":[4,5,6,7]}\n",
                    "error : D801 FLASH erase-adress not valid!"}),
     [](const ::testing::TestParamInfo<CommandRow>& row) { return row.param.name; });
 
@@ -208,6 +266,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputRow{"BadFrameCount", {"live", "--frames", "0"}, 2, "--frames needs a whole"},
         BadInputRow{
             "OptionTwice", {"live", "--frames", "5", "--frames", "0"}, 2, "--frames given twice"},
+        BadInputRow{"TraceTwice", {"--trace", "check"}, 2, "--trace given twice"},
+        BadInputRow{"JsonTwice", {"--json", "--json", "check"}, 2, "--json given twice"},
+        BadInputRow{
+            "FaultTwice", {"--garbage=5", "--garbage=3", "check"}, 2, "--garbage given twice"},
         BadInputRow{"UnwritableCsv",
                     {"live", "--csv", "/nonexistent/x.csv"},
                     3,
@@ -543,6 +605,262 @@ TEST(CliPorts, SecondProcessOnABusyPortGetsAClearError) {
     EXPECT_NE(second.err.find("ovextar-cli: " + link + ": Cannot open port"), std::string::npos)
         << second.err;
 }
+
+// ---- A controller scripted in the test ---------------------------------------------------------
+
+// Answers like the virtual controller, except where a row's departure fills the reply.
+class CliScripted : public ::testing::Test {
+  public:
+    using Clock = std::chrono::steady_clock;
+    using Reply = testing::ScriptedPeer::Reply;
+    // Fills reply and returns true where the controller departs from the model.
+    using Departure = std::function<bool(const link::FrameBytes& request, Reply& reply)>;
+
+  protected:
+    void StartPeer(Departure departure) {
+        const auto start = Clock::now();
+        peer_ = std::make_unique<testing::ScriptedPeer>(
+            [this, departure, start](const link::FrameBytes& request) {
+                Reply reply;
+                if (departure(request, reply)) {
+                    return reply;
+                }
+                return model_.HandleRequest(
+                    request, std::chrono::duration<double>(Clock::now() - start).count());
+            });
+        std::string error;
+        ASSERT_TRUE(peer_->Start(error)) << error;
+    }
+    ProgramResult Run(std::vector<std::string> args, double timeoutSeconds = 20) {
+        ProgramCall call{"ovextar-cli", {"--port", peer_->DevicePath()}, dir_.Path()};
+        call.args.insert(call.args.end(), args.begin(), args.end());
+        call.timeoutSeconds = timeoutSeconds;
+        return RunProgram(call);
+    }
+    // When each request of orderCode reached the controller.
+    std::vector<Clock::time_point> TimesOf(int orderCode) const {
+        const auto orders = peer_->Orders();
+        const auto times = peer_->RequestTimes();
+        std::vector<Clock::time_point> of;
+        for (std::size_t i = 0; i < orders.size() && i < times.size(); ++i) {
+            if (orders[i] == orderCode) {
+                of.push_back(times[i]);
+            }
+        }
+        return of;
+    }
+    static double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+    testing::ScratchDir dir_;
+    sim::DeviceModel model_;
+    std::unique_ptr<testing::ScriptedPeer> peer_;
+};
+
+// Leaves the n-th request (from 1) of orderCode unanswered.
+CliScripted::Departure Unanswered(int orderCode, int n) {
+    auto seen = std::make_shared<int>(0);
+    return [=](const link::FrameBytes& request, CliScripted::Reply& reply) {
+        if (link::FrameOrder(request) != orderCode) {
+            return false;
+        }
+        ++*seen;
+        reply.clear();
+        return *seen == n;
+    };
+}
+
+// A failed command names the step that failed in its one error line, with the status text that
+// said so; with --json the same error is the one object on stdout.
+struct FailureRow {
+    const char* name;
+    std::vector<std::string> args; // after --port DEVICE
+    int unansweredOrder;
+    int unansweredNth;
+    const char* error; // the error line after "ovextar-cli: DEVICE: " or "ovextar-cli: "
+};
+
+void PrintTo(const FailureRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliFailure : public CliScripted, public ::testing::WithParamInterface<FailureRow> {};
+
+TEST_P(CliFailure, NamesWhatFailedOnStderrAndInTheJsonObject) {
+    const FailureRow& row = GetParam();
+    for (const bool json : {false, true}) {
+        StartPeer(Unanswered(row.unansweredOrder, row.unansweredNth));
+        std::vector<std::string> args = row.args;
+        if (json) {
+            args.insert(args.begin(), "--json");
+        }
+        const ProgramResult r = Run(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        const auto errors = LinesStartingWith(r.err, "ovextar-cli: ");
+        ASSERT_EQ(errors.size(), 1u) << r.err;
+        const std::string error = errors[0].substr(std::string("ovextar-cli: ").size());
+        EXPECT_TRUE(error == row.error || error == peer_->DevicePath() + ": " + row.error) << error;
+        const std::string object =
+            "{\"command\":\"" + row.args.back() + "\",\"ok\":false,\"error\":\"" + error + "\"}\n";
+        EXPECT_EQ(r.out, json ? object : "") << r.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliFailure,
+    ::testing::Values(FailureRow{"InfoWithoutParameters",
+                                 {"info"},
+                                 link::kOrderReadRam,
+                                 1,
+                                 "no answer to the parameter fetch (Timeout-RS-232...)"},
+                      FailureRow{"InfoWithoutFirmware",
+                                 {"info"},
+                                 link::kOrderFirmwareInfo,
+                                 1,
+                                 "no firmware information (Timeout - reading firmware info!)"},
+                      FailureRow{"Get",
+                                 {"get"},
+                                 link::kOrderReadRam,
+                                 2,
+                                 "get: no answer to the parameter fetch (Timeout RS232-Line!)"},
+                      FailureRow{"TeachWithoutAck",
+                                 {"teach"},
+                                 link::kOrderTeach,
+                                 1,
+                                 "teach: no acknowledgement (Timeout RS-232!!)"},
+                      FailureRow{"ResetWithoutParameters",
+                                 {"reset"},
+                                 link::kOrderReadRam,
+                                 2,
+                                 "reset: no answer to the parameter fetch (Timeout-RS-232...)"},
+                      FailureRow{"CheckWithoutEcho",
+                                 {"check"},
+                                 link::kOrderEcho,
+                                 1,
+                                 "no answer to the echo check (Timeout < 36 Bytes)"}),
+    testing::RowName());
+
+// Live replies that are whole frames of another order are discarded: only a reply taken keeps
+// the run alive, and --seconds ends a run also when no frame comes.
+struct DiscardedLiveRow {
+    const char* name;
+    int goodEveryMs;               // a reply of the right order once this long after the last
+    std::vector<std::string> live; // the live command's arguments
+    int exitCode;
+    double endsAfter; // seconds from the first live request to the end of the run: more than
+    double endsBy;    // this, and at most this
+    bool timedOut;
+};
+
+void PrintTo(const DiscardedLiveRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliDiscardedLive : public CliScripted,
+                         public ::testing::WithParamInterface<DiscardedLiveRow> {
+  protected:
+    void StartAnswering(int goodEveryMs) {
+        auto last = std::make_shared<std::optional<Clock::time_point>>();
+        StartPeer([this, goodEveryMs, last](const link::FrameBytes& request, Reply& reply) {
+            if (link::FrameOrder(request) != link::kOrderLiveSample) {
+                return false;
+            }
+            const auto now = Clock::now();
+            *last = last->value_or(now);
+            reply = model_.HandleRequest(request, 0.0);
+            if (goodEveryMs > 0 && now - **last >= std::chrono::milliseconds(goodEveryMs)) {
+                *last = now;
+            } else {
+                reply[3] = 0x09; // the order code word: 0x0009
+            }
+            return true;
+        });
+    }
+};
+
+TEST_P(CliDiscardedLive, EndsByTheLineTimeOutFromTheLastReplyTakenOrByItsLimit) {
+    const DiscardedLiveRow& row = GetParam();
+    StartAnswering(row.goodEveryMs);
+    std::vector<std::string> args{"--trace", "live"};
+    args.insert(args.end(), row.live.begin(), row.live.end());
+    const ProgramResult r = Run(args, 10);
+    const auto ended = Clock::now();
+    EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+    const auto asked = TimesOf(link::kOrderLiveSample);
+    ASSERT_GT(asked.size(), 5u) << "every discarded reply is answered by a new request";
+    // The controller's side: requests stop by the end, and the run lasted as long as it should.
+    EXPECT_LE(Seconds(asked.back() - asked.front()), row.endsBy);
+    EXPECT_GT(Seconds(ended - asked.front()), row.endsAfter);
+    // The tool's side, from its trace (whole milliseconds).
+    const double started = TraceTime(r.err, "status: Line Ok!");
+    const double timedOut = TraceTime(r.err, "status: Timeout RS232-Line!");
+    ASSERT_GE(started, 0.0) << r.err;
+    const auto samples = LinesStartingWith(r.out, "");
+    if (row.timedOut) {
+        EXPECT_GE(timedOut - started, row.endsAfter - 0.001) << r.err;
+        EXPECT_LE(timedOut - started, row.endsBy + 0.001) << r.err;
+        EXPECT_NE(r.err.find("ovextar-cli: live: no live frame taken for more than 2.0 s "
+                             "(Timeout RS232-Line!)"),
+                  std::string::npos)
+            << r.err;
+    } else {
+        EXPECT_LT(timedOut, 0.0) << r.err;
+    }
+    if (row.goodEveryMs == 0) {
+        EXPECT_EQ(samples.size(), 1u) << r.out; // the header alone
+    } else {
+        EXPECT_GE(samples.size(), 3u) << r.out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliDiscardedLive,
+    ::testing::Values(
+        DiscardedLiveRow{"OtherOrderOnlyFrames", 0, {"--frames", "5"}, 1, 2.0, 2.1, true},
+        DiscardedLiveRow{"OtherOrderOnlySeconds3", 0, {"--seconds", "3"}, 1, 2.0, 2.1, true},
+        DiscardedLiveRow{"OtherOrderOnlySeconds1", 0, {"--seconds", "1"}, 0, 1.0, 1.1, false},
+        DiscardedLiveRow{"AGoodReplyEvery1500ms", 1500, {"--seconds", "4"}, 0, 4.0, 4.2, false}),
+    testing::RowName());
+
+// A controller that answers nothing: Ctrl-C while the start-up waits for the echo ends the
+// program at once.
+struct InterruptRow {
+    const char* name;
+    std::vector<std::string> args; // after --port DEVICE --trace
+    const char* error;
+};
+
+void PrintTo(const InterruptRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliInterruptedEcho : public ::testing::TestWithParam<InterruptRow> {};
+
+TEST_P(CliInterruptedEcho, EndsAtOnce) {
+    const InterruptRow& row = GetParam();
+    testing::ScratchDir dir;
+    const std::string link = dir.File("ttyOVX");
+    Background sim("ovextar-sim", {"--silent", "--link", QString::fromStdString(link)});
+    ASSERT_TRUE(sim.WaitFor("/dev/"));
+    ProgramCall call{"ovextar-cli", {"--port", link, "--trace"}, dir.Path(), "tx: 00550005"};
+    call.args.insert(call.args.end(), row.args.begin(), row.args.end());
+    const ProgramResult r = RunProgram(call);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_GE(r.interruptToExit, 0.0);
+    EXPECT_LT(r.interruptToExit, 0.3) << r.err;
+    const auto errors = LinesStartingWith(r.err, "ovextar-cli: ");
+    ASSERT_EQ(errors.size(), 1u) << r.err;
+    EXPECT_EQ(errors[0], std::string("ovextar-cli: ") + row.error);
+    const auto tx = Wire(r.err, "tx");
+    EXPECT_EQ(tx.size(), 1u) << "nothing is sent after the echo request";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliInterruptedEcho,
+    ::testing::Values(
+        InterruptRow{"Check", {"check"}, "interrupted (Ctrl-C) during the echo check"},
+        InterruptRow{"Info", {"info"}, "interrupted (Ctrl-C) during the start-up"},
+        InterruptRow{"Live", {"live"}, "interrupted (Ctrl-C) during the start-up"}),
+    testing::RowName());
 
 } // namespace
 } // namespace ovx::app

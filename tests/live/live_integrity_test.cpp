@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -51,6 +52,8 @@ Bytes Encode(int orderCode, const link::Payload& words) {
 
 // How the controller answers the live request it gets as its fault request.
 using Fault = std::function<ScriptedPeer::Script(const Bytes& reply)>;
+// How the controller answers live request n (counted from 1) whose right reply is reply.
+using LiveAnswer = std::function<ScriptedPeer::Script(int n, const Bytes& reply)>;
 
 std::vector<link::Payload>* gTaken = nullptr;
 
@@ -84,6 +87,12 @@ class LiveIntegrity : public testing::PanelFixture {
     // Live request number faultAt (counted from 1 over the whole test) gets fault; live replies
     // are delayed by slowUs.
     void StartPeer(int faultAt, Fault fault, int slowUs = 0) {
+        StartPeer([=](int n, const Bytes& reply) {
+            return n == faultAt ? fault(reply) : ScriptedPeer::Script{{slowUs, reply}};
+        });
+    }
+
+    void StartPeer(LiveAnswer answer) {
         peer_ = std::make_unique<ScriptedPeer>([=, this](const link::FrameBytes& request) {
             ScriptedPeer::Script s;
             if (link::FrameOrder(request) == link::kOrderReadRam) {
@@ -91,13 +100,8 @@ class LiveIntegrity : public testing::PanelFixture {
                 return s;
             }
             const int n = ++liveRequests_;
-            const Bytes reply =
-                Encode(link::kOrderLiveSample, LiveWords(n, link::FrameWord(request, 15)));
-            if (n == faultAt) {
-                return fault(reply);
-            }
-            s.push_back({slowUs, reply});
-            return s;
+            return answer(
+                n, Encode(link::kOrderLiveSample, LiveWords(n, link::FrameWord(request, 15))));
         });
         std::string error;
         ASSERT_TRUE(peer_->Start(error)) << error;
@@ -208,6 +212,93 @@ INSTANTIATE_TEST_SUITE_P(
                      return ScriptedPeer::Script{{0, Encode(link::kOrderReadRam, kParams)}};
                  }}),
     testing::RowName());
+
+// Replies the run discards (whole frames of another order) are no answer: the line's time-out
+// runs from the first request or the last reply taken, and a run that gets nothing else ends by
+// it after 2.0 s; one reply taken every 1.5 s keeps it running.
+struct DiscardRow {
+    const char* name;
+    int goodEveryMs; // a reply of the right order once this long after the last (0: never)
+    bool timesOut;
+};
+
+void PrintTo(const DiscardRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class LiveRunWithDiscardedReplies : public LiveIntegrity,
+                                    public ::testing::WithParamInterface<DiscardRow> {
+  protected:
+    using Clock = std::chrono::steady_clock;
+    static double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+    // Every live request is answered by a whole frame, of order 9 unless a good one is due.
+    void StartAnswering(int goodEveryMs) {
+        auto last = std::make_shared<Clock::time_point>();
+        StartPeer([goodEveryMs, last](int n, const Bytes& reply) {
+            const auto now = Clock::now();
+            if (n == 1) {
+                *last = now;
+            }
+            if (goodEveryMs > 0 && now - *last >= std::chrono::milliseconds(goodEveryMs)) {
+                *last = now;
+                return ScriptedPeer::Script{{0, reply}};
+            }
+            Bytes other = reply;
+            other[3] = 0x09; // the order code word: 0x0009
+            return ScriptedPeer::Script{{0, other}};
+        });
+    }
+
+    // The stop button once seconds have passed since the run started.
+    void StopAfter(double seconds) {
+        const double start = platform::Timer();
+        timer_ = std::make_unique<QTimer>();
+        timer_->setInterval(0);
+        QObject::connect(timer_.get(), &QTimer::timeout, [this, start, seconds] {
+            if (platform::Timer() - start > seconds) {
+                timer_->stop();
+                CC_BTNStop(panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit, nullptr, 0,
+                           0);
+            }
+        });
+        timer_->start();
+    }
+};
+
+TEST_P(LiveRunWithDiscardedReplies, TheLineTimeOutRunsFromTheLastReplyTaken) {
+    const DiscardRow& row = GetParam();
+    StartAnswering(row.goodEveryMs);
+    params::para15 = 1;
+    StopAfter(row.timesOut ? 6.0 : 4.5);
+    const auto started = Clock::now();
+    CC_BTNRun(panelHandle, params::PANEL_BTNRUN, platform::kEventCommit, nullptr, 0, 0);
+    const auto ended = Clock::now();
+    const auto asked = peer_->RequestTimes();
+    ASSERT_GT(asked.size(), 10u) << "every discarded reply is answered by a new request";
+    if (!row.timesOut) {
+        EXPECT_EQ(StatusText(), "Line Ok!");
+        EXPECT_GT(Seconds(ended - started), 4.5);
+        EXPECT_GE(taken_.size(), 2u);
+        ExpectGenuine(0, 1);
+        return;
+    }
+    EXPECT_EQ(StatusText(), "Timeout RS232-Line!");
+    EXPECT_TRUE(taken_.empty());
+    // The tool's clock, and the test's around it: the run started before the first request
+    // went out, and the controller got that request (its thread may see it late) no more than
+    // 2.1 s before the end.
+    EXPECT_GT(link::tdiff, 2.0);
+    EXPECT_LE(link::tdiff, 2.1);
+    EXPECT_GT(Seconds(ended - started), 2.0);
+    EXPECT_LE(Seconds(ended - asked.front()), 2.1);
+    EXPECT_LE(Seconds(asked.back() - asked.front()), 2.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, LiveRunWithDiscardedReplies,
+                         ::testing::Values(DiscardRow{"OtherOrderOnly", 0, true},
+                                           DiscardRow{"AGoodReplyEvery1500ms", 1500, false}),
+                         testing::RowName());
 
 // Stop, a gap, then run or get: the reply still on its way is no answer to the new request.
 struct StopRow {

@@ -25,6 +25,7 @@ struct ScriptedPeer::Impl {
     std::atomic<bool> stop{false};
     mutable std::mutex mutex;
     std::vector<link::FrameBytes> requests;
+    std::vector<std::chrono::steady_clock::time_point> requestTimes;
 
     void Serve() {
         std::vector<std::uint8_t> pending;
@@ -52,6 +53,7 @@ struct ScriptedPeer::Impl {
         {
             const std::lock_guard lock(mutex);
             requests.push_back(request);
+            requestTimes.push_back(std::chrono::steady_clock::now());
         }
         if (!script) {
             Write(responder(request));
@@ -131,6 +133,11 @@ const std::string& ScriptedPeer::DevicePath() const {
 std::vector<link::FrameBytes> ScriptedPeer::Requests() const {
     const std::lock_guard lock(impl_->mutex);
     return impl_->requests;
+}
+
+std::vector<std::chrono::steady_clock::time_point> ScriptedPeer::RequestTimes() const {
+    const std::lock_guard lock(impl_->mutex);
+    return impl_->requestTimes;
 }
 
 ScriptedPeer::Reply ScriptedPeer::Written() const {

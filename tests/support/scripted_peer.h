@@ -4,6 +4,7 @@
 // emulated line, paced at 19200 baud after the request's own line time, in pieces with pauses.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,6 +40,8 @@ class ScriptedPeer {
     // Thread-safe: every whole request received so far.
     std::vector<link::FrameBytes> Requests() const;
     std::vector<int> Orders() const;
+    // Thread-safe: when each whole request was received, in the order of Requests().
+    std::vector<std::chrono::steady_clock::time_point> RequestTimes() const;
     // Thread-safe: every byte written so far, in order.
     Reply Written() const;
 
