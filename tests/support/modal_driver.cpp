@@ -83,10 +83,8 @@ std::string Describe(const SeenDialog& dialog) {
     std::string text = dialog.className;
     text.append(" \"").append(dialog.title).append("\": ").append(dialog.text);
     if (!dialog.buttons.empty()) {
-        std::string separator = " [";
-        for (const std::string& b : dialog.buttons) {
-            text.append(separator).append(b);
-            separator = "|";
+        for (std::size_t i = 0; i < dialog.buttons.size(); ++i) {
+            text.append(i == 0 ? " [" : "|").append(dialog.buttons[i]);
         }
         text.append("]");
     }
