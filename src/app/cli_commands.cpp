@@ -69,8 +69,10 @@ std::string JsonText(std::string_view text) {
 // One JSON object, built field by field in order.
 class JsonObject {
   public:
+    // Strings here are built by append: g++ 12 at -O3 reports a false -Wrestrict for
+    // "literal" + std::string.
     JsonObject& Add(const char* name, const std::string& rawValue) {
-        text_ += (text_.empty() ? "{" : ",") + JsonText(name) + ":" + rawValue;
+        text_.append(text_.empty() ? "{" : ",").append(JsonText(name)).append(":").append(rawValue);
         return *this;
     }
     JsonObject& Text(const char* name, std::string_view value) {
@@ -89,7 +91,7 @@ class JsonObject {
 std::string NumberList(const std::vector<int>& values) {
     std::string text = "[";
     for (std::size_t i = 0; i < values.size(); ++i) {
-        text += (i == 0 ? "" : ",") + std::to_string(values[i]);
+        text.append(i == 0 ? "" : ",").append(std::to_string(values[i]));
     }
     return text + "]";
 }
@@ -758,7 +760,7 @@ class Cli {
         }
         std::string pages;
         for (const int p : missing) {
-            pages += " " + std::to_string(p);
+            pages.append(" ").append(std::to_string(p));
         }
         const std::string error = "flash: pages not written:" + pages;
         JsonObject json = FailureObject(o_.command, error);

@@ -2,12 +2,6 @@
 // with the file target's parameter file and configuration file.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QTimer>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -31,6 +25,7 @@
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "support/modal_driver.h"
 #include "support/row_name.h"
 #include "support/status_recorder.h"
 #include "support/tool_fixture.h"
@@ -352,36 +347,20 @@ TEST_P(SaveDialogQuestion, SaysWhatWillHappen) {
     WriteMeasurementFile(dir_.File("TARconfig.dat"), 3, 1);
     testing::WriteText(dir_.File("TARpara.dat"), "1\n");
     platform::SetFileSelectResponder({}); // the real dialog
-    const std::string chosen = dir_.File(row.file);
-    QStringList asked;
-    int dialogs = 0;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            asked << box->text();
-            for (QAbstractButton* b : box->buttons()) {
-                asked << b->text();
-            }
-            for (QAbstractButton* b : box->buttons()) {
-                if (b->text() == (row.goAhead ? row.accept : row.reject)) {
-                    b->click();
-                }
-            }
-        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            if (++dialogs == 1) {
-                dialog->selectFile(QString::fromStdString(chosen));
-                static_cast<QDialog*>(dialog)->accept();
-            } else {
-                dialog->reject(); // back in the dialog after a no: cancel
-            }
-        }
-    });
-    poll.start(10);
-    Click(CC_BTNSend, params::PANEL_BTNSEND);
-    poll.stop();
-    EXPECT_EQ(asked, (QStringList{row.question, row.accept, row.reject}));
-    EXPECT_EQ(dialogs, row.goAhead ? 1 : 2);
+    std::vector<testing::DialogStep> script{
+        {testing::DialogKind::File, "", dir_.File(row.file)},
+        {testing::DialogKind::Question, row.question, row.goAhead ? row.accept : row.reject}};
+    if (!row.goAhead) {
+        script.push_back({testing::DialogKind::File, "", ""}); // back in the dialog: cancel
+    }
+    std::vector<testing::SeenDialog> seen;
+    {
+        testing::ModalDialogDriver driver(script);
+        Click(CC_BTNSend, params::PANEL_BTNSEND);
+        seen = driver.Seen();
+    }
+    ASSERT_EQ(seen.size(), script.size());
+    EXPECT_EQ(seen[1].buttons, (std::vector<std::string>{row.accept, row.reject}));
     const bool programmed = FlashWord(link::PAGE4 + 5) == 16;
     const bool isConfig = std::string(row.file) == "TARconfig.dat";
     EXPECT_EQ(programmed, isConfig && row.goAhead);

@@ -346,7 +346,7 @@ std::string Columns(const char* sep, const char* eol, int columns = 2) {
     std::string text;
     for (int k = 0; k < kTableSize; ++k) {
         for (int c = 0; c < columns; ++c) {
-            text += (c > 0 ? sep : "") + std::to_string(GroupValue(c % 2, k));
+            text.append(c > 0 ? sep : "").append(std::to_string(GroupValue(c % 2, k)));
         }
         text += eol;
     }

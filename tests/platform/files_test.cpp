@@ -1,14 +1,11 @@
 // Text file arrays, the file popup and the program directory.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <array>
 #include <cstdint>
@@ -19,11 +16,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/timing.h"
 #include "support/hostile_files.h"
+#include "support/modal_driver.h"
 
 namespace ovx::platform {
 namespace {
@@ -372,30 +371,21 @@ TEST_F(FilePopup, RealDialogOffersTheLoadSideAndReturnsTheChosenFile) {
     QFile existing(dir.filePath("TARpara.dat"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.close();
-    QString label, title;
-    bool answered = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || answered) {
-            return;
-        }
-        answered = true;
-        label = dialog->labelText(QFileDialog::Accept);
-        title = dialog->windowTitle();
-        dialog->selectFile(dir.filePath("TARpara.dat"));
-        static_cast<QDialog*>(dialog)->accept();
-    });
-    poll.start(10);
+    const std::string chosen = dir.filePath("TARpara.dat").toStdString();
     char path[260] = {};
     const std::string home = dir.path().toStdString();
-    const int result =
-        FileSelectPopup(home.c_str(), "TARpara.dat", "*.dat", "Load them", 3, 0, 1, 1, 1, path);
-    EXPECT_TRUE(answered);
+    std::vector<testing::SeenDialog> seen;
+    int result = 0;
+    {
+        testing::ModalDialogDriver driver({{testing::DialogKind::File, "Load them", chosen}});
+        result =
+            FileSelectPopup(home.c_str(), "TARpara.dat", "*.dat", "Load them", 3, 0, 1, 1, 1, path);
+        seen = driver.Seen();
+    }
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(label, "Load");
-    EXPECT_EQ(title, "Load them");
-    EXPECT_EQ(QString::fromLocal8Bit(path), dir.filePath("TARpara.dat"));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].buttons.front(), "Load");
+    EXPECT_EQ(path, chosen);
 }
 
 } // namespace

@@ -1,11 +1,27 @@
-// main of every test program: the engine (a QApplication, offscreen) exists for all tests.
+// main of every test program: the engine (a QApplication, offscreen) exists for all tests, and
+// a modal dialog that no test expects fails its test at once instead of waiting for a person.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/panel.h"
+#include "support/modal_driver.h"
+
+namespace {
+
+// Every test runs under a driver that expects no dialog; a test's own driver takes over.
+class ModalGuard : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override {
+        driver_ = std::make_unique<ovx::testing::ModalDialogDriver>();
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override { driver_.reset(); }
+    std::unique_ptr<ovx::testing::ModalDialogDriver> driver_;
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -24,5 +40,6 @@ int main(int argc, char** argv) {
     if (ovx::platform::InitEngine(argc, argv) < 0) {
         return 1;
     }
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ModalGuard);
     return RUN_ALL_TESTS();
 }
