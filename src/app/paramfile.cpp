@@ -1,7 +1,10 @@
 #include "app/paramfile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <vector>
 
 #include "link/com232.h"
 #include "params/gui.h"
@@ -22,10 +25,12 @@ using Transfer = std::array<std::uint32_t, kParamFileWords>;
 constexpr int kGroups = 1, kOrder = 0, kLayout = 0, kColSep = 0, kWidth = 4, kText = 1,
               kReplace = 0;
 
+// A file is counted whole, up to this many values: a file of another kind (a measurement file
+// of 2048) is then named by its count. A longer file is far too large for a parameter file.
+constexpr int kCountedValues = 4096;
+
 const char* LoadErrorText(int code) {
     switch (code) {
-    case platform::kFileTooFewValues:
-        return "error : parameter file holds fewer than 16 values!";
     case platform::kFileBadValue:
         return "error : parameter file holds a value that is not an integer!";
     case platform::kFileNotRegular:
@@ -35,6 +40,26 @@ const char* LoadErrorText(int code) {
     default:
         return "error : cannot read parameter file!";
     }
+}
+
+// Reads every integer of file_name; 16 of them go into words. 0, a FileError, or
+// kFileTooFewValues when the file holds another count (in count).
+int ReadWords(Transfer& words, std::size_t& count) {
+    std::vector<std::vector<std::int64_t>> rows;
+    const int rc = platform::FileToRows(file_name, platform::kTypeUInt, kCountedValues, rows);
+    if (rc < 0) {
+        return rc;
+    }
+    std::vector<std::int64_t> values;
+    for (const auto& row : rows) {
+        values.insert(values.end(), row.begin(), row.end());
+    }
+    count = values.size();
+    if (count != words.size()) { // not a parameter file, however its first values look
+        return platform::kFileTooFewValues;
+    }
+    std::copy(values.begin(), values.end(), words.begin());
+    return 0;
 }
 
 } // namespace
@@ -72,9 +97,16 @@ int ReadParaFromFile() {
         return 0;
     }
     Transfer words{};
-    const int rc = platform::FileToArray(file_name, words.data(), platform::kTypeUInt,
-                                         kParamFileWords, kGroups, kOrder, kLayout, kText);
-    if (rc < 0) { // a short or unreadable file must not leave half-loaded parameters
+    std::size_t count = 0;
+    const int rc = ReadWords(words, count);
+    if (rc == platform::kFileTooFewValues) { // nothing of a file of another count is taken
+        char text[link::kStatusSize];
+        std::snprintf(text, sizeof text, "error : parameter file holds %zu values, not %d!", count,
+                      kParamFileWords);
+        link::SetStatus(text);
+        return -1;
+    }
+    if (rc < 0) { // an unreadable file must not leave half-loaded parameters
         link::SetStatus(LoadErrorText(rc));
         return -1;
     }

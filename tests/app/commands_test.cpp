@@ -230,7 +230,7 @@ TEST_F(Commands, GetFromFileLoadsAndShowsTheFileOrKeepsTheVariables) {
     AnswerPopupWith(path);
     Click(CC_BTNGet, params::PANEL_BTNGET);
     EXPECT_EQ(Variables(), kControllerEeprom);
-    EXPECT_EQ(StatusText(), "error : parameter file holds fewer than 16 values!");
+    EXPECT_EQ(StatusText(), "error : parameter file holds 3 values, not 16!");
 }
 
 // ---- Send with the file target ---------------------------------------------------------------

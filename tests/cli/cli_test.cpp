@@ -39,6 +39,24 @@ std::string MeasurementText() {
     return text;
 }
 
+// n lines of 1: a value every parameter takes.
+std::string Ones(int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) {
+        text += "1\n";
+    }
+    return text;
+}
+
+// A measurement file of one value a line whose first 16 values would each pass as parameters.
+std::string MeasurementOfOnes() {
+    std::string text = Ones(1024);
+    for (int k = 0; k < 1024; ++k) {
+        text += std::to_string(k) + "\n";
+    }
+    return text;
+}
+
 // The trace without time stamps: "tx: ..." and "rx: ..." lines.
 std::vector<std::string> Wire(const std::string& err, const char* kind) {
     std::vector<std::string> lines;
@@ -80,6 +98,7 @@ struct CommandRow {
     int exitCode;
     const char* out; // text stdout holds ("" = nothing asked)
     const char* err; // text stderr holds: the status text that says why
+    std::optional<std::string> file = std::nullopt; // written as "file.dat" in the directory
 };
 
 void PrintTo(const CommandRow& row, std::ostream* os) {
@@ -90,6 +109,9 @@ class CliCommand : public Cli, public ::testing::WithParamInterface<CommandRow> 
 
 TEST_P(CliCommand, ExitCodeOutputAndStatusText) {
     const CommandRow& row = GetParam();
+    if (row.file) {
+        testing::WriteText(dir_.File("file.dat"), *row.file);
+    }
     std::vector<std::string> args = row.args;
     for (std::string& a : args) {
         if (a == "MEAS") {
@@ -126,6 +148,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"GetWrongEcho", {"--echo-ack=0", "get"}, 1, "", "not sync byte 0xAA"},
         CommandRow{"SendRam", {"send", "power=777"}, 0, "sent", "Transmit Ok!"},
         CommandRow{"SendEeprom", {"send", "--eeprom", "hold=5"}, 0, "sent", "Transmit Ok!"},
+        CommandRow{"SendEepromParameterFile",
+                   {"send", "--eeprom", "file.dat"},
+                   0,
+                   "sent",
+                   "Transmit Ok!",
+                   Ones(16)},
         CommandRow{"SendSilent", {"--silent", "send", "hold=5"}, 1, "", "Timeout < 36 Bytes"},
         CommandRow{"TeachOk", {"teach"}, 0, "reference=", "New setpoint value teached!"},
         CommandRow{
@@ -168,6 +196,7 @@ struct BadInputRow {
     const char* err;
     // Made first in the working directory under the name "hostile".
     std::optional<testing::Hostile> hostile = std::nullopt;
+    std::optional<std::string> file = std::nullopt; // written as "file.dat" in the directory
 };
 
 void PrintTo(const BadInputRow& row, std::ostream* os) {
@@ -180,6 +209,9 @@ TEST_P(CliBadInput, OneLineErrorAndNothingSent) {
     const BadInputRow& row = GetParam();
     if (row.hostile) {
         ASSERT_TRUE(testing::MakeHostile(*row.hostile, dir_.File("hostile")));
+    }
+    if (row.file) {
+        testing::WriteText(dir_.File("file.dat"), *row.file);
     }
     std::vector<std::string> args{"--trace"};
     args.insert(args.end(), row.args.begin(), row.args.end());
@@ -204,6 +236,31 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputRow{"ValueNotANumber", {"send", "hold=ten"}, 2, "hold: 'ten' is not an integer"},
         BadInputRow{"UnreadableFile", {"send", "/nonexistent/p.txt"}, 3, "cannot read"},
         BadInputRow{"UnreadableMeasurement", {"flash", "/nonexistent/m.dat"}, 3, "cannot read"},
+        // A parameter file is 16 values, not the first 16 of anything.
+        BadInputRow{"SendFileOfNoValues",
+                    {"send", "file.dat"},
+                    2,
+                    "file.dat: parameter file holds 0 values, not 16",
+                    std::nullopt,
+                    ""},
+        BadInputRow{"SendFileOf15Values",
+                    {"send", "file.dat"},
+                    2,
+                    "file.dat: parameter file holds 15 values, not 16",
+                    std::nullopt,
+                    Ones(15)},
+        BadInputRow{"SendFileOf17Values",
+                    {"send", "--eeprom", "file.dat"},
+                    2,
+                    "file.dat: parameter file holds 17 values, not 16",
+                    std::nullopt,
+                    Ones(17)},
+        BadInputRow{"SendMeasurementFileToEeprom",
+                    {"send", "--eeprom", "file.dat"},
+                    2,
+                    "file.dat: parameter file holds 2048 values, not 16",
+                    std::nullopt,
+                    MeasurementOfOnes()},
         BadInputRow{"UnknownOption", {"live", "--minutes", "3"}, 2, "unknown option --minutes"},
         BadInputRow{"BadFrameCount", {"live", "--frames", "0"}, 2, "--frames needs a whole"},
         BadInputRow{
