@@ -30,13 +30,17 @@ using testing::ProgramCall;
 using testing::ProgramResult;
 using testing::RunProgram;
 
-// A measurement file whose table comes out as entry n = 4 * n + 3.
-std::string MeasurementText() {
+// A measurement file whose table comes out as entry n = scale * n + offset.
+std::string TableText(int scale, int offset) {
     std::string text;
     for (int k = 0; k < 1024; ++k) {
-        text += std::to_string(4 * (1023 - k) + 3) + "\t" + std::to_string(k) + "\n";
+        text += std::to_string(scale * (1023 - k) + offset) + "\t" + std::to_string(k) + "\n";
     }
     return text;
+}
+
+std::string MeasurementText() {
+    return TableText(4, 3);
 }
 
 // n lines of 1: a value every parameter takes.
@@ -175,6 +179,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "Timeout-RS-232 while reading 64 data-words!"},
         CommandRow{"FlashOk", {"flash", "MEAS"}, 0, "", "ok : D801 FLASH page7-write 255 words!"},
+        CommandRow{"FlashRepairedTable",
+                   {"flash", "file.dat"},
+                   0,
+                   "",
+                   "warning : file.dat values decrease - table repaired at 1023 entries!",
+                   TableText(-1, 5000)},
         CommandRow{"FlashRefusedBlock",
                    {"--reject-flash-at=2", "flash", "MEAS"},
                    1,
@@ -261,6 +271,21 @@ INSTANTIATE_TEST_SUITE_P(
                     "file.dat: parameter file holds 2048 values, not 16",
                     std::nullopt,
                     MeasurementOfOnes()},
+        // A table entry is a 16-bit flash word: one that does not fit programs nothing.
+        BadInputRow{"FlashTableAbove16Bits",
+                    {"flash", "file.dat"},
+                    3,
+                    "error : file.dat table entry 554 is 65540, does not fit in 16 bits - "
+                    "nothing programmed!",
+                    std::nullopt,
+                    TableText(10, 60000)},
+        BadInputRow{"FlashTableBelowZero",
+                    {"flash", "file.dat"},
+                    3,
+                    "error : file.dat table entry 0 is -3, does not fit in 16 bits - nothing "
+                    "programmed!",
+                    std::nullopt,
+                    TableText(1, -3)},
         BadInputRow{"UnknownOption", {"live", "--minutes", "3"}, 2, "unknown option --minutes"},
         BadInputRow{"BadFrameCount", {"live", "--frames", "0"}, 2, "--frames needs a whole"},
         BadInputRow{
@@ -366,6 +391,39 @@ TEST_F(Cli, TableEqualsTheWindowsTableFile) {
     const std::string out = dir_.File("table.dat");
     ASSERT_EQ(RunProgram({"ovextar-cli", {"table", Measurement(), "-o", out}}).exitCode, 0);
     EXPECT_EQ(testing::ReadText(out), expected);
+}
+
+// The table command refuses a table that does not fit in 16-bit words as flash does, and writes
+// no table, neither to the file named nor to stdout; a repaired table is written with its
+// warning on stderr.
+TEST_F(Cli, TableThatDoesNotFitIsNotWrittenAndARepairedOneIsWrittenWithItsWarning) {
+    const std::string wraps = dir_.File("wraps.dat");
+    testing::WriteText(wraps, TableText(10, 60000));
+    const std::string out = dir_.File("table.dat");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"table", wraps, "-o", out},
+          std::vector<std::string>{"table", wraps}}) {
+        const ProgramResult r = RunProgram({"ovextar-cli", args});
+        EXPECT_EQ(r.exitCode, 3) << r.err;
+        EXPECT_EQ(r.out, "");
+        const auto errors = LinesStartingWith(r.err, "ovextar-cli: error : wraps.dat table entry");
+        ASSERT_EQ(errors.size(), 1u) << r.err;
+        EXPECT_NE(errors[0].find("entry 554 is 65540"), std::string::npos) << errors[0];
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    const std::string falling = dir_.File("falling.dat");
+    testing::WriteText(falling, TableText(-1, 5000));
+    const ProgramResult r = RunProgram({"ovextar-cli", {"table", falling}});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(LinesStartingWith(r.err, "warning : falling.dat values decrease"),
+              std::vector<std::string>{
+                  "warning : falling.dat values decrease - table repaired at 1023 entries!"});
+    EXPECT_EQ(CountLines(r.out), 1024);
+    const ProgramResult rising = RunProgram({"ovextar-cli", {"table", Measurement()}});
+    EXPECT_EQ(rising.exitCode, 0);
+    EXPECT_TRUE(LinesStartingWith(rising.err, "warning").empty())
+        << "a table that never decreases gets no warning: " << rising.err;
 }
 
 TEST_F(Cli, LiveCsvHoldsEveryFrame) {
