@@ -1,6 +1,5 @@
 #include "app/paramfile.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -42,23 +41,16 @@ const char* LoadErrorText(int code) {
     }
 }
 
-// Reads every integer of file_name; 16 of them go into words. 0, a FileError, or
-// kFileTooFewValues when the file holds another count (in count).
-int ReadWords(Transfer& words, std::size_t& count) {
+// Reads every integer of file_name, one group however the lines lie. 0 or a FileError.
+int ReadValues(std::vector<std::int64_t>& values) {
     std::vector<std::vector<std::int64_t>> rows;
     const int rc = platform::FileToRows(file_name, platform::kTypeUInt, kCountedValues, rows);
     if (rc < 0) {
         return rc;
     }
-    std::vector<std::int64_t> values;
     for (const auto& row : rows) {
         values.insert(values.end(), row.begin(), row.end());
     }
-    count = values.size();
-    if (count != words.size()) { // not a parameter file, however its first values look
-        return platform::kFileTooFewValues;
-    }
-    std::copy(values.begin(), values.end(), words.begin());
     return 0;
 }
 
@@ -96,22 +88,21 @@ int ReadParaFromFile() {
     if (chosen == 0) {
         return 0;
     }
-    Transfer words{};
-    std::size_t count = 0;
-    const int rc = ReadWords(words, count);
-    if (rc == platform::kFileTooFewValues) { // nothing of a file of another count is taken
+    std::vector<std::int64_t> values;
+    if (const int rc = ReadValues(values); rc < 0) {
+        link::SetStatus(LoadErrorText(rc)); // an unreadable file leaves the parameters as they are
+        return -1;
+    }
+    // A file of another count is no parameter file, however its first values look.
+    if (values.size() != static_cast<std::size_t>(kParamFileWords)) {
         char text[link::kStatusSize];
-        std::snprintf(text, sizeof text, "error : parameter file holds %zu values, not %d!", count,
-                      kParamFileWords);
+        std::snprintf(text, sizeof text, "error : parameter file holds %zu values, not %d!",
+                      values.size(), kParamFileWords);
         link::SetStatus(text);
         return -1;
     }
-    if (rc < 0) { // an unreadable file must not leave half-loaded parameters
-        link::SetStatus(LoadErrorText(rc));
-        return -1;
-    }
     for (int i = 0; i < kParamFileWords; ++i) {
-        link::pp[i] = static_cast<std::uint16_t>(words[i] & 0xFFFFu); // low 16 bits
+        link::pp[i] = static_cast<std::uint16_t>(values[i] & 0xFFFF); // low 16 bits
     }
     link::CopyPPtoVars();
     return 1;
