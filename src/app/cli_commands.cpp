@@ -366,10 +366,15 @@ class Cli {
         return kExitDone;
     }
 
-    int CheckMeasurement(const std::string& path) {
+    // A table that does not fit in flash words is refused here; a repaired table is built, and
+    // with tell its warning goes to stderr (flash shows it in the status texts).
+    int CheckMeasurement(const std::string& path, bool tell = false) {
         char error[link::kStatusSize] = {};
         if (params::ReadCorrData(path.c_str(), error, sizeof error, nullptr) == 0) {
             return Error(error, kExitFile);
+        }
+        if (tell && error[0] != '\0') {
+            std::fprintf(stderr, "%s\n", error);
         }
         return kExitDone;
     }
@@ -401,7 +406,7 @@ class Cli {
         if (const int rc = Engine(); rc != kExitDone) {
             return rc;
         }
-        if (const int rc = CheckMeasurement(args_.Words()[0]); rc != kExitDone) {
+        if (const int rc = CheckMeasurement(args_.Words()[0], true); rc != kExitDone) {
             return rc;
         }
         const std::string* out = args_.Value("-o");

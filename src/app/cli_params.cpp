@@ -74,25 +74,33 @@ bool ParseNamedLines(const std::string& path, std::istream& in, std::vector<Assi
     return true;
 }
 
-// A parameter file: the 16 words in block order, whitespace separated.
+// A parameter file: the 16 words in block order, whitespace separated. A file of another count
+// is no parameter file, however its first values look: nothing of it is taken.
 bool ParseWordFile(const std::string& path, std::istream& in, std::vector<Assignment>& out,
                    std::string& error) {
-    std::string token;
-    for (const ParamName& p : kNames) {
+    std::vector<std::string> tokens;
+    std::vector<long> values;
+    for (std::string token; in >> token;) {
         long value = 0;
-        if (!(in >> token)) {
-            error = path + ": parameter file holds fewer than 16 values";
-            return false;
-        }
         if (!ParseLong(token, value)) {
             error = path + ": '" + token + "' is not an integer";
             return false;
         }
-        if (!ValueAllowed(p, value)) {
-            error = path + ": " + p.name + " " + token + " out of range " + AllowedText(p);
+        tokens.push_back(token);
+        values.push_back(value);
+    }
+    if (tokens.size() != kNames.size()) {
+        error = path + ": parameter file holds " + std::to_string(tokens.size()) + " values, not " +
+                std::to_string(kNames.size());
+        return false;
+    }
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+        const ParamName& p = kNames[i];
+        if (!ValueAllowed(p, values[i])) {
+            error = path + ": " + p.name + " " + tokens[i] + " out of range " + AllowedText(p);
             return false;
         }
-        out.push_back({&p, static_cast<std::uint16_t>(value)});
+        out.push_back({&p, static_cast<std::uint16_t>(values[i])});
     }
     return true;
 }

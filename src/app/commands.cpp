@@ -161,7 +161,8 @@ void ProgramTable() {
         return;
     }
     if (szError[0] != '\0') {
-        link::ShowStatus(szError); // the table file was not written; the flash still is
+        // A repaired table, or a table file not written: the flash is programmed all the same.
+        link::ShowStatus(szError);
     }
     link::SendCorrDataToFlash();
     if (szError[0] != '\0') {

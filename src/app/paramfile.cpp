@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <vector>
 
 #include "link/com232.h"
 #include "params/gui.h"
@@ -22,10 +24,12 @@ using Transfer = std::array<std::uint32_t, kParamFileWords>;
 constexpr int kGroups = 1, kOrder = 0, kLayout = 0, kColSep = 0, kWidth = 4, kText = 1,
               kReplace = 0;
 
+// A file is counted whole, up to this many values: a file of another kind (a measurement file
+// of 2048) is then named by its count. A longer file is far too large for a parameter file.
+constexpr int kCountedValues = 4096;
+
 const char* LoadErrorText(int code) {
     switch (code) {
-    case platform::kFileTooFewValues:
-        return "error : parameter file holds fewer than 16 values!";
     case platform::kFileBadValue:
         return "error : parameter file holds a value that is not an integer!";
     case platform::kFileNotRegular:
@@ -35,6 +39,19 @@ const char* LoadErrorText(int code) {
     default:
         return "error : cannot read parameter file!";
     }
+}
+
+// Reads every integer of file_name, one group however the lines lie. 0 or a FileError.
+int ReadValues(std::vector<std::int64_t>& values) {
+    std::vector<std::vector<std::int64_t>> rows;
+    const int rc = platform::FileToRows(file_name, platform::kTypeUInt, kCountedValues, rows);
+    if (rc < 0) {
+        return rc;
+    }
+    for (const auto& row : rows) {
+        values.insert(values.end(), row.begin(), row.end());
+    }
+    return 0;
 }
 
 } // namespace
@@ -71,15 +88,21 @@ int ReadParaFromFile() {
     if (chosen == 0) {
         return 0;
     }
-    Transfer words{};
-    const int rc = platform::FileToArray(file_name, words.data(), platform::kTypeUInt,
-                                         kParamFileWords, kGroups, kOrder, kLayout, kText);
-    if (rc < 0) { // a short or unreadable file must not leave half-loaded parameters
-        link::SetStatus(LoadErrorText(rc));
+    std::vector<std::int64_t> values;
+    if (const int rc = ReadValues(values); rc < 0) {
+        link::SetStatus(LoadErrorText(rc)); // an unreadable file leaves the parameters as they are
+        return -1;
+    }
+    // A file of another count is no parameter file, however its first values look.
+    if (values.size() != static_cast<std::size_t>(kParamFileWords)) {
+        char text[link::kStatusSize];
+        std::snprintf(text, sizeof text, "error : parameter file holds %zu values, not %d!",
+                      values.size(), kParamFileWords);
+        link::SetStatus(text);
         return -1;
     }
     for (int i = 0; i < kParamFileWords; ++i) {
-        link::pp[i] = static_cast<std::uint16_t>(words[i] & 0xFFFFu); // low 16 bits
+        link::pp[i] = static_cast<std::uint16_t>(values[i] & 0xFFFF); // low 16 bits
     }
     link::CopyPPtoVars();
     return 1;

@@ -22,8 +22,9 @@ extern char proj_dir[260];  // the program directory, filled at start-up
 // cause).
 int SendParaToFile();
 // Lets the operator choose a file and loads it into pp and the sixteen variables.
-// 1 when loaded; 0 when the popup was cancelled; -1 when the file cannot be read or holds fewer
-// than 16 integers (pp and the variables keep their values, szStatus names the cause).
+// 1 when loaded; 0 when the popup was cancelled; -1 when the file cannot be read or holds
+// another count of integers than 16 (pp and the variables keep their values, szStatus names the
+// cause and the count).
 // The panels are not written.
 int ReadParaFromFile();
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <limits>
+#include <string>
 
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -39,14 +41,17 @@ void FillHoles(std::span<std::int32_t, kTableSize> table) {
 }
 
 // A drop below the (already repaired) predecessor becomes the mean of its neighbours when the
-// successor lies above the predecessor, else the predecessor's value.
-void RepairDrops(std::span<std::int32_t, kTableSize> table) {
+// successor lies above the predecessor, else the predecessor's value. Returns the number of
+// entries repaired: a drop always changes its entry, to a value above the one it had.
+int RepairDrops(std::span<std::int32_t, kTableSize> table) {
+    int repaired = 0;
     for (int i = 1; i < kTableSize - 1; ++i) {
         const std::int32_t prev = table[i - 1];
         const std::int32_t next = table[i + 1];
         if (table[i] >= prev) {
             continue;
         }
+        ++repaired;
         if (next > prev) {
             // 64-bit sum: two large entries must not overflow; division truncates toward zero.
             table[i] = static_cast<std::int32_t>((std::int64_t{prev} + next) / 2);
@@ -56,7 +61,17 @@ void RepairDrops(std::span<std::int32_t, kTableSize> table) {
     }
     if (table[kTableSize - 1] < table[kTableSize - 2]) {
         table[kTableSize - 1] = table[kTableSize - 2];
+        ++repaired;
     }
+    return repaired;
+}
+
+// The first entry that a flash word (16 bits, unsigned) cannot hold, or -1.
+int FirstEntryBeyondWord(const Table& table) {
+    const auto* beyond = std::find_if(table.begin(), table.end(), [](std::int32_t v) {
+        return v < 0 || v > std::numeric_limits<std::uint16_t>::max();
+    });
+    return beyond == table.end() ? -1 : static_cast<int>(beyond - table.begin());
 }
 
 const char* BaseName(const char* path) {
@@ -91,6 +106,17 @@ void ReadError(int code, const char* path, char* szError, int capacity) {
     }
 }
 
+void WordError(const char* path, const Table& table, int entry, char* szError, int capacity) {
+    std::snprintf(szError, capacity,
+                  "error : %s table entry %d is %ld, does not fit in 16 bits - nothing programmed!",
+                  BaseName(path), entry, static_cast<long>(table[entry]));
+}
+
+void RepairWarning(const char* path, int repaired, char* szError, int capacity) {
+    std::snprintf(szError, capacity, "warning : %s values decrease - table repaired at %d %s!",
+                  BaseName(path), repaired, repaired == 1 ? "entry" : "entries");
+}
+
 void LayoutError(const char* path, char* szError, int capacity) {
     std::snprintf(szError, capacity,
                   "error : %s is not laid out as two groups of %d values - nothing programmed!",
@@ -119,12 +145,12 @@ void FillPages(const Table& table) {
 
 } // namespace
 
-void BuildTable(std::span<const std::int32_t, kTableSize> values,
-                std::span<const std::int32_t, kTableSize> positions,
-                std::span<std::int32_t, kTableSize> table) {
+int BuildTable(std::span<const std::int32_t, kTableSize> values,
+               std::span<const std::int32_t, kTableSize> positions,
+               std::span<std::int32_t, kTableSize> table) {
     PlaceValues(values, positions, table);
     FillHoles(table);
-    RepairDrops(table);
+    return RepairDrops(table);
 }
 
 int WriteTableFile(const char* path) {
@@ -179,14 +205,17 @@ int ReadCorrData(const char* path, char* szError, int errorCapacity, const char*
         LayoutError(path, szError, errorCapacity);
         return 0;
     }
-    std::copy(measured.begin(), measured.end(), vcorr);
-
     Table values{}, positions{}, table{};
     for (int i = 0; i < kTableSize; ++i) {
-        values[i] = vcorr[i];
-        positions[i] = vcorr[kMeasurementValues - 1 - i]; // group 1, last value first
+        values[i] = measured[i];
+        positions[i] = measured[kMeasurementValues - 1 - i]; // group 1, last value first
     }
-    BuildTable(values, positions, table);
+    const int repaired = BuildTable(values, positions, table);
+    if (const int entry = FirstEntryBeyondWord(table); entry >= 0) {
+        // Its low 16 bits would be programmed: a table that wraps round. Nothing is changed.
+        WordError(path, table, entry, szError, errorCapacity);
+        return 0;
+    }
 
     for (int i = 0; i < kTableSize; ++i) {
         vcorr[i] = i;
@@ -196,8 +225,13 @@ int ReadCorrData(const char* path, char* szError, int errorCapacity, const char*
     FillPages(table);
 
     szError[0] = '\0';
+    if (repaired > 0) {
+        RepairWarning(path, repaired, szError, errorCapacity);
+    }
     if (tableFile != nullptr && WriteTableFile(tableFile) < 0) {
-        std::snprintf(szError, errorCapacity, "error : cannot write %s!", BaseName(tableFile));
+        const std::string warning = szError;
+        std::snprintf(szError, errorCapacity, "%s%serror : cannot write %s!", warning.c_str(),
+                      warning.empty() ? "" : " - ", BaseName(tableFile));
     }
     return 1;
 }

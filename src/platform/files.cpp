@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QString>
 
@@ -279,6 +280,22 @@ int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel
 
 } // namespace
 
+void RemoveSaveLeftovers(const char* target) {
+    if (target == nullptr || *target == '\0') {
+        return;
+    }
+    const QFileInfo info(QString::fromLocal8Bit(target));
+    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(info.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    QDir dir = info.absoluteDir();
+    dir.setFilter(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QFileInfo& entry : dir.entryInfoList()) {
+        if (entry.isFile() && !entry.isSymLink() && leftover.match(entry.fileName()).hasMatch()) {
+            QFile::remove(entry.filePath());
+        }
+    }
+}
+
 int ArrayToFile(const char* file, const void* array, int dataType, int numElements, int numGroups,
                 int arrayOrder, int fileLayout, int colSep, int fieldWidth, int fileType,
                 int fileAction) {
@@ -293,6 +310,7 @@ int ArrayToFile(const char* file, const void* array, int dataType, int numElemen
     const QByteArray text = FormatArray(array, shape, fieldWidth);
     // The text goes to a temporary file beside the target and is renamed over it on commit.
     // Unbuffered: a failed write (a full disk) is seen here and the old file stays.
+    RemoveSaveLeftovers(file); // a save killed at its rename left one
     QSaveFile out(QString::fromLocal8Bit(file));
     out.setDirectWriteFallback(true);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {

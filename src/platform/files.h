@@ -37,6 +37,12 @@ int FileToArray(const char* file, void* array, int dataType, int numElements, in
 int FileToRows(const char* file, int dataType, int maxValues,
                std::vector<std::vector<std::int64_t>>& rows);
 
+// An atomic save writes a temporary file beside its target, named target + "." + six letters or
+// digits, and renames it over the target; a save killed at that rename leaves the temporary.
+// Removes such leftovers of target: regular files (not links) in target's folder whose name is
+// exactly that pattern; nothing else. Every atomic save calls it before it writes.
+void RemoveSaveLeftovers(const char* target);
+
 // 0 when file names nothing yet or a regular file (links followed), else kFileNotRegular: a FIFO
 // blocks an open until a peer comes, a device never ends, and a save must replace neither.
 // kFileInvalidArgument for no name.

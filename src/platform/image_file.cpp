@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/panel.h"
 
 namespace ovx::platform {
@@ -21,6 +22,7 @@ int SaveCtrlImage(int panel, int control, const char* file, int scale) {
     picture.setDevicePixelRatio(scale);
     picture.fill(Qt::white);
     w->render(&picture); // with its children: the paused picture and its cursor
+    RemoveSaveLeftovers(file);
     QSaveFile out(QString::fromLocal8Bit(file));
     if (!out.open(QIODevice::WriteOnly)) {
         return kFileCannotOpen;

@@ -78,6 +78,7 @@ int WriteTextFile(const char* file, const char* text) {
     if (const int kind = RegularFileOrNone(file); kind != 0) {
         return kind;
     }
+    RemoveSaveLeftovers(file);
     QSaveFile out(QString::fromLocal8Bit(file));
     if (!out.open(QIODevice::WriteOnly)) {
         return kFileCannotOpen;

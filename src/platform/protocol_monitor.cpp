@@ -349,6 +349,7 @@ void ProtocolMonitor::copyToClipboard() const {
 }
 
 bool ProtocolMonitor::saveTo(const QString& path, QString& error) const {
+    RemoveSaveLeftovers(path.toLocal8Bit().constData());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         error = file.errorString();

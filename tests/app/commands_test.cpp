@@ -225,7 +225,7 @@ TEST_F(Commands, GetFromFileLoadsAndShowsTheFileOrKeepsTheVariables) {
     AnswerPopupWith(path);
     Click(CC_BTNGet, params::PANEL_BTNGET);
     EXPECT_EQ(Variables(), kControllerEeprom);
-    EXPECT_EQ(StatusText(), "error : parameter file holds fewer than 16 values!");
+    EXPECT_EQ(StatusText(), "error : parameter file holds 3 values, not 16!");
 }
 
 // ---- Send with the file target ---------------------------------------------------------------
@@ -313,6 +313,62 @@ TEST_F(Commands, MeasurementFileThatCannotBeReadProgramsNothing) {
     EXPECT_EQ(FlashWord(link::PAGE4), 0xFFFF);
     EXPECT_FALSE(std::filesystem::exists(params::kTableFile));
 }
+
+// The send command with the configuration file: a table whose entries do not all fit in 16-bit
+// flash words programs nothing and names the first that does not; a table the repair had to raise
+// is programmed, and its warning stays in view after the flash texts.
+struct FlashRow {
+    const char* name;
+    int scale, offset; // table entry n = scale * n + offset
+    const char* status;
+    bool programmed;
+};
+
+void PrintTo(const FlashRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class ConfigurationFileFlash : public Commands, public ::testing::WithParamInterface<FlashRow> {};
+
+TEST_P(ConfigurationFileFlash, ProgramsOnlyATableOfSixteenBitWords) {
+    const FlashRow& row = GetParam();
+    UseFileTarget();
+    const std::string config = dir_.File("TARconfig.dat");
+    WriteMeasurementFile(config, row.scale, row.offset);
+    AnswerPopupWith(config);
+    Click(CC_BTNSend, params::PANEL_BTNSEND);
+    EXPECT_EQ(StatusText(), row.status);
+    if (!row.programmed) {
+        for (int n = 0; n < params::kTableSize; ++n) {
+            ASSERT_EQ(FlashWord(link::PAGE4 + n), 0xFFFF) << "entry " << n;
+        }
+        EXPECT_FALSE(std::filesystem::exists(params::kTableFile));
+        return;
+    }
+    const std::int32_t first = row.offset;
+    for (int n = 0; n < params::kTableSize; ++n) {
+        const std::int32_t entry = row.scale < 0 ? first : row.scale * n + row.offset;
+        ASSERT_EQ(FlashWord(link::PAGE4 + n), entry) << "entry " << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ConfigurationFileFlash,
+    ::testing::Values(
+        FlashRow{"Rising", 3, 1, "ok : D801 FLASH page7-write 255 words!", true},
+        FlashRow{"WrapsAtEntry554", 10, 60000,
+                 "error : TARconfig.dat table entry 554 is 65540, does not fit in 16 bits - "
+                 "nothing programmed!",
+                 false},
+        FlashRow{"NegativeFirstEntries", 1, -3,
+                 "error : TARconfig.dat table entry 0 is -3, does not fit in 16 bits - nothing "
+                 "programmed!",
+                 false},
+        FlashRow{"Decreasing", -1, 5000,
+                 "ok : D801 FLASH page7-write 255 words! - warning : TARconfig.dat values "
+                 "decrease - table repaired at 1023 entries!",
+                 true}),
+    testing::RowName());
 
 TEST_F(Commands, ConfigurationFileNameTypedInOtherCaseReadsTheConfigurationFile) {
     UseFileTarget();

@@ -144,33 +144,73 @@ TEST_F(ParameterFile, LoadPopupAsksForTheParameterFileInTheProgramDirectory) {
     EXPECT_EQ(requests_[0].buttonCode, 3);
 }
 
-TEST_F(ParameterFile, FileThatCannotBeLoadedLeavesVariablesAndBlockAsTheyWere) {
-    struct Case {
-        const char* name;
-        std::string text; // empty: the file is not created
-        const char* status;
-    };
-    const std::vector<Case> cases = {
-        {"short.dat", Lines({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}),
-         "error : parameter file holds fewer than 16 values!"},
-        {"words.dat", "power 500\n",
-         "error : parameter file holds a value that is not an integer!"},
-        {"missing.dat", "", "error : cannot read parameter file!"},
-    };
-    for (const Case& c : cases) {
-        SetVariables(kWide);
-        link::CopyVarsToPP();
-        const std::string path = dir_.File(c.name);
-        if (!c.text.empty()) {
-            testing::WriteText(path, c.text);
-        }
-        AnswerPopupWith(path);
-        EXPECT_EQ(ReadParaFromFile(), -1) << c.name;
-        EXPECT_EQ(Variables(), kWide) << c.name;
-        EXPECT_EQ(Block(), kWide) << c.name;
-        EXPECT_STREQ(link::szStatus, c.status) << c.name;
-    }
+// A file is loaded only when it holds exactly 16 integers: any other count (a measurement file
+// of 2048 among them, whatever its first values) and any unreadable file leave the variables
+// and the block as they were, and the status line says why.
+struct LoadRow {
+    const char* name;
+    std::optional<std::string> text; // none: the file is not created
+    const char* status;              // "" = loaded
+};
+
+void PrintTo(const LoadRow& row, std::ostream* os) {
+    *os << row.name;
 }
+
+std::vector<long long> Count(int n) {
+    std::vector<long long> values;
+    for (int i = 0; i < n; ++i) {
+        values.push_back(i % 2); // values every parameter takes
+    }
+    return values;
+}
+
+// A measurement file: 1024 lines of value and position.
+std::string MeasurementText() {
+    std::string text;
+    for (int k = 0; k < 1024; ++k) {
+        text += std::to_string(k % 2) + "\t" + std::to_string(k) + "\n";
+    }
+    return text;
+}
+
+class ParameterFileLoad : public ParameterFile, public ::testing::WithParamInterface<LoadRow> {};
+
+TEST_P(ParameterFileLoad, TakesSixteenValuesOrNothing) {
+    const LoadRow& row = GetParam();
+    SetVariables(kWide);
+    link::CopyVarsToPP();
+    const std::string path = dir_.File("TARpara.dat");
+    if (row.text) {
+        testing::WriteText(path, *row.text);
+    }
+    AnswerPopupWith(path);
+    const bool loads = row.status[0] == '\0';
+    EXPECT_EQ(ReadParaFromFile(), loads ? 1 : -1);
+    EXPECT_STREQ(link::szStatus, row.status);
+    const std::vector<long long> sixteen = Count(16);
+    Words expected = kWide;
+    if (loads) {
+        std::copy(sixteen.begin(), sixteen.end(), expected.begin());
+    }
+    EXPECT_EQ(Variables(), expected);
+    EXPECT_EQ(Block(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ParameterFileLoad,
+    ::testing::Values(
+        LoadRow{"Sixteen", Lines(Count(16)), ""},
+        LoadRow{"SixteenOnOneLineWithCommas", "0,1,0,1,0,1,0,1,0,1,0,1,0,1,0,1", ""},
+        LoadRow{"Empty", "", "error : parameter file holds 0 values, not 16!"},
+        LoadRow{"Fifteen", Lines(Count(15)), "error : parameter file holds 15 values, not 16!"},
+        LoadRow{"Seventeen", Lines(Count(17)), "error : parameter file holds 17 values, not 16!"},
+        LoadRow{"MeasurementFile", MeasurementText(),
+                "error : parameter file holds 2048 values, not 16!"},
+        LoadRow{"Words", "power 500\n",
+                "error : parameter file holds a value that is not an integer!"},
+        LoadRow{"Missing", std::nullopt, "error : cannot read parameter file!"}),
+    testing::RowName());
 
 TEST_F(ParameterFile, FileThatCannotBeWrittenIsReported) {
     const std::string path = dir_.File("no-such-dir/p.dat");

@@ -36,11 +36,33 @@ using testing::ProgramCall;
 using testing::ProgramResult;
 using testing::RunProgram;
 
-// A measurement file whose table comes out as entry n = 4 * n + 3.
-std::string MeasurementText() {
+// A measurement file whose table comes out as entry n = scale * n + offset.
+std::string TableText(int scale, int offset) {
     std::string text;
     for (int k = 0; k < 1024; ++k) {
-        text += std::to_string(4 * (1023 - k) + 3) + "\t" + std::to_string(k) + "\n";
+        text += std::to_string(scale * (1023 - k) + offset) + "\t" + std::to_string(k) + "\n";
+    }
+    return text;
+}
+
+std::string MeasurementText() {
+    return TableText(4, 3);
+}
+
+// n lines of 1: a value every parameter takes.
+std::string Ones(int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) {
+        text += "1\n";
+    }
+    return text;
+}
+
+// A measurement file of one value a line whose first 16 values would each pass as parameters.
+std::string MeasurementOfOnes() {
+    std::string text = Ones(1024);
+    for (int k = 0; k < 1024; ++k) {
+        text += std::to_string(k) + "\n";
     }
     return text;
 }
@@ -86,6 +108,7 @@ struct CommandRow {
     int exitCode;
     const char* out; // text stdout holds ("" = nothing asked)
     const char* err; // text stderr holds: the status text that says why
+    std::optional<std::string> file = std::nullopt; // written as "file.dat" in the directory
 };
 
 void PrintTo(const CommandRow& row, std::ostream* os) {
@@ -96,6 +119,9 @@ class CliCommand : public Cli, public ::testing::WithParamInterface<CommandRow> 
 
 TEST_P(CliCommand, ExitCodeOutputAndStatusText) {
     const CommandRow& row = GetParam();
+    if (row.file) {
+        testing::WriteText(dir_.File("file.dat"), *row.file);
+    }
     std::vector<std::string> args = row.args;
     for (std::string& a : args) {
         if (a == "MEAS") {
@@ -132,6 +158,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"GetWrongEcho", {"--echo-ack=0", "get"}, 1, "", "not sync byte 0xAA"},
         CommandRow{"SendRam", {"send", "power=777"}, 0, "sent", "Transmit Ok!"},
         CommandRow{"SendEeprom", {"send", "--eeprom", "hold=5"}, 0, "sent", "Transmit Ok!"},
+        CommandRow{"SendEepromParameterFile",
+                   {"send", "--eeprom", "file.dat"},
+                   0,
+                   "sent",
+                   "Transmit Ok!",
+                   Ones(16)},
         CommandRow{"SendSilent", {"--silent", "send", "hold=5"}, 1, "", "Timeout < 36 Bytes"},
         CommandRow{"TeachOk", {"teach"}, 0, "reference=", "New setpoint value teached!"},
         CommandRow{
@@ -204,6 +236,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "ovextar-cli: curve: no whole data block (Timeout-RS-232 while reading 64 "
                    "data-words!)\n"},
         CommandRow{"FlashOk", {"flash", "MEAS"}, 0, "", "ok : D801 FLASH page7-write 255 words!"},
+        CommandRow{"FlashRepairedTable",
+                   {"flash", "file.dat"},
+                   0,
+                   "",
+                   "warning : file.dat values decrease - table repaired at 1023 entries!",
+                   TableText(-1, 5000)},
         CommandRow{"FlashRefusedBlock",
                    {"--reject-flash-at=2", "flash", "MEAS"},
                    1,
@@ -226,6 +264,7 @@ struct BadInputRow {
     const char* err;
     // Made first in the working directory under the name "hostile".
     std::optional<testing::Hostile> hostile = std::nullopt;
+    std::optional<std::string> file = std::nullopt; // written as "file.dat" in the directory
 };
 
 void PrintTo(const BadInputRow& row, std::ostream* os) {
@@ -238,6 +277,9 @@ TEST_P(CliBadInput, OneLineErrorAndNothingSent) {
     const BadInputRow& row = GetParam();
     if (row.hostile) {
         ASSERT_TRUE(testing::MakeHostile(*row.hostile, dir_.File("hostile")));
+    }
+    if (row.file) {
+        testing::WriteText(dir_.File("file.dat"), *row.file);
     }
     std::vector<std::string> args{"--trace"};
     args.insert(args.end(), row.args.begin(), row.args.end());
@@ -262,6 +304,46 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputRow{"ValueNotANumber", {"send", "hold=ten"}, 2, "hold: 'ten' is not an integer"},
         BadInputRow{"UnreadableFile", {"send", "/nonexistent/p.txt"}, 3, "cannot read"},
         BadInputRow{"UnreadableMeasurement", {"flash", "/nonexistent/m.dat"}, 3, "cannot read"},
+        // A parameter file is 16 values, not the first 16 of anything.
+        BadInputRow{"SendFileOfNoValues",
+                    {"send", "file.dat"},
+                    2,
+                    "file.dat: parameter file holds 0 values, not 16",
+                    std::nullopt,
+                    ""},
+        BadInputRow{"SendFileOf15Values",
+                    {"send", "file.dat"},
+                    2,
+                    "file.dat: parameter file holds 15 values, not 16",
+                    std::nullopt,
+                    Ones(15)},
+        BadInputRow{"SendFileOf17Values",
+                    {"send", "--eeprom", "file.dat"},
+                    2,
+                    "file.dat: parameter file holds 17 values, not 16",
+                    std::nullopt,
+                    Ones(17)},
+        BadInputRow{"SendMeasurementFileToEeprom",
+                    {"send", "--eeprom", "file.dat"},
+                    2,
+                    "file.dat: parameter file holds 2048 values, not 16",
+                    std::nullopt,
+                    MeasurementOfOnes()},
+        // A table entry is a 16-bit flash word: one that does not fit programs nothing.
+        BadInputRow{"FlashTableAbove16Bits",
+                    {"flash", "file.dat"},
+                    3,
+                    "error : file.dat table entry 554 is 65540, does not fit in 16 bits - "
+                    "nothing programmed!",
+                    std::nullopt,
+                    TableText(10, 60000)},
+        BadInputRow{"FlashTableBelowZero",
+                    {"flash", "file.dat"},
+                    3,
+                    "error : file.dat table entry 0 is -3, does not fit in 16 bits - nothing "
+                    "programmed!",
+                    std::nullopt,
+                    TableText(1, -3)},
         BadInputRow{"UnknownOption", {"live", "--minutes", "3"}, 2, "unknown option --minutes"},
         BadInputRow{"BadFrameCount", {"live", "--frames", "0"}, 2, "--frames needs a whole"},
         BadInputRow{
@@ -371,6 +453,39 @@ TEST_F(Cli, TableEqualsTheWindowsTableFile) {
     const std::string out = dir_.File("table.dat");
     ASSERT_EQ(RunProgram({"ovextar-cli", {"table", Measurement(), "-o", out}}).exitCode, 0);
     EXPECT_EQ(testing::ReadText(out), expected);
+}
+
+// The table command refuses a table that does not fit in 16-bit words as flash does, and writes
+// no table, neither to the file named nor to stdout; a repaired table is written with its
+// warning on stderr.
+TEST_F(Cli, TableThatDoesNotFitIsNotWrittenAndARepairedOneIsWrittenWithItsWarning) {
+    const std::string wraps = dir_.File("wraps.dat");
+    testing::WriteText(wraps, TableText(10, 60000));
+    const std::string out = dir_.File("table.dat");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"table", wraps, "-o", out},
+          std::vector<std::string>{"table", wraps}}) {
+        const ProgramResult r = RunProgram({"ovextar-cli", args});
+        EXPECT_EQ(r.exitCode, 3) << r.err;
+        EXPECT_EQ(r.out, "");
+        const auto errors = LinesStartingWith(r.err, "ovextar-cli: error : wraps.dat table entry");
+        ASSERT_EQ(errors.size(), 1u) << r.err;
+        EXPECT_NE(errors[0].find("entry 554 is 65540"), std::string::npos) << errors[0];
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    const std::string falling = dir_.File("falling.dat");
+    testing::WriteText(falling, TableText(-1, 5000));
+    const ProgramResult r = RunProgram({"ovextar-cli", {"table", falling}});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(LinesStartingWith(r.err, "warning : falling.dat values decrease"),
+              std::vector<std::string>{
+                  "warning : falling.dat values decrease - table repaired at 1023 entries!"});
+    EXPECT_EQ(CountLines(r.out), 1024);
+    const ProgramResult rising = RunProgram({"ovextar-cli", {"table", Measurement()}});
+    EXPECT_EQ(rising.exitCode, 0);
+    EXPECT_TRUE(LinesStartingWith(rising.err, "warning").empty())
+        << "a table that never decreases gets no warning: " << rising.err;
 }
 
 TEST_F(Cli, LiveCsvHoldsEveryFrame) {

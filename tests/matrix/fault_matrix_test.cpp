@@ -208,7 +208,9 @@ void RunThenStop() {
 void FaultMatrix::PrepareFlash() {
     std::string text;
     for (int k = 0; k < params::kTableSize; ++k) {
-        text += std::to_string(3 * k + 7) + "\t" + std::to_string(k) + "\n";
+        // group 1 is taken last value first: line k holds entry 1023 - k
+        text +=
+            std::to_string(3 * (params::kTableSize - 1 - k) + 7) + "\t" + std::to_string(k) + "\n";
     }
     WriteText(dir_.File(params::kMeasurementFile), text);
     const std::string path = dir_.File(params::kMeasurementFile);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <random>
 #include <string>
@@ -160,6 +161,8 @@ TEST(TableBuilding, AnyInputGivesANonDecreasingTableAndKeepsEntryZero) {
 
 // ---- Measurement file, table file, page images -------------------------------------------
 
+using EntryOf = std::function<std::int32_t(int n)>;
+
 class MeasurementFile : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -180,6 +183,17 @@ class MeasurementFile : public ::testing::Test {
         return path;
     }
 
+    // A measurement file whose placed table holds entry(n) at entry n (0 is a hole): line k
+    // holds entry(1023 - k) and position k, as group 1 is taken in reverse.
+    std::string WriteEntries(const EntryOf& entry) {
+        std::vector<std::int32_t> values, positions;
+        for (int k = 0; k < kTableSize; ++k) {
+            values.push_back(entry(kTableSize - 1 - k));
+            positions.push_back(k);
+        }
+        return Write(values, positions, kMeasurementFile);
+    }
+
     static Table Pages() {
         Table t{};
         std::copy_n(flashp4, kPageSize, t.begin());
@@ -194,7 +208,9 @@ class MeasurementFile : public ::testing::Test {
 };
 
 // A sweep as a calibration rig records it: the true position (group 0, 0..4000) against the
-// sensor's raw reading (group 1, 0..1023), nonlinear, noisy, with repeats and gaps.
+// sensor's raw reading (group 1, 0..1023), nonlinear, noisy, with repeats and gaps. Group 1 is
+// written last reading first, as the table takes it: value k pairs with reading k, and the table
+// rises with the sweep.
 void RealisticSweep(std::vector<std::int32_t>& values, std::vector<std::int32_t>& positions) {
     std::mt19937 rng(42);
     std::normal_distribution<double> noise(0.0, 3.0);
@@ -204,6 +220,7 @@ void RealisticSweep(std::vector<std::int32_t>& values, std::vector<std::int32_t>
         const double raw = 1023.0 * std::pow(x, 1.4) + noise(rng);
         positions.push_back(std::clamp(static_cast<std::int32_t>(std::lround(raw)), 0, 1023));
     }
+    std::reverse(positions.begin(), positions.end());
 }
 
 TEST_F(MeasurementFile, PositionsInFileOrderPlaceTheKthValueAtTheMirroredEntry) {
@@ -225,9 +242,15 @@ TEST_F(MeasurementFile, RealisticSweepGivesMonotonicTableFileAndPageSlices) {
     RealisticSweep(values, positions);
     ASSERT_EQ(
         ReadCorrData(Write(values, positions, kMeasurementFile).c_str(), error_, sizeof error_), 1);
-    EXPECT_STREQ(error_, "");
+    // Noisy readings swap places: the repair raises the entries they leave below their left
+    // neighbours, and says so.
+    EXPECT_EQ(std::string(error_).rfind(
+                  "warning : TARconfig.dat values decrease - table repaired at ", 0),
+              0u)
+        << error_;
     const Table table = Pages();
     EXPECT_TRUE(NonDecreasing(table));
+    EXPECT_LT(table[kTableSize / 2], 3000) << "rising with the sweep, not flat at its top";
     EXPECT_GT(table[kTableSize - 1], 3900);
     EXPECT_LE(table[kTableSize - 1], 4000);
 
@@ -332,6 +355,101 @@ INSTANTIATE_TEST_SUITE_P(
         HostileMeasurementRow{
             "Huge", testing::Hostile::kHuge,
             "error : TARconfig.dat is far too large for 2048 values - nothing programmed!"}),
+    testing::RowName());
+
+// Every finished entry goes to flash as a 16-bit word: a table with an entry below 0 or above
+// 65535 would be programmed wrapped round, so it is refused whole, naming its first such entry.
+struct WordRangeRow {
+    const char* name;
+    EntryOf entry;
+    const char* error; // "" = built
+};
+
+void PrintTo(const WordRangeRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class TableWordRange : public MeasurementFile,
+                       public ::testing::WithParamInterface<WordRangeRow> {};
+
+TEST_P(TableWordRange, TableThatDoesNotFitInFlashWordsChangesNothing) {
+    const WordRangeRow& row = GetParam();
+    for (std::int32_t* page : {flashp4, flashp5, flashp6, flashp7}) {
+        std::fill_n(page, kPageSize, -5);
+    }
+    const std::string path = WriteEntries(row.entry);
+    const int built = ReadCorrData(path.c_str(), error_, sizeof error_);
+    EXPECT_STREQ(error_, row.error);
+    if (row.error[0] != '\0') {
+        EXPECT_EQ(built, 0);
+        EXPECT_EQ(Pages(), Filled(-5)) << "no page image changed";
+        EXPECT_FALSE(std::filesystem::exists(kTableFile)) << "no table file to be trusted";
+        return;
+    }
+    ASSERT_EQ(built, 1);
+    const Table t = Pages();
+    for (int n = 0; n < kTableSize; ++n) {
+        ASSERT_EQ(t[n], row.entry(n)) << "entry " << n;
+    }
+    EXPECT_EQ(testing::ReadIntegers(kTableFile).size(), 3u * kTableSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TableWordRange,
+    ::testing::Values(
+        WordRangeRow{"WrapsAtEntry554", [](int n) { return 60000 + 10 * n; },
+                     "error : TARconfig.dat table entry 554 is 65540, does not fit in 16 bits - "
+                     "nothing programmed!"},
+        WordRangeRow{"LastEntryJustFits", [](int n) { return 65535 - 64 * (kTableSize - 1 - n); },
+                     ""},
+        WordRangeRow{"LastEntryOneAbove", [](int n) { return 65536 - 64 * (kTableSize - 1 - n); },
+                     "error : TARconfig.dat table entry 1023 is 65536, does not fit in 16 bits - "
+                     "nothing programmed!"},
+        WordRangeRow{"NegativeFirstEntries", [](int n) { return n - 3; },
+                     "error : TARconfig.dat table entry 0 is -3, does not fit in 16 bits - "
+                     "nothing programmed!"},
+        WordRangeRow{"LargestSignedValue",
+                     [](int n) { return n == kTableSize - 1 ? INT32_MAX : 1 + n; },
+                     "error : TARconfig.dat table entry 1023 is 2147483647, does not fit in 16 "
+                     "bits - nothing programmed!"},
+        WordRangeRow{"FromOneUp", [](int n) { return 1 + n; }, ""}),
+    testing::RowName());
+
+// The repair keeps the table from decreasing; when it had to raise an entry (one that lay, after
+// placement and hole filling, below its repaired predecessor) the table is built and a warning
+// counts the entries raised. A table that never decreases, holes filled, gets none.
+struct RepairRow {
+    const char* name;
+    EntryOf entry;
+    const char* warning; // "" = none
+};
+
+void PrintTo(const RepairRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class RepairWarning : public MeasurementFile, public ::testing::WithParamInterface<RepairRow> {};
+
+TEST_P(RepairWarning, IsGivenExactlyWhenTheRepairRaisedEntries) {
+    const std::string path = WriteEntries(GetParam().entry);
+    ASSERT_EQ(ReadCorrData(path.c_str(), error_, sizeof error_), 1) << error_;
+    EXPECT_STREQ(error_, GetParam().warning);
+    EXPECT_TRUE(NonDecreasing(Pages()));
+    EXPECT_EQ(testing::ReadIntegers(kTableFile).size(), 3u * kTableSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RepairWarning,
+    ::testing::Values(
+        RepairRow{"StrictlyRising", [](int n) { return 2 * n + 1; }, ""},
+        RepairRow{"RisingWithHolesAndFlats", [](int n) { return n % 3 == 1 ? 0 : 10 + n / 9; }, ""},
+        RepairRow{"Decreasing", [](int n) { return 5000 - n; },
+                  "warning : TARconfig.dat values decrease - table repaired at 1023 entries!"},
+        RepairRow{"OneDrop", [](int n) { return n == 500 ? 3 : 2 * n + 10; },
+                  "warning : TARconfig.dat values decrease - table repaired at 1 entry!"},
+        RepairRow{"LastEntryBelowItsPredecessor",
+                  [](int n) { return n == kTableSize - 1 ? 7 : 2 * n + 10; },
+                  "warning : TARconfig.dat values decrease - table repaired at 1 entry!"}),
     testing::RowName());
 
 // Arrangements of a measurement file: the three that the line structure makes unambiguous are

@@ -244,6 +244,66 @@ INSTANTIATE_TEST_SUITE_P(
                 kFileTooLarge, 0}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// A save killed at its rename leaves its temporary file beside the target: the target's name, a
+// dot and six letters or digits. The next save of that target removes it, and nothing that only
+// looks like one: another length, another name, another case, a folder, a link, a subfolder.
+enum class Kind { kFile, kFolder, kLink };
+
+struct LeftoverRow {
+    const char* name;
+    const char* entry; // beside the target "TARpara.dat" (or in a subfolder of its folder)
+    Kind kind;
+    bool removed;
+};
+
+void PrintTo(const LeftoverRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class SaveLeftovers : public FileArrays, public ::testing::WithParamInterface<LeftoverRow> {};
+
+TEST_P(SaveLeftovers, OnlyTheTargetsOwnAreRemovedByItsNextSave) {
+    const LeftoverRow& row = GetParam();
+    const QString entry = dir_.filePath(row.entry);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(entry).absolutePath()));
+    Write("elsewhere.txt", "a link's target\n");
+    if (row.kind == Kind::kFolder) {
+        ASSERT_TRUE(QDir().mkdir(entry));
+    } else if (row.kind == Kind::kLink) {
+        ASSERT_TRUE(QFile::link(dir_.filePath("elsewhere.txt"), entry));
+    } else {
+        QFile f(entry);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("1\n2\n3\n"); // the whole text of a killed save
+    }
+    std::array<std::uint32_t, 16> values{};
+    values.fill(9);
+    ASSERT_EQ(
+        ArrayToFile(Path("TARpara.dat").c_str(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0), 0);
+    EXPECT_EQ(QFileInfo(entry).exists() || QFileInfo(entry).isSymLink(), !row.removed);
+    EXPECT_TRUE(QFileInfo::exists(dir_.filePath("elsewhere.txt")));
+    std::array<std::uint32_t, 16> loaded{};
+    EXPECT_EQ(LoadParams("TARpara.dat", loaded), 0);
+    EXPECT_EQ(loaded, values);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SaveLeftovers,
+    ::testing::Values(LeftoverRow{"Letters", "TARpara.dat.tsDwQd", Kind::kFile, true},
+                      LeftoverRow{"LettersAndDigits", "TARpara.dat.a1B2c3", Kind::kFile, true},
+                      LeftoverRow{"FiveCharacters", "TARpara.dat.abcde", Kind::kFile, false},
+                      LeftoverRow{"SevenCharacters", "TARpara.dat.abcdefg", Kind::kFile, false},
+                      LeftoverRow{"NotLettersOrDigits", "TARpara.dat.ab-d_f", Kind::kFile, false},
+                      LeftoverRow{"NoDot", "TARpara.datXabcdef", Kind::kFile, false},
+                      LeftoverRow{"OtherPrefix", "TARpara.txt.abcdef", Kind::kFile, false},
+                      LeftoverRow{"OtherTarget", "para.dat.abcdef", Kind::kFile, false},
+                      LeftoverRow{"OtherCase", "tarpara.dat.abcdef", Kind::kFile, false},
+                      LeftoverRow{"LongerName", "xTARpara.dat.abcdef", Kind::kFile, false},
+                      LeftoverRow{"Folder", "TARpara.dat.abcdef", Kind::kFolder, false},
+                      LeftoverRow{"Link", "TARpara.dat.abcdef", Kind::kLink, false},
+                      LeftoverRow{"InASubfolder", "sub/TARpara.dat.abcdef", Kind::kFile, false}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 // A writable file in a folder that is not: no temporary file can be made, the file is written
 // in place. (Root may write anywhere, so the folder cannot be closed to it.)
 TEST_F(FileArrays, WritableFileInAClosedFolderIsWrittenInPlace) {
