@@ -66,6 +66,18 @@ int RepairDrops(std::span<std::int32_t, kTableSize> table) {
     return repaired;
 }
 
+// A noisy but rising file has a few drops, which the repair is for; a file that falls more
+// often than it rises is almost always the wrong one (or its groups swapped).
+bool FallsMoreThanRises(std::span<const std::int32_t, kTableSize> table) {
+    int falls = 0;
+    int rises = 0;
+    for (int i = 1; i < kTableSize; ++i) {
+        falls += table[i] < table[i - 1] ? 1 : 0;
+        rises += table[i] > table[i - 1] ? 1 : 0;
+    }
+    return falls > rises;
+}
+
 // The first entry that a flash word (16 bits, unsigned) cannot hold, or -1.
 int FirstEntryBeyondWord(const Table& table) {
     const auto* beyond = std::find_if(table.begin(), table.end(), [](std::int32_t v) {
@@ -145,12 +157,13 @@ void FillPages(const Table& table) {
 
 } // namespace
 
-int BuildTable(std::span<const std::int32_t, kTableSize> values,
-               std::span<const std::int32_t, kTableSize> positions,
-               std::span<std::int32_t, kTableSize> table) {
+TableRepair BuildTable(std::span<const std::int32_t, kTableSize> values,
+                       std::span<const std::int32_t, kTableSize> positions,
+                       std::span<std::int32_t, kTableSize> table) {
     PlaceValues(values, positions, table);
     FillHoles(table);
-    return RepairDrops(table);
+    const bool decreasing = FallsMoreThanRises(table);
+    return {RepairDrops(table), decreasing};
 }
 
 int WriteTableFile(const char* path) {
@@ -210,7 +223,7 @@ int ReadCorrData(const char* path, char* szError, int errorCapacity, const char*
         values[i] = measured[i];
         positions[i] = measured[kMeasurementValues - 1 - i]; // group 1, last value first
     }
-    const int repaired = BuildTable(values, positions, table);
+    const TableRepair repair = BuildTable(values, positions, table);
     if (const int entry = FirstEntryBeyondWord(table); entry >= 0) {
         // Its low 16 bits would be programmed: a table that wraps round. Nothing is changed.
         WordError(path, table, entry, szError, errorCapacity);
@@ -225,8 +238,8 @@ int ReadCorrData(const char* path, char* szError, int errorCapacity, const char*
     FillPages(table);
 
     szError[0] = '\0';
-    if (repaired > 0) {
-        RepairWarning(path, repaired, szError, errorCapacity);
+    if (repair.decreasing) {
+        RepairWarning(path, repair.raised, szError, errorCapacity);
     }
     if (tableFile != nullptr && WriteTableFile(tableFile) < 0) {
         const std::string warning = szError;

@@ -243,11 +243,8 @@ TEST_F(MeasurementFile, RealisticSweepGivesMonotonicTableFileAndPageSlices) {
     ASSERT_EQ(
         ReadCorrData(Write(values, positions, kMeasurementFile).c_str(), error_, sizeof error_), 1);
     // Noisy readings swap places: the repair raises the entries they leave below their left
-    // neighbours, and says so.
-    EXPECT_EQ(std::string(error_).rfind(
-                  "warning : TARconfig.dat values decrease - table repaired at ", 0),
-              0u)
-        << error_;
+    // neighbours, quietly, for the sweep rises.
+    EXPECT_STREQ(error_, "");
     const Table table = Pages();
     EXPECT_TRUE(NonDecreasing(table));
     EXPECT_LT(table[kTableSize / 2], 3000) << "rising with the sweep, not flat at its top";
@@ -415,9 +412,9 @@ INSTANTIATE_TEST_SUITE_P(
         WordRangeRow{"FromOneUp", [](int n) { return 1 + n; }, ""}),
     testing::RowName());
 
-// The repair keeps the table from decreasing; when it had to raise an entry (one that lay, after
-// placement and hole filling, below its repaired predecessor) the table is built and a warning
-// counts the entries raised. A table that never decreases, holes filled, gets none.
+// The repair keeps the table from decreasing. When the placed values, holes filled, fall more
+// often than they rise, the file is almost surely wrong: the table is built and a warning counts
+// the entries raised. A few drops in a rising file are repaired without one.
 struct RepairRow {
     const char* name;
     EntryOf entry;
@@ -430,7 +427,7 @@ void PrintTo(const RepairRow& row, std::ostream* os) {
 
 class RepairWarning : public MeasurementFile, public ::testing::WithParamInterface<RepairRow> {};
 
-TEST_P(RepairWarning, IsGivenExactlyWhenTheRepairRaisedEntries) {
+TEST_P(RepairWarning, IsGivenExactlyWhenThePlacedValuesMostlyFall) {
     const std::string path = WriteEntries(GetParam().entry);
     ASSERT_EQ(ReadCorrData(path.c_str(), error_, sizeof error_), 1) << error_;
     EXPECT_STREQ(error_, GetParam().warning);
@@ -445,11 +442,16 @@ INSTANTIATE_TEST_SUITE_P(
         RepairRow{"RisingWithHolesAndFlats", [](int n) { return n % 3 == 1 ? 0 : 10 + n / 9; }, ""},
         RepairRow{"Decreasing", [](int n) { return 5000 - n; },
                   "warning : TARconfig.dat values decrease - table repaired at 1023 entries!"},
-        RepairRow{"OneDrop", [](int n) { return n == 500 ? 3 : 2 * n + 10; },
-                  "warning : TARconfig.dat values decrease - table repaired at 1 entry!"},
+        RepairRow{"OneDrop", [](int n) { return n == 500 ? 3 : 2 * n + 10; }, ""},
         RepairRow{"LastEntryBelowItsPredecessor",
-                  [](int n) { return n == kTableSize - 1 ? 7 : 2 * n + 10; },
-                  "warning : TARconfig.dat values decrease - table repaired at 1 entry!"}),
+                  [](int n) { return n == kTableSize - 1 ? 7 : 2 * n + 10; }, ""},
+        RepairRow{"RisingWithEveryFourthBelow",
+                  [](int n) { return n % 4 == 3 ? 2 * n : 2 * n + 10; }, ""},
+        RepairRow{"FallingWithEveryFourthAbove",
+                  [](int n) { return n % 4 == 3 ? 5000 - 2 * n + 10 : 5000 - 2 * n; },
+                  "warning : TARconfig.dat values decrease - table repaired at 1022 entries!"},
+        RepairRow{"RisingThenFallingMostly", [](int n) { return n < 300 ? 100 + n : 2000 - n; },
+                  "warning : TARconfig.dat values decrease - table repaired at 723 entries!"}),
     testing::RowName());
 
 // Arrangements of a measurement file: the three that the line structure makes unambiguous are
