@@ -517,7 +517,7 @@ class Cli {
 
     void PrintParameters() {
         JsonObject json;
-        for (const ParamName& p : ParamNames()) {
+        for (const params::Parameter& p : params::Parameters()) {
             if (o_.json) {
                 json.Number(p.name, *p.variable);
             } else {

@@ -5,8 +5,7 @@
 #include <charconv>
 #include <sstream>
 
-#include "params/panels.h"
-#include "params/variables.h"
+#include "params/parameters.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -15,29 +14,6 @@ namespace ovx::app {
 namespace {
 
 using namespace params;
-
-constexpr int kWordMax = 65535;
-constexpr std::array kModes{0, 1, 2, 3};
-constexpr std::array kBufferLengths{1, 2, 4, 8, 16, 32};
-
-constexpr std::array<ParamName, 16> kNames{{
-    {"power", &power, PANEL_POWER, false, {}, 0, kWordMax},
-    {"reference", &reference, PANEL_REFERENCE, false, {}, 0, kWordMax},
-    {"tolerance", &tolerance, PANEL_TOLERANCE, false, {}, 0, kWordMax},
-    {"hysteresis", &hysteresis, PANEL_HYSTERESIS, false, {}, 0, kWordMax},
-    {"polarity", &polarity, PANEL_POLARITY, false, {}, 0, kWordMax},
-    {"hold", &hold, PANEL_HOLD, false, {}, 0, kWordMax},
-    {"hw-mode", &hwmode, PANEL_HWMODE, false, {}, 0, kWordMax},
-    {"average", &average, PANEL_AVERAGE, false, {}, 0, kWordMax},
-    {"evaluation-mode", &evalmode, PANEL_DROP_EVALMODE, false, kModes, 0, 3},
-    {"max-mode", &maxmode, PANEL_MAXMODE, false, {}, 0, kWordMax},
-    {"trigger-level", &triglvl, PANEL_TRIGLVL, false, {}, 0, kWordMax},
-    {"trigger-mode", &trigmode, POPUP_DROPTRIGMODE, true, kModes, 0, 3},
-    {"sample-delay", &sdelay, POPUP_SDELAY, true, {}, 0, kWordMax},
-    {"difference-buffer", &dbuflen, POPUP_DROP_DIFFBUFF, true, kBufferLengths, 1, 32},
-    {"analysis-mode", &anamode, POPUP_ANAMODE, true, {}, 0, kWordMax},
-    {"para15", &para15, 0, false, {}, 0, kWordMax},
-}};
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())) != 0) {
@@ -89,13 +65,13 @@ bool ParseWordFile(const std::string& path, std::istream& in, std::vector<Assign
         tokens.push_back(token);
         values.push_back(value);
     }
-    if (tokens.size() != kNames.size()) {
+    if (tokens.size() != kParameterCount) {
         error = path + ": parameter file holds " + std::to_string(tokens.size()) + " values, not " +
-                std::to_string(kNames.size());
+                std::to_string(kParameterCount);
         return false;
     }
-    for (std::size_t i = 0; i < kNames.size(); ++i) {
-        const ParamName& p = kNames[i];
+    for (std::size_t i = 0; i < kParameterCount; ++i) {
+        const Parameter& p = Parameters()[i];
         if (!ValueAllowed(p, values[i])) {
             error = path + ": " + p.name + " " + tokens[i] + " out of range " + AllowedText(p);
             return false;
@@ -106,42 +82,6 @@ bool ParseWordFile(const std::string& path, std::istream& in, std::vector<Assign
 }
 
 } // namespace
-
-std::span<const ParamName> ParamNames() {
-    return kNames;
-}
-
-const ParamName* FindParam(std::string_view name) {
-    for (const ParamName& p : kNames) {
-        if (name == p.name) {
-            return &p;
-        }
-    }
-    return nullptr;
-}
-
-bool ValueAllowed(const ParamName& p, long value) {
-    if (p.choices.empty()) {
-        return value >= p.minimum && value <= p.maximum;
-    }
-    for (const int c : p.choices) {
-        if (c == value) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string AllowedText(const ParamName& p) {
-    if (p.choices.empty()) {
-        return std::to_string(p.minimum) + ".." + std::to_string(p.maximum);
-    }
-    std::string text;
-    for (const int c : p.choices) {
-        text += (text.empty() ? "" : ", ") + std::to_string(c);
-    }
-    return text;
-}
 
 bool ParseAssignment(std::string_view text, Assignment& out, std::string& error) {
     const auto eq = text.find('=');
@@ -154,7 +94,7 @@ bool ParseAssignment(std::string_view text, Assignment& out, std::string& error)
     }
     const std::string_view name = Trim(text.substr(0, eq));
     const std::string_view valueText = Trim(text.substr(eq + 1));
-    const ParamName* p = FindParam(name);
+    const Parameter* p = FindParameter(name);
     if (p == nullptr) {
         error = "unknown parameter name '" + std::string(name) + "'";
         return false;

@@ -1,31 +1,17 @@
-// Parameter names of ovextar-cli: the panel labels in a script-friendly form, in the word order
-// of the parameter block, with the values each control takes; and the NAME=VALUE text.
+// The NAME=VALUE text of ovextar-cli, by the names and limits of the parameter table.
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "params/parameters.h"
+
 namespace ovx::app {
 
-struct ParamName {
-    const char* name;             // "trigger-level"
-    std::uint16_t* variable;      // &params::triglvl
-    int control;                  // panel control ID, 0 for para15 (no control)
-    bool popup;                   // the control sits on the settings popup
-    std::span<const int> choices; // the ring's item values; empty: minimum..maximum
-    int minimum, maximum;
-};
-
-std::span<const ParamName> ParamNames();
-const ParamName* FindParam(std::string_view name);
-bool ValueAllowed(const ParamName& p, long value);
-std::string AllowedText(const ParamName& p); // "0..65535" or "1, 2, 4, 8, 16, 32"
-
 struct Assignment {
-    const ParamName* param;
+    const params::Parameter* param;
     std::uint16_t value;
 };
 

@@ -3,7 +3,7 @@
 #include <span>
 
 #include "link/com232.h"
-#include "params/variables.h"
+#include "params/parameters.h"
 
 namespace ovx::link {
 
@@ -16,13 +16,7 @@ unsigned char szReadBuf[kBufSize] = {};
 
 namespace {
 
-// The sixteen parameter variables in the word order of the parameter block.
-constexpr std::array<std::uint16_t*, kPayloadWords> kWordVariables{
-    &params::power,    &params::reference, &params::tolerance, &params::hysteresis,
-    &params::polarity, &params::hold,      &params::hwmode,    &params::average,
-    &params::evalmode, &params::maxmode,   &params::triglvl,   &params::trigmode,
-    &params::sdelay,   &params::dbuflen,   &params::anamode,   &params::para15,
-};
+static_assert(params::kParameterCount == kPayloadWords, "one parameter per word of the block");
 
 // Words a frame can carry: never more than the parameter block holds.
 std::size_t WordCount(int count) {
@@ -32,14 +26,14 @@ std::size_t WordCount(int count) {
 } // namespace
 
 void CopyVarsToPP() {
-    for (std::size_t i = 0; i < kWordVariables.size(); ++i) {
-        pp[i] = *kWordVariables[i];
+    for (std::size_t i = 0; i < params::kParameterCount; ++i) {
+        pp[i] = *params::Parameters()[i].variable;
     }
 }
 
 void CopyPPtoVars() {
-    for (std::size_t i = 0; i < kWordVariables.size(); ++i) {
-        *kWordVariables[i] = pp[i];
+    for (std::size_t i = 0; i < params::kParameterCount; ++i) {
+        *params::Parameters()[i].variable = pp[i];
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "params/panels.h"
+#include "params/parameters.h"
 #include "params/popup.h"
 #include "params/variables.h"
 #include "platform/panel.h"
@@ -15,39 +16,13 @@ namespace {
 using platform::GetCtrlVal;
 using platform::SetCtrlVal;
 
-// A parameter control and the variable it holds.
-struct Binding {
-    bool onPopup;
-    int control;
-    std::uint16_t* variable;
-};
-
-// The fifteen bound controls, in the order in which the panels are read and written.
-constexpr std::array kBindings{
-    Binding{false, PANEL_POWER, &power},
-    Binding{false, PANEL_REFERENCE, &reference},
-    Binding{false, PANEL_TOLERANCE, &tolerance},
-    Binding{false, PANEL_HYSTERESIS, &hysteresis},
-    Binding{false, PANEL_POLARITY, &polarity},
-    Binding{false, PANEL_HOLD, &hold},
-    Binding{false, PANEL_HWMODE, &hwmode},
-    Binding{false, PANEL_AVERAGE, &average},
-    Binding{false, PANEL_DROP_EVALMODE, &evalmode},
-    Binding{false, PANEL_MAXMODE, &maxmode},
-    Binding{false, PANEL_TRIGLVL, &triglvl},
-    Binding{true, POPUP_DROPTRIGMODE, &trigmode},
-    Binding{true, POPUP_SDELAY, &sdelay},
-    Binding{true, POPUP_DROP_DIFFBUFF, &dbuflen},
-    Binding{true, POPUP_ANAMODE, &anamode},
-};
-
 constexpr std::array<const char*, 4> kTrigModeNames{"CONT", "INTERN", "EXT-HI", "EXT-LO"};
 
 constexpr int kEvalModeExcludingIntern = 2;
 constexpr int kTrigModeIntern = 1;
 
-int PanelOf(const Binding& b) {
-    return b.onPopup ? panelPopUp : panelHandle;
+int PanelOf(const Parameter& p) {
+    return p.popup ? panelPopUp : panelHandle;
 }
 
 // Reads a control as an int; 0 when it cannot be read.
@@ -90,12 +65,13 @@ const char* TrigModeName(int mode) {
     return kTrigModeNames[static_cast<std::size_t>(mode)];
 }
 
+// The fifteen parameters with a control, read and written in word order; para15 has none.
 void GetPanelValues() {
-    for (const Binding& b : kBindings) {
+    for (const Parameter& p : Parameters()) {
         // A control that cannot be read leaves its variable as it was.
         std::uint16_t value = 0;
-        if (GetCtrlVal(PanelOf(b), b.control, &value) >= 0) {
-            *b.variable = value;
+        if (p.control != 0 && GetCtrlVal(PanelOf(p), p.control, &value) >= 0) {
+            *p.variable = value;
         }
     }
     if (evalmode == kEvalModeExcludingIntern && trigmode == kTrigModeIntern) {
@@ -104,8 +80,10 @@ void GetPanelValues() {
 }
 
 void SetPanelValues() {
-    for (const Binding& b : kBindings) {
-        SetCtrlVal(PanelOf(b), b.control, static_cast<int>(*b.variable));
+    for (const Parameter& p : Parameters()) {
+        if (p.control != 0) {
+            SetCtrlVal(PanelOf(p), p.control, static_cast<int>(*p.variable));
+        }
     }
     platform::ReplaceTextBoxLine(panelHandle, PANEL_TRIGMODETEXT, 0, TrigModeName(trigmode));
 }
