@@ -276,6 +276,14 @@ class Cli {
         return PrintError(message, code);
     }
 
+    // Runs a step whose serial waits Ctrl-C ends at once; the step's result.
+    template <typename Step> static bool Interruptibly(Step step) {
+        platform::SetComReadsInterruptible(true);
+        const bool ok = step();
+        platform::SetComReadsInterruptible(false);
+        return ok;
+    }
+
     int Interrupted(const char* during) const {
         return Error(std::string("interrupted (Ctrl-C) during ") + during, kExitInterrupted);
     }
@@ -284,9 +292,7 @@ class Cli {
     // Ctrl-C ends its waits at once.
     int StartUp() {
         const std::size_t mark = Mark();
-        platform::SetComReadsInterruptible(true);
-        const bool ok = link::InitRS232(link::com) == 1;
-        platform::SetComReadsInterruptible(false);
+        const bool ok = Interruptibly([] { return link::InitRS232(link::com) == 1; });
         if (stopRequested != 0) {
             return Interrupted("the start-up");
         }
@@ -493,9 +499,7 @@ class Cli {
             return Error(Device() + ": " + LastStatus(), kExitController);
         }
         const std::size_t mark = Mark();
-        platform::SetComReadsInterruptible(true);
-        const bool ok = link::CheckComLine(link::com) == 1;
-        platform::SetComReadsInterruptible(false);
+        const bool ok = Interruptibly([] { return link::CheckComLine(link::com) == 1; });
         if (stopRequested != 0) {
             return Interrupted("the echo check");
         }
