@@ -91,11 +91,11 @@ std::string Describe(const SeenDialog& dialog) {
     return text;
 }
 
-ModalDialogDriver::ModalDialogDriver(std::vector<DialogStep> script, Duration bound)
+ModalDialogDriver::ModalDialogDriver(std::vector<DialogStep> script, Duration bound, Duration poll)
     : script_(std::move(script)), bound_(bound), outer_(Innermost()) {
     Innermost() = this;
     QObject::connect(&poll_, &QTimer::timeout, [this] { Poll(); });
-    poll_.start(10);
+    poll_.start(poll);
 }
 
 ModalDialogDriver::~ModalDialogDriver() {

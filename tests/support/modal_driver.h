@@ -37,9 +37,10 @@ class ModalDialogDriver {
   public:
     using Duration = std::chrono::milliseconds;
     // The bound is how long one dialog may take to become answerable (a file dialog lists its
-    // directory first).
+    // directory first); every poll interval the driver looks for a modal dialog.
     explicit ModalDialogDriver(std::vector<DialogStep> script = {},
-                               Duration bound = std::chrono::seconds(20));
+                               Duration bound = std::chrono::seconds(20),
+                               Duration poll = std::chrono::milliseconds(10));
     ModalDialogDriver(const ModalDialogDriver&) = delete;
     ModalDialogDriver& operator=(const ModalDialogDriver&) = delete;
     // A step of the script that no dialog came for is a failure.

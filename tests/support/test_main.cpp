@@ -2,10 +2,12 @@
 // a modal dialog that no test expects fails its test at once instead of waiting for a person.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/panel.h"
 #include "support/modal_driver.h"
@@ -15,7 +17,10 @@ namespace {
 // Every test runs under a driver that expects no dialog; a test's own driver takes over.
 class ModalGuard : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
-        driver_ = std::make_unique<ovx::testing::ModalDialogDriver>();
+        // Looked for ten times a second: tests that count the wake-ups of their waits see few.
+        driver_ = std::make_unique<ovx::testing::ModalDialogDriver>(
+            std::vector<ovx::testing::DialogStep>{}, std::chrono::seconds(20),
+            std::chrono::milliseconds(100));
     }
     void OnTestEnd(const ::testing::TestInfo&) override { driver_.reset(); }
     std::unique_ptr<ovx::testing::ModalDialogDriver> driver_;
