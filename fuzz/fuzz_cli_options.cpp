@@ -10,6 +10,7 @@
 #include "app/cli_args.h"
 #include "app/cli_options.h"
 #include "fuzz_check.h"
+#include "params/parameters.h"
 
 using ovx::fuzz::Check;
 
@@ -49,7 +50,7 @@ void CheckAssignments(const ovx::app::CliArgs& a) {
     }
     Check(a.assignments.size() == a.Words().size(), "every word is an assignment");
     for (const ovx::app::Assignment& s : a.assignments) {
-        Check(s.param != nullptr && ovx::app::ValueAllowed(*s.param, s.value),
+        Check(s.param != nullptr && ovx::params::ValueAllowed(*s.param, s.value),
               "assignment within its range");
     }
 }
