@@ -285,8 +285,11 @@ void RemoveSaveLeftovers(const char* target) {
         return;
     }
     const QFileInfo info(QString::fromLocal8Bit(target));
+    // The temporary name mixes upper- and lower-case letters; an operator's own copy beside the
+    // target ("TARpara.dat.backup", ".old001", ".BAK001") rarely does, and is kept.
     const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(info.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+        QRegularExpression::escape(info.fileName()) +
+        QStringLiteral("\\.(?=[A-Za-z0-9]*[A-Z])(?=[A-Za-z0-9]*[a-z])[A-Za-z0-9]{6}")));
     QDir dir = info.absoluteDir();
     dir.setFilter(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
     for (const QFileInfo& entry : dir.entryInfoList()) {

@@ -40,7 +40,8 @@ int FileToRows(const char* file, int dataType, int maxValues,
 // An atomic save writes a temporary file beside its target, named target + "." + six letters or
 // digits, and renames it over the target; a save killed at that rename leaves the temporary.
 // Removes such leftovers of target: regular files (not links) in target's folder whose name is
-// exactly that pattern; nothing else. Every atomic save calls it before it writes.
+// exactly that pattern with both upper- and lower-case letters (an operator's own
+// "TARpara.dat.backup" is kept); nothing else. Every atomic save calls it before it writes.
 void RemoveSaveLeftovers(const char* target);
 
 // 0 when file names nothing yet or a regular file (links followed), else kFileNotRegular: a FIFO
