@@ -10,7 +10,6 @@
 #include <fstream>
 #include <ostream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,20 +24,11 @@ namespace {
 using testing::ProgramCall;
 using testing::ProgramResult;
 
+// The text's lines, empty ones left out.
 std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty()) {
-            lines.push_back(line);
-        }
-    }
+    std::vector<std::string> lines = testing::LinesStartingWith(text, "");
+    std::erase_if(lines, [](const std::string& l) { return l.empty(); });
     return lines;
-}
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 constexpr const char* kOut = "out";
@@ -118,7 +108,7 @@ TEST_P(CliLocale, MachineTextKeepsItsDecimalPoint) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string text = row.source == Source::Stdout   ? r.out
                              : row.source == Source::Stderr ? r.err
-                                                            : FileText(dir.File(kOut));
+                                                            : testing::ReadText(dir.File(kOut));
     std::vector<std::string> lines = Lines(text);
     if (row.shape == Shape::TraceLine) {
         // Only stamped lines: a stamp begins with a digit in any locale.
