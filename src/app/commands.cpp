@@ -12,6 +12,7 @@
 #include "params/lintable.h"
 #include "params/panels.h"
 #include "params/variables.h"
+#include "platform/events.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
@@ -115,7 +116,7 @@ void GetFromController() {
             link::ShowStatus("Timeout RS232-Line!");
             break;
         }
-        platform::ProcessSystemEvents();
+        platform::WaitForEvents(link::tstart + kReplyWait);
     }
     params::SetPanelValues();
 }
@@ -141,7 +142,7 @@ void TeachOrReset(int orderCode, bool teach) {
             return;
         }
         link::tdiff = platform::Timer() - link::tstart;
-        platform::ProcessSystemEvents();
+        platform::WaitForEvents(link::tstart + kAckWait);
     } while (link::tdiff < kAckWait);
     link::ShowStatus("Timeout RS-232!!");
 }

@@ -10,6 +10,7 @@
 #include "link/reply.h"
 #include "params/gui.h"
 #include "params/variables.h"
+#include "platform/events.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
@@ -426,7 +427,7 @@ int WaitRxFull() {
     ret = 1;
     tstart = platform::Timer();
     for (;;) {
-        platform::ProcessSystemEvents();
+        platform::WaitForEvents(tstart + kLineTimeout);
         tdiff = platform::Timer() - tstart;
         if (tdiff > kLineTimeout) {
             SetStatus("Timeout-RS-232...");

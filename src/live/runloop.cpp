@@ -8,6 +8,7 @@
 #include "live/strip.h"
 #include "params/panels.h"
 #include "params/variables.h"
+#include "platform/events.h"
 #include "platform/panel.h"
 #include "platform/timing.h"
 
@@ -95,7 +96,7 @@ bool RunPass() {
         stop_flag = 1;
         return false;
     }
-    platform::ProcessSystemEvents();
+    platform::WaitForEvents(link::tstart + kLineTimeout);
     return true;
 }
 

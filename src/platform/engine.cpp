@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/events.h"
 #include "platform/panel.h"
 #include "platform/port_watch.h"
 #include "platform/repaint.h"
@@ -80,6 +81,7 @@ int InitEngine(int argc, char** argv) {
     }
     auto* app = new QApplication(appArgc, appArgv.data()); // lives as long as the program
     app->setQuitOnLastWindowClosed(false);
+    SetEventHook(ProcessSystemEvents); // the core's waits process the window's events
     return 0;
 }
 
