@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "link/com232.h"
+#include "live/exchange.h"
 #include "live/outputs.h"
-#include "live/runloop.h"
 #include "live/sample.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
