@@ -22,9 +22,8 @@ constexpr std::array kNormOffsets{0, 64};
 // What the failed block left: its outcome by the bytes it brought, its status text.
 OpResult BlockFailure() {
     OpResult r;
-    r.outcome = link::nBytesR <= 0                  ? OpResult::Outcome::kNoAnswer
-                : link::nBytesR < link::kBlockBytes ? OpResult::Outcome::kShortAnswer
-                                                    : OpResult::Outcome::kRefused;
+    // Nothing or too little of a block came in time: no answer; more than a block: refused.
+    r.outcome = link::nBytesR < link::kBlockBytes ? Outcome::kNoAnswer : Outcome::kRefused;
     r.status = link::szStatus;
     r.failure = "no whole data block (" + r.status + ")";
     return r;

@@ -11,22 +11,12 @@
 
 #include "link/datablock.h"
 #include "link/frame.h"
+#include "link/operations.h"
 
 namespace ovx::live {
 
-// How an operation on the line ended (here until the link has one result type for all).
-struct OpResult {
-    enum class Outcome {
-        kDone,
-        kNoAnswer,    // nothing of an answer came in time
-        kShortAnswer, // part of an answer came in time, not all of it
-        kRefused,     // more came than one answer holds
-    };
-    Outcome outcome = Outcome::kDone;
-    std::string status;  // the status text the operation left
-    std::string failure; // empty when done, else what failed, with the status text
-    bool ok() const { return outcome == Outcome::kDone; }
-};
+using link::OpResult;
+using link::Outcome;
 
 constexpr int kSourceRaw = 0;
 constexpr int kSourceNorm = 1;

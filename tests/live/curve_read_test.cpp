@@ -13,13 +13,14 @@
 #include "params/variables.h"
 #include "sim/data_curve.h"
 #include "sim/faults.h"
+#include "support/line_fixture.h"
 #include "support/row_name.h"
 #include "support/tool_fixture.h"
 
 namespace ovx::live {
 namespace {
 
-using Outcome = OpResult::Outcome;
+using link::Outcome;
 
 constexpr const char* kReceived = "Data[64] block received!";
 constexpr const char* kTimedOut = "Timeout-RS-232 while reading 64 data-words!";
@@ -67,7 +68,8 @@ sim::Faults Noise(int bytes) {
     return f;
 }
 
-class CurveReadRow : public testing::LineFixture, public ::testing::WithParamInterface<CurveRow> {
+class CurveReadRow : public testing::OpenLineFixture,
+                     public ::testing::WithParamInterface<CurveRow> {
   protected:
     std::vector<Request> Sent(std::size_t from) {
         const auto log = Sim().Requests();
@@ -216,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Cut(100),
                  600,
                  150,
-                 Outcome::kShortAnswer,
+                 Outcome::kNoAnswer,
                  kTimedOut,
                  {{9, 0, 1}},
                  std::nullopt,
@@ -230,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Cut(100),
                  600,
                  150,
-                 Outcome::kShortAnswer,
+                 Outcome::kNoAnswer,
                  kTimedOut,
                  {{9, 0, 0}},
                  std::nullopt,

@@ -34,6 +34,15 @@ void LineFixture::SetUp() {
     status_.Start();
 }
 
+void OpenLineFixture::SetUp() {
+    LineFixture::SetUp();
+    if (HasFatalFailure()) {
+        return;
+    }
+    ASSERT_EQ(link::OpenRS232(link::com), 1);
+    link::rx_flag = 1; // nothing of an earlier request is on its way
+}
+
 void LineFixture::TearDown() {
     status_.Stop();
     for (int port = 1; port <= platform::kMaxPorts; ++port) {

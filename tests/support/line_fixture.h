@@ -25,4 +25,10 @@ class LineFixture : public ::testing::Test {
     StatusRecorder status_;
 };
 
+// LineFixture with port 1 opened and the receive notification installed as at start-up.
+class OpenLineFixture : public LineFixture {
+  protected:
+    void SetUp() override;
+};
+
 } // namespace ovx::testing
