@@ -13,6 +13,7 @@
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/events.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"

@@ -8,6 +8,7 @@
 #include "link/com232.h"
 #include "params/gui.h"
 #include "platform/errors.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/plot.h"
 

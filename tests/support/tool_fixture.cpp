@@ -4,6 +4,7 @@
 #include "link/com232.h"
 #include "live/runloop.h"
 #include "params/panels.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
