@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "platform/errors.h"
@@ -29,6 +30,7 @@ namespace {
 struct SaveRow {
     const char* name;
     std::function<int(const std::string& path)> save; // writes more than 64 bytes
+    friend void PrintTo(const SaveRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class AtomicSave : public ::testing::TestWithParam<SaveRow> {

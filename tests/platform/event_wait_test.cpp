@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <ostream>
 #include <thread>
 
 #include "platform/event_watch_qt.h"
@@ -77,6 +78,7 @@ struct TurnRow {
     int calls;    // receive notifications
     int maxTurns; // turns the waiting loop takes: each one a wake-up in the OS
     double minSeconds, maxSeconds;
+    friend void PrintTo(const TurnRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class WaitTurn : public WithoutEventHook, public ::testing::WithParamInterface<TurnRow> {
@@ -162,9 +164,11 @@ TEST_F(WithoutEventHook, WatchHandlerIsNeverNested) {
     const int watch = AddWatch(pipeEnds[0], [&] {
         ++runs;
         maxDepth = std::max(maxDepth, ++depth);
-        const double start = Timer();
-        WaitForEvents(start + kNestedWait);
-        innerTook = Timer() - start;
+        if (depth == 1) { // a nested run would otherwise recurse until the stack overflowed
+            const double start = Timer();
+            WaitForEvents(start + kNestedWait);
+            innerTook = Timer() - start;
+        }
         --depth;
     });
     EnableWatch(watch, true);
