@@ -3,6 +3,7 @@
 // so it is never 0 (read() would then return 0 on an empty queue, which means hang-up here).
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -527,7 +528,8 @@ void DescribeUsb(std::filesystem::path dir, SerialDevice& d) {
         unsigned vendor = 0;
         unsigned product = 0;
         if (SysHex(dir / "idVendor", vendor) && SysHex(dir / "idProduct", product)) {
-            const std::string serial = SysText(dir / "serial");
+            std::string serial = SysText(dir / "serial");
+            std::replace(serial.begin(), serial.end(), ' ', '_');
             const std::string ids = Hex4(vendor) + ":" + Hex4(product);
             d.description += (d.description.empty() ? "USB " : ", USB ") + ids;
             d.description += serial.empty() ? "" : " #" + serial;
@@ -537,20 +539,46 @@ void DescribeUsb(std::filesystem::path dir, SerialDevice& d) {
     }
 }
 
+// The legacy ISA ports (ttyS0..ttyS31) always have a node; only those with a UART behind them
+// are serial ports.
+bool UartPresent(const std::string& device) {
+    const int fd = open(device.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    serial_struct info{};
+    const bool present = ioctl(fd, TIOCGSERIAL, &info) != -1 && info.type != PORT_UNKNOWN;
+    close(fd);
+    return present;
+}
+
+// True when the tty of the kernel's class list is a serial port: one with a device behind it
+// (virtual consoles and ptys have none), or a Bluetooth or USB-gadget port.
+bool IsSerialTty(const std::filesystem::path& entry, const std::string& device) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string name = entry.filename().string();
+    if (!fs::exists(entry / "device", ec)) {
+        return name.rfind("rfcomm", 0) == 0 || name.rfind("ttyGS", 0) == 0;
+    }
+    const fs::path driver = fs::canonical(entry / "device" / "driver", ec);
+    return ec || driver.filename() != "serial8250" || UartPresent(device);
+}
+
 } // namespace
 
-// Every tty of the kernel's class list that has a device behind it (virtual consoles and ptys
-// have none).
 std::vector<SerialDevice> ListSerialDevices() {
     namespace fs = std::filesystem;
     std::vector<SerialDevice> found;
     std::error_code ec;
     for (fs::directory_iterator it("/sys/class/tty", ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code ec2;
-        if (!fs::exists(it->path() / "device", ec2)) {
+        std::string name = it->path().filename().string();
+        std::replace(name.begin(), name.end(), '!', '/'); // a node in a subfolder of /dev
+        SerialDevice d{"/dev/" + name, "", ""};
+        if (!IsSerialTty(it->path(), d.device)) {
             continue;
         }
-        SerialDevice d{"/dev/" + it->path().filename().string(), "", ""};
+        std::error_code ec2;
         const fs::path target = fs::canonical(it->path(), ec2);
         if (!ec2 && target.string().find("usb") != std::string::npos) {
             DescribeUsb(target, d);
