@@ -8,6 +8,7 @@
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/errors.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/timing.h"
