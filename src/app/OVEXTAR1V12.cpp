@@ -12,6 +12,7 @@
 #include "app/window_state.h"
 #include "link/com232.h"
 #include "link/datablock.h"
+#include "link/operations.h"
 #include "live/datacurve.h"
 #include "live/leds.h"
 #include "live/runloop.h"
@@ -124,7 +125,7 @@ int WinMain(const Options& options) {
     platform::SetPanelShortcut(params::panelHandle, "F1", ShowAbout);
     InitVars();
     RestoreWindowState(options);
-    link::InitRS232(link::com);
+    link::OpenController(link::com);
     platform::DisplayPanel(params::panelHandle);
     platform::RunUserInterface();
     SaveWindowState();
@@ -192,6 +193,21 @@ void RegisterAllCallbacks() {
                               static_cast<int>(params::kPanelControls.size()));
     platform::RequireControls(params::POPUP, params::kPopupControls.data(),
                               static_cast<int>(params::kPopupControls.size()));
+    ShowLinkOnPanels();
+}
+
+void ShowLinkOnPanels() {
+    params::SetValuesChangedHook(params::SetPanelValues);
+    link::SetFlashDisplay({
+        [](int blocksDone, int /*blocksTotal*/, const char* text) {
+            platform::SetCtrlVal(params::panelHandle, params::PANEL_FLASHPROGRESS, blocksDone);
+            platform::SetCtrlAttribute(params::panelHandle, params::PANEL_FLASHPROGRESS,
+                                       platform::kAttrProgressText, text);
+        },
+        [](int wordsStaged) {
+            platform::SetCtrlVal(params::panelHandle, params::PANEL_VALNORM, wordsStaged);
+        },
+    });
 }
 
 } // namespace ovx::app

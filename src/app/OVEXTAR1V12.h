@@ -16,7 +16,11 @@ void ShowInfoText(const char* text, int left, int top, int pointSize);
 int CC_PANEL(int panel, int event, void* cbData, int d1, int d2);
 int CC_POPUP(int panel, int event, void* cbData, int d1, int d2);
 
-// Registers every callback of the program by name (before the panels are loaded).
+// Registers every callback of the program by name (before the panels are loaded), and
+// ShowLinkOnPanels.
 void RegisterAllCallbacks();
+// Parameters fetched by the link go onto the panels (SetPanelValues), and flash programming shows
+// its progress on PANEL_FLASHPROGRESS and its word counter on PANEL_VALNORM.
+void ShowLinkOnPanels();
 
 } // namespace ovx::app

@@ -52,6 +52,7 @@ const char* ComErrorText(int code);
 
 // Opens and configures port, proves the line and fetches the parameters and the firmware
 // information, as at start-up. 1 when all of it succeeded, else 0 (szStatus says why).
+// OpenController (operations.h) with its result told as 1 or 0.
 int InitRS232(int port);
 int CheckComLine(int port);
 void PushGET(int t);

@@ -8,10 +8,8 @@
 
 #include "link/com232.h"
 #include "link/reply.h"
-#include "params/gui.h"
 #include "params/variables.h"
 #include "platform/events.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "platform/trace.h"
@@ -339,24 +337,6 @@ int OpenRS232(int port) {
     return 1;
 }
 
-int InitRS232(int port) {
-    if (OpenRS232(port) == 0) {
-        return 0;
-    }
-    int result = 0;
-    if (CheckComLine(port) == 1) {
-        params::target = params::RAM;
-        PushGET(params::RAM);
-        result = rx_flag;
-        if (GetVERSIONInfo() < kInfoBytes) {
-            SetStatus("Error reading firmware-info!");
-            result = 0;
-        }
-    }
-    ShowStatus();
-    return result;
-}
-
 // The reply is read directly, with the notification installed: no events run in between.
 int CheckComLine(int port) {
     CopyVarsToPP();
@@ -392,7 +372,7 @@ void PushGET(int t) {
             GetRxBuf(PNUM);
             CopyPPtoVars();
             ShowStatus("Parameter-frame received! - Line Ok!");
-            params::SetPanelValues();
+            params::ValuesChanged();
         }
     }
     ShowStatus();

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <utility>
 
 #include "link/com232.h"
 #include "link/frame.h"
 #include "params/lintable.h"
-#include "params/panels.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 
@@ -21,19 +21,19 @@ constexpr double kExchangePause = 0.05;   // between a request and the read of i
 constexpr double kFirstBlockPause = 0.15; // after the first block of a page
 constexpr double kPagePause = 0.05;       // between two pages
 
-struct Outcome {
+struct Answer {
     const char* text;
     int result;
 };
 
-constexpr Outcome kInfoTimeout{"Timeout: SendInfoBlockToFlash < 36 Bytes", -1};
-constexpr Outcome kInfoAccepted{"ok:  SendInfoBlockToFlash!", 1};
-constexpr Outcome kInfoUnknown{"error : unknown D801 echo at order-20!", -2};
+constexpr Answer kInfoTimeout{"Timeout: SendInfoBlockToFlash < 36 Bytes", -1};
+constexpr Answer kInfoAccepted{"ok:  SendInfoBlockToFlash!", 1};
+constexpr Answer kInfoUnknown{"error : unknown D801 echo at order-20!", -2};
 
-constexpr Outcome kBlockTimeout{"Timeout < 36 Bytes", -1};
-constexpr Outcome kBlockUnknown{"error : D801 unknown-echo at order=21!", -3};
+constexpr Answer kBlockTimeout{"Timeout < 36 Bytes", -1};
+constexpr Answer kBlockUnknown{"error : D801 unknown-echo at order=21!", -3};
 // Order 21 answers with a code in word 0; the table is indexed by that code.
-constexpr std::array<Outcome, 3> kBlockAnswers{{
+constexpr std::array<Answer, 3> kBlockAnswers{{
     {"error : D801 FLASH erase-adress not valid!", -2}, // kFlashEraseAddressInvalid
     {"ok : D801 FLASH erase-adress valid!", 2},         // kFlashEraseAddressValid
     {"ok : D801 FLASH block-write 16-words!", 1},       // kFlashBlockWritten
@@ -48,7 +48,7 @@ struct Page {
     const char* errorText;
 };
 
-constexpr std::array<Page, 4> kPages{{
+constexpr std::array<Page, kFlashPages> kPages{{
     {PAGE4, params::flashp4, "ok : D801 FLASH page4-write 255 words!",
      "error : D801 FLASH page4-write <255 words!"},
     {PAGE5, params::flashp5, "ok : D801 FLASH page5-write 255 words!",
@@ -73,30 +73,45 @@ std::uint16_t AnswerWord() {
     return WordAt(std::span<const std::uint8_t>(szReadBuf), 2);
 }
 
-int Report(const Outcome& outcome) {
-    SetStatus(outcome.text);
-    return outcome.result;
+int Report(const Answer& answer) {
+    SetStatus(answer.text);
+    return answer.result;
 }
 
-// Stages words count .. count+15 of the page image in pp, counting each one on PANEL_VALNORM.
+FlashDisplay& Display() {
+    static FlashDisplay display;
+    return display;
+}
+
+const FlashProgress* runProgress = nullptr; // the caller's, while SendCorrDataToFlash runs
+
+void ShowCounter(int count) {
+    if (Display().counter) {
+        Display().counter(count);
+    }
+}
+
+void ShowFlashProgress(int blocksDone, const char* text) {
+    if (Display().progress) {
+        Display().progress(blocksDone, kFlashBlocksTotal, text);
+    }
+    if (runProgress != nullptr && *runProgress) {
+        (*runProgress)(blocksDone, kFlashBlocksTotal, text);
+    }
+}
+
+// Stages words count .. count+15 of the page image in pp, counting each one.
 void StageBlock(const std::int32_t* pageImage, int& count) {
     for (int k = 0; k < kFlashBlockWords; ++k) {
         pp[k] = static_cast<std::uint16_t>(pageImage[count] & 0xFFFF);
         ++count;
-        platform::SetCtrlVal(params::panelHandle, params::PANEL_VALNORM, count);
+        ShowCounter(count);
     }
 }
 
-// One page; complete is true only when every block of it was accepted.
-// The progress bar PANEL_FLASHPROGRESS: blocks accepted of pages x blocks, and the page.
+// The progress: blocks accepted of pages x blocks, and the page.
 int progressPage = -1; // index into kPages while SendCorrDataToFlash runs, else -1
 int blocksAccepted = 0;
-
-void ShowFlashProgress(int blocksDone, const char* text) {
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_FLASHPROGRESS, blocksDone);
-    platform::SetCtrlAttribute(params::panelHandle, params::PANEL_FLASHPROGRESS,
-                               platform::kAttrProgressText, text);
-}
 
 void ShowBlockProgress(int block) {
     if (progressPage < 0) {
@@ -109,27 +124,36 @@ void ShowBlockProgress(int block) {
     ShowFlashProgress(progressPage * MAXBLOCK + block + 1, text.data());
 }
 
-int WritePage(int pageAddress, const std::int32_t* pageImage, bool& complete) {
+// How one page ended: the words staged, the result that ended it early (0: none), and whether
+// every block of it was accepted.
+struct PageEnd {
     int count = 0;
-    complete = false;
+    int failure = 0;
+    bool complete = false;
+};
+
+PageEnd WritePage(int pageAddress, const std::int32_t* pageImage) {
+    PageEnd end;
     for (int block = 0, offset = 0; block < MAXBLOCK; ++block, offset += kFlashBlockWords) {
         if (flash_stop) {
-            return count;
+            return end;
         }
-        StageBlock(pageImage, count);
-        if (SendInfoBlockToFlash(pageAddress + offset, 0) < 0) {
-            return count;
+        StageBlock(pageImage, end.count);
+        if (const int info = SendInfoBlockToFlash(pageAddress + offset, 0); info < 0) {
+            end.failure = info;
+            return end;
         }
-        if (WriteBlockDataToFlash(pp) < 0) {
-            return count;
+        if (const int written = WriteBlockDataToFlash(pp); written < 0) {
+            end.failure = written;
+            return end;
         }
         ShowBlockProgress(block);
         if (offset == 0) {
             platform::Delay(kFirstBlockPause);
         }
     }
-    complete = true;
-    return count;
+    end.complete = true;
+    return end;
 }
 
 } // namespace
@@ -157,35 +181,45 @@ int WriteBlockDataToFlash(const std::uint16_t* words) {
 }
 
 int WritePageDataToFlash(int pageAddress, const std::int32_t* pageImage) {
-    bool complete = false;
-    return WritePage(pageAddress, pageImage, complete);
+    return WritePage(pageAddress, pageImage).count;
 }
 
-void SendCorrDataToFlash() {
+void SetFlashDisplay(FlashDisplay display) {
+    Display() = std::move(display);
+}
+
+FlashRun SendCorrDataToFlash(const FlashProgress& progress) {
+    FlashRun run;
+    runProgress = &progress;
     blocksAccepted = 0;
     ShowFlashProgress(0, "Flash programming ...");
     for (std::size_t i = 0; i < kPages.size(); ++i) {
         progressPage = static_cast<int>(i);
         const Page& page = kPages[i];
-        bool complete = false;
-        WritePage(page.address, page.image, complete);
+        const PageEnd end = WritePage(page.address, page.image);
         // The staged count reaches 256 also when the last block fails: judge by acceptance.
-        SetStatus(complete ? page.okText : page.errorText);
+        run.pages[i] = end.complete ? kPageWritten : kPageFailed;
+        if (run.firstFailure == 0) {
+            run.firstFailure = end.failure;
+        }
+        SetStatus(end.complete ? page.okText : page.errorText);
         ShowStatus();
         if (flash_stop) {
+            run.stopped = true;
             break;
         }
         if (i + 1 < kPages.size()) {
             platform::Delay(kPagePause);
         }
     }
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_VALNORM, 0);
+    ShowCounter(0);
     progressPage = -1;
-    const int total = static_cast<int>(kPages.size()) * MAXBLOCK;
     std::array<char, 64> text{};
     std::snprintf(text.data(), text.size(), "Flash: %d of %d blocks written", blocksAccepted,
-                  total);
-    ShowFlashProgress(total, text.data());
+                  kFlashBlocksTotal);
+    ShowFlashProgress(kFlashBlocksTotal, text.data());
+    runProgress = nullptr;
+    return run;
 }
 
 } // namespace ovx::link

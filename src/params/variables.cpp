@@ -10,6 +10,22 @@ std::uint16_t ref10Bit, tol10Bit;
 int target = RAM;
 int type = 1;
 
+namespace {
+
+ValuesChangedHook valuesChanged = nullptr;
+
+} // namespace
+
+void SetValuesChangedHook(ValuesChangedHook hook) {
+    valuesChanged = hook;
+}
+
+void ValuesChanged() {
+    if (valuesChanged != nullptr) {
+        valuesChanged();
+    }
+}
+
 void SetParameterStartValues() {
     power = 500;
     reference = 2048;

@@ -23,4 +23,10 @@ extern int type;
 // Assigns the start values of the sixteen parameters and of ref10Bit/tol10Bit.
 void SetParameterStartValues();
 
+// Told when the sixteen variables have taken the controller's values (a parameter fetch of the
+// link): the window writes them to its panels then. nullptr: nobody is told.
+using ValuesChangedHook = void (*)();
+void SetValuesChangedHook(ValuesChangedHook hook);
+void ValuesChanged();
+
 } // namespace ovx::params

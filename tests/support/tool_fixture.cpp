@@ -2,8 +2,10 @@
 
 #include "app/OVEXTAR1V12.h"
 #include "link/com232.h"
+#include "link/flash.h"
 #include "live/runloop.h"
 #include "params/panels.h"
+#include "params/variables.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
@@ -31,6 +33,9 @@ void PanelFixture::TearDown() {
     }
     platform::EnableTrace(false);
     link::SetStatusSink({});
+    // What the panels were told of the link goes with them.
+    params::SetValuesChangedHook(nullptr);
+    link::SetFlashDisplay({});
     platform::DiscardPanel(params::panelPopUp);
     platform::DiscardPanel(params::panelHandle);
     params::panelHandle = params::panelPopUp = 0;
