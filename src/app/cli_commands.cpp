@@ -1,5 +1,7 @@
 #include "app/cli_commands.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -13,29 +15,30 @@
 #include <string_view>
 #include <vector>
 
-#include "app/OVEXTAR1V12.h"
 #include "app/cli_args.h"
 #include "app/cli_params.h"
-#include "app/commands.h"
-#include "app/embedded_sim.h"
-#include "app/paramfile.h"
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "link/flash.h"
+#include "link/operations.h"
 #include "live/datacurve.h"
+#include "live/leds.h"
 #include "live/live_feed.h"
+#include "live/runloop.h"
 #include "live/strip.h"
 #include "params/gui.h"
 #include "params/lintable.h"
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/errors.h"
+#include "platform/events.h"
 #include "platform/files.h"
 #include "platform/number_text.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "platform/trace.h"
+#include "sim/pty_host.h"
 
 namespace ovx::app {
 
@@ -44,10 +47,7 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 
 constexpr const char* kProgram = "ovextar-cli";
-constexpr std::array<int, 4> kFlashPages{4, 5, 6, 7};
-constexpr std::array kPageOkTexts{
-    "ok : D801 FLASH page4-write 255 words!", "ok : D801 FLASH page5-write 255 words!",
-    "ok : D801 FLASH page6-write 255 words!", "ok : D801 FLASH page7-write 255 words!"};
+constexpr std::array<int, link::kFlashPages> kFlashPages{4, 5, 6, 7};
 
 std::string JsonText(std::string_view text) {
     std::string out = "\"";
@@ -107,16 +107,7 @@ JsonObject FailureObject(const std::string& command, const std::string& error) {
     return json;
 }
 
-// Status texts that tell how a step of the start-up or a command ended.
-constexpr const char* kEchoOk = "Echo Check - Line Ok!";
-constexpr const char* kEchoTimeout = "Timeout < 36 Bytes";
-constexpr const char* kEchoWrong = "read error - not sync byte 0xAA!";
-constexpr const char* kFetchOk = "Parameter-frame received! - Line Ok!";
-constexpr const char* kFetchTimeout = "Timeout-RS-232...";
-constexpr const char* kFirmwareTimeout = "Timeout - reading firmware info!";
-constexpr const char* kFirmwareError = "Error reading firmware-info!";
-constexpr const char* kAckTimeout = "Timeout RS-232!!";
-constexpr const char* kGetTimeout = "Timeout RS232-Line!";
+// Status texts that tell how a live run or a data-block read ended.
 constexpr const char* kLiveTimeout = "Timeout RS232-Line!";
 constexpr const char* kBlockTimeout = "Timeout-RS-232 while reading 64 data-words!";
 constexpr const char* kBlockRefused = "Data[64] block refused";
@@ -124,11 +115,6 @@ constexpr const char* kBlockRefused = "Data[64] block refused";
 // What failed, with the status text that said so.
 std::string Named(const std::string& what, const std::string& status) {
     return what + " (" + status + ")";
-}
-
-void Click(int (*callback)(int, int, int, void*, int, int), int control) {
-    callback(params::panelHandle, control, platform::kEventLeftClick, nullptr, 0, 0);
-    callback(params::panelHandle, control, platform::kEventCommit, nullptr, 0, 0);
 }
 
 void SelectGraphSource(int source) {
@@ -203,39 +189,81 @@ class Cli {
 
   private:
     // ---- Set-up -----------------------------------------------------------------------------
-    int Engine() {
+    // The virtual controller on a pty, served by a thread of its own.
+    int StartSimulator() {
+        sim::HostOptions hostOptions;
+        hostOptions.lineEmulation = o_.simLineEmulation;
+        hostOptions.faults = o_.simFaults;
+        host_ = std::make_unique<sim::PtyHost>(hostOptions);
+        std::string error;
+        if (!host_->Start(error)) {
+            return Error("cannot start the virtual controller: " + error, kExitController);
+        }
+        platform::RegisterPort(1, host_->DevicePath());
+        return kExitDone;
+    }
+
+    // Until the serial services serve the receive notification without an event loop, a core
+    // application's event dispatcher does: no window, no platform plug-in, no panel.
+    static void ServeReceiveNotifications() {
+        static int argc = 1;
+        static char name[] = "ovextar-cli";
+        static char* argv[] = {name, nullptr};
+        if (QCoreApplication::instance() == nullptr) {
+            new QCoreApplication(argc, argv); // lives as long as the program
+            platform::SetEventHook(platform::ProcessSystemEvents);
+        }
+    }
+
+    // The data curve still reads its source from the panel, and plots on it: curve alone loads
+    // the panel, from the panel file beside the program, with the engine, whose event processing
+    // serves the receive notification.
+    int LoadCurvePanel() {
         static int argc = 1;
         static char name[] = "ovextar-cli";
         static char* argv[] = {name, nullptr};
         if (platform::InitEngineHeadless(argc, argv) < 0) {
             return Error("cannot initialise the engine", kExitFile);
         }
-        platform::EnableTrace(o_.trace);
-        return kExitDone;
-    }
-
-    int LoadPanels() {
-        RegisterAllCallbacks();
         params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
-        params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
-        const int bad = params::panelHandle < 0 ? params::panelHandle : params::panelPopUp;
-        if (bad < 0) {
+        if (params::panelHandle < 0) {
             return Error(std::string("cannot load panel file ") + params::kPanelFile + ": " +
-                             platform::ErrorText(bad),
+                             platform::ErrorText(params::panelHandle),
                          kExitFile);
         }
         return kExitDone;
     }
 
-    // Every shown status text goes to stderr (the trace carries it with --trace) and is kept
-    // for judging the outcome.
+    // Status texts: with --verbose each goes to stderr as it is shown (with --trace the trace
+    // carries it); by default only the final one of a command that succeeded, or its error.
+    // Each is kept for judging how a live run or a data-curve read ended.
     void InstallStatusSink() {
         link::SetStatusSink([this](const char* text) {
             log_.emplace_back(text);
-            if (!o_.trace) {
+            if (o_.verbose && !o_.trace) {
                 std::fprintf(stderr, "%s\n", text);
             }
         });
+    }
+
+    // The final status text of a command that succeeded, unless every text was shown.
+    void TellFinal(const std::string& status) const {
+        if (!o_.verbose && !o_.trace && !status.empty()) {
+            std::fprintf(stderr, "%s\n", status.c_str());
+        }
+    }
+
+    // The window's start state of the variables, without its panels.
+    static void InitState() {
+        params::SetParameterStartValues();
+        live::InitThresholds();
+        link::InitLinkVars();
+        params::target = params::RAM;
+        params::type = 1;
+        live::stop_flag = 1;
+        link::ShowStatus("InitVars");
+        live::FillarrayRAW(0, 0);
+        live::FillarrayNORM(params::tol10Bit, params::ref10Bit, 0);
     }
 
     int Prepare() {
@@ -243,24 +271,20 @@ class Cli {
             return rc;
         }
         if (o_.simulator) {
-            std::string error;
-            host_ = StartEmbeddedSimulator(o_.simFaults, o_.simLineEmulation, error);
-            if (host_ == nullptr) {
-                return Error("cannot start the virtual controller: " + error, kExitController);
+            if (const int rc = StartSimulator(); rc != kExitDone) {
+                return rc;
             }
-            platform::RegisterPort(1, host_->DevicePath());
         } else {
             platform::RegisterPort(1, o_.device);
         }
-        if (const int rc = Engine(); rc != kExitDone) {
-            return rc;
-        }
-        if (const int rc = LoadPanels(); rc != kExitDone) {
+        platform::EnableTrace(o_.trace);
+        if (o_.command != "curve") {
+            ServeReceiveNotifications();
+        } else if (const int rc = LoadCurvePanel(); rc != kExitDone) {
             return rc;
         }
         InstallStatusSink();
-        platform::GetProjectDir(proj_dir);
-        InitVars();
+        InitState();
         return kExitDone;
     }
 
@@ -277,11 +301,11 @@ class Cli {
     }
 
     // Runs a step whose serial waits Ctrl-C ends at once; the step's result.
-    template <typename Step> static bool Interruptibly(Step step) {
+    template <typename Step> static auto Interruptibly(Step step) {
         platform::SetComReadsInterruptible(true);
-        const bool ok = step();
+        auto result = step();
         platform::SetComReadsInterruptible(false);
-        return ok;
+        return result;
     }
 
     int Interrupted(const char* during) const {
@@ -291,31 +315,11 @@ class Cli {
     // The window's start-up on port 1: open, echo check, parameters, firmware information.
     // Ctrl-C ends its waits at once.
     int StartUp() {
-        const std::size_t mark = Mark();
-        const bool ok = Interruptibly([] { return link::InitRS232(link::com) == 1; });
+        const link::OpResult r = Interruptibly([] { return link::OpenController(link::com); });
         if (stopRequested != 0) {
             return Interrupted("the start-up");
         }
-        return ok ? kExitDone : Error(Device() + ": " + StartUpFailure(mark), kExitController);
-    }
-
-    // The step of the start-up (from mark on) that failed first. The port did not open when no
-    // echo check ran: the last text says why.
-    std::string StartUpFailure(std::size_t mark) const {
-        if (Shown(mark, kEchoTimeout)) {
-            return Named("no answer to the echo check", kEchoTimeout);
-        }
-        if (Shown(mark, kEchoWrong)) {
-            return Named("wrong answer to the echo check", kEchoWrong);
-        }
-        if (!Shown(mark, kEchoOk)) {
-            return LastStatus();
-        }
-        if (!Shown(mark, kFetchOk)) {
-            return Named("no answer to the parameter fetch", kFetchTimeout);
-        }
-        return Named("no firmware information",
-                     Shown(mark, kFirmwareTimeout) ? kFirmwareTimeout : kFirmwareError);
+        return r.ok() ? kExitDone : Error(Device() + ": " + r.failure, kExitController);
     }
 
     std::string Device() const { return o_.simulator ? "the virtual controller" : o_.device; }
@@ -334,14 +338,6 @@ class Cli {
         return LastStatus();
     }
     std::size_t Mark() const { return log_.size(); }
-    bool Shown(std::size_t since, std::string_view text) const {
-        for (std::size_t i = since; i < log_.size(); ++i) {
-            if (log_[i] == text) {
-                return true;
-            }
-        }
-        return false;
-    }
 
     // ---- Arguments, all checked before anything is sent ---------------------------------------
     int CheckArguments() {
@@ -409,9 +405,6 @@ class Cli {
         if (const int rc = CheckArguments(); rc != kExitDone) {
             return rc;
         }
-        if (const int rc = Engine(); rc != kExitDone) {
-            return rc;
-        }
         if (const int rc = CheckMeasurement(args_.Words()[0], true); rc != kExitDone) {
             return rc;
         }
@@ -476,16 +469,17 @@ class Cli {
         return Flash();
     }
 
-    // Success: okText, or with --json the command, ok and the last status; failure: the error.
-    int Result(bool ok, const char* okText, const std::string& failure) {
-        if (!ok) {
+    // Success: okText, or with --json the command, ok and the final status; failure: the error.
+    int Result(const link::OpResult& r, const char* okText, const std::string& failure) {
+        if (!r.ok()) {
             return Error(failure, kExitController);
         }
+        TellFinal(r.status);
         if (o_.json) {
             std::printf("%s\n", JsonObject()
                                     .Text("command", o_.command)
                                     .Bool("ok", true)
-                                    .Text("status", LastStatus())
+                                    .Text("status", r.status)
                                     .Str()
                                     .c_str());
         } else if (okText != nullptr) {
@@ -496,14 +490,13 @@ class Cli {
 
     int Check() {
         if (link::OpenRS232(link::com) == 0) {
-            return Error(Device() + ": " + LastStatus(), kExitController);
+            return Error(Device() + ": " + link::ShownStatus(), kExitController);
         }
-        const std::size_t mark = Mark();
-        const bool ok = Interruptibly([] { return link::CheckComLine(link::com) == 1; });
+        const link::OpResult r = Interruptibly([] { return link::EchoCheck(link::com); });
         if (stopRequested != 0) {
             return Interrupted("the echo check");
         }
-        return Result(ok, "line ok", Device() + ": " + StartUpFailure(mark));
+        return Result(r, "line ok", Device() + ": " + r.failure);
     }
 
     int Info() {
@@ -511,6 +504,7 @@ class Cli {
             return Error(Device() + ": no firmware information in the controller's answer",
                          kExitController);
         }
+        TellFinal(link::ShownStatus());
         if (o_.json) {
             std::printf("%s\n", JsonObject().Text("firmware", link::szVersion).Str().c_str());
         } else {
@@ -533,24 +527,23 @@ class Cli {
         }
     }
 
-    // Target, then the get button: the parameters of RAM or EEPROM onto the panel. false with
-    // the reason in fetchFailure_.
+    // The parameters of RAM or EEPROM into the variables, as the get button fetches them.
+    // false with the result in fetch_.
     bool GetFromTarget() {
         params::target = args_.Flag("--eeprom") ? params::EEPROM : params::RAM;
-        const std::size_t mark = Mark();
-        Click(CC_BTNGet, params::PANEL_BTNGET);
-        fetchFailure_ = Named("no answer to the parameter fetch", LastOf(mark, {kGetTimeout}));
-        return Shown(mark, "Data Transfer Ok!");
+        link::ShowStatus("Receive...");
+        fetch_ = link::GetParameters(params::target);
+        return fetch_.ok();
     }
 
     int Get() {
         if (!GetFromTarget()) {
-            return Error("get: " + fetchFailure_, kExitController);
+            return Error("get: " + fetch_.failure, kExitController);
         }
+        TellFinal(fetch_.status);
         if (const std::string* out = args_.Value("-o")) {
-            std::snprintf(file_name, sizeof file_name, "%s", out->c_str());
-            if (SendParaToFile() < 0) {
-                return Error(std::string(link::szStatus) + " " + *out, kExitFile);
+            if (std::string why; !WriteParameterFile(*out, why)) {
+                return Error(why + " " + *out, kExitFile);
             }
             PrintFileWritten(*out);
             return kExitDone;
@@ -574,7 +567,7 @@ class Cli {
     // The names given change the values the controller reported; the rest stay.
     int Send() {
         if (args_.Flag("--eeprom") && !GetFromTarget()) {
-            return Error("send: " + fetchFailure_, kExitController);
+            return Error("send: " + fetch_.failure, kExitController);
         }
         params::target = args_.Flag("--eeprom") ? params::EEPROM : params::RAM;
         for (const Assignment& a : args_.assignments) {
@@ -584,36 +577,24 @@ class Cli {
             return Error("send: evaluation-mode 2 excludes trigger-mode 1 (nothing sent)",
                          kExitUsage);
         }
-        params::SetPanelValues();
-        const std::size_t mark = Mark();
-        Click(CC_BTNSend, params::PANEL_BTNSEND);
-        return Result(Shown(mark, "Transmit Ok!"), "sent",
-                      "send: the parameters did not go out whole (" +
-                          std::to_string(std::max(link::nBytesW, 0)) + " of " +
-                          std::to_string(link::kFrameBytes) + " bytes written)");
+        link::ShowStatus("Transmit...");
+        const link::OpResult r = link::SendParameters(params::target);
+        return Result(r, "sent", "send: " + r.failure);
     }
 
     int TeachOrReset(bool teach) {
-        const std::size_t mark = Mark();
         if (teach) {
-            Click(CC_ButtonTeach, params::PANEL_BUTTONTEACH);
-        } else {
-            CC_ButtonReset(params::panelHandle, params::PANEL_BUTTONRESET, platform::kEventCommit,
-                           nullptr, 0, 0);
+            link::ShowStatus("Teach new Reference-Value ...");
         }
-        if (!Shown(mark, kFetchOk)) {
-            const char* what = Shown(mark, kAckTimeout) ? "no acknowledgement"
-                                                        : "no answer to the parameter fetch";
-            return Error(o_.command + ": " +
-                             Named(what, LastOf(mark, {kAckTimeout, kFetchTimeout})),
-                         kExitController);
+        const link::OpResult r = teach ? link::Teach() : link::Reset();
+        if (!teach || !r.ok()) {
+            return Result(r, nullptr, o_.command + ": " + r.failure);
         }
-        if (teach && o_.json) {
+        TellFinal(r.status);
+        if (o_.json) {
             std::printf("%s\n", JsonObject().Number("reference", params::reference).Str().c_str());
-        } else if (teach) {
-            std::printf("reference=%u\n", static_cast<unsigned>(params::reference));
         } else {
-            return Result(true, nullptr, "");
+            std::printf("reference=%u\n", static_cast<unsigned>(params::reference));
         }
         return kExitDone;
     }
@@ -750,14 +731,16 @@ class Cli {
 
     // ---- flash ------------------------------------------------------------------------------
     int Flash() {
-        std::snprintf(file_name, sizeof file_name, "%s", args_.Words()[0].c_str());
-        const std::size_t mark = Mark();
-        ProgramTable();
+        const link::FlashResult r = link::ProgramTable(args_.Words()[0].c_str(), {});
+        if (r.outcome == link::Outcome::kFileError) {
+            return Error(r.failure, kExitFile);
+        }
         std::vector<int> written, missing;
         for (std::size_t i = 0; i < kFlashPages.size(); ++i) {
-            (Shown(mark, kPageOkTexts[i]) ? written : missing).push_back(kFlashPages[i]);
+            (r.pages[i] == link::kPageWritten ? written : missing).push_back(kFlashPages[i]);
         }
         if (missing.empty()) {
+            TellFinal(r.status);
             if (o_.json) {
                 std::printf("%s\n", JsonObject()
                                         .Add("pages_written", NumberList(written))
@@ -782,7 +765,7 @@ class Cli {
     CliArgs args_;
     std::unique_ptr<sim::PtyHost> host_;
     std::vector<std::string> log_;
-    std::string fetchFailure_; // why the last GetFromTarget failed
+    link::OpResult fetch_; // the last GetFromTarget
     // live
     OutputFile csv_;
     bool csvOpen_ = false;
