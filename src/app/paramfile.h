@@ -1,12 +1,15 @@
-// The parameter file: 16 integers, the words of the parameter block.
+// The parameter file on the window's side: its dialog, and the transfer between the panels and
+// the file (params/paramfile.h reads and writes it).
 #pragma once
+
+#include "params/paramfile.h"
 
 namespace ovx::app {
 
 constexpr const char* kParamFileName = "TARpara.dat";
 constexpr const char* kParamFileFilter = "*.dat";
 constexpr const char* kParamFileTitle = "O-VEX-TAR Parameter File";
-constexpr int kParamFileWords = 16;
+constexpr int kParamFileWords = params::kParamFileWords;
 // Button-label codes of the parameter-file popup.
 constexpr int kPopupSave = 0;
 constexpr int kPopupLoad = 3;

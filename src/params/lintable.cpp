@@ -8,7 +8,6 @@
 
 #include "platform/errors.h"
 #include "platform/files.h"
-#include "platform/plot.h"
 
 namespace ovx::params {
 
@@ -16,6 +15,9 @@ std::int32_t vcorr[4096];
 std::int32_t flashp4[kPageSize], flashp5[kPageSize], flashp6[kPageSize], flashp7[kPageSize];
 
 namespace {
+
+// The file services' element type of vcorr: signed 32-bit integers.
+constexpr int kInt32Elements = 1;
 
 using Table = std::array<std::int32_t, kTableSize>;
 
@@ -168,7 +170,7 @@ TableRepair BuildTable(std::span<const std::int32_t, kTableSize> values,
 
 int WriteTableFile(const char* path) {
     const int rc =
-        platform::ArrayToFile(path, vcorr, platform::kTypeInt, 3 * kTableSize, 3, 0, 0, 0, 6, 1, 0);
+        platform::ArrayToFile(path, vcorr, kInt32Elements, 3 * kTableSize, 3, 0, 0, 0, 6, 1, 0);
     return rc < 0 ? rc : 0;
 }
 
@@ -204,7 +206,7 @@ bool ArrangeGroups(const MeasurementRows& rows,
 int ReadCorrData(const char* path, char* szError, int errorCapacity, const char* tableFile) {
     // Read into a scratch area first: a file that fails leaves vcorr and the pages as they were.
     MeasurementRows rows;
-    const int rc = platform::FileToRows(path, platform::kTypeInt, kMeasurementValues, rows);
+    const int rc = platform::FileToRows(path, kInt32Elements, kMeasurementValues, rows);
     if (rc < 0) {
         ReadError(rc, path, szError, errorCapacity);
         return 0;

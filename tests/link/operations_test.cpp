@@ -237,6 +237,10 @@ struct GetRow {
     bool silent; // the controller answers nothing
 };
 
+void PrintTo(const GetRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class LinkGet : public testing::LineFixture, public ::testing::WithParamInterface<GetRow> {};
 
 TEST_P(LinkGet, FillsTheVariablesFromTheTargetOrKeepsThem) {
