@@ -13,6 +13,7 @@
 #include "fuzz_check.h"
 #include "link/com232.h"
 #include "params/variables.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 
 using ovx::fuzz::Check;

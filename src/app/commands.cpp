@@ -12,6 +12,7 @@
 #include "params/lintable.h"
 #include "params/panels.h"
 #include "params/variables.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"

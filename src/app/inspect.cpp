@@ -7,6 +7,7 @@
 #include "link/com232.h"
 #include "live/recorder.h"
 #include "params/panels.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/image_file.h"
 #include "platform/panel.h"

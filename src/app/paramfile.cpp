@@ -3,6 +3,7 @@
 #include "link/com232.h"
 #include "params/gui.h"
 #include "params/paramfile.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 
 namespace ovx::app {

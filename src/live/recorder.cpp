@@ -9,6 +9,7 @@
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/errors.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/line_file.h"
 #include "platform/number_text.h"

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/event_watch_qt.h"
 #include "platform/events.h"
 #include "platform/panel.h"
-#include "platform/port_watch.h"
 #include "platform/repaint.h"
 
 namespace ovx::platform {
@@ -58,7 +58,6 @@ class WakeUpTimer {
 };
 
 WakeUpTimer wakeUp;
-int sequenceDepth = 0; // ProcessSystemEvents calls running
 
 } // namespace
 
@@ -82,6 +81,8 @@ int InitEngine(int argc, char** argv) {
     auto* app = new QApplication(appArgc, appArgv.data()); // lives as long as the program
     app->setQuitOnLastWindowClosed(false);
     SetEventHook(ProcessSystemEvents); // the core's waits process the window's events
+    SetBlockingHook(detail::FlushPendingRepaints);
+    detail::InstallQtWatchBackend(); // watches and timers run inside the window's events
     return 0;
 }
 
@@ -126,13 +127,9 @@ void ProcessSystemEvents() {
     }
     wakeUp.Poll();
     detail::NoteEventsProcessed();
-    ++sequenceDepth;
+    EnterEventSequence();
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    --sequenceDepth;
-}
-
-bool detail::InsideEventSequence() {
-    return sequenceDepth > 0;
+    LeaveEventSequence();
 }
 
 } // namespace ovx::platform

@@ -1,29 +1,19 @@
 #include "platform/files.h"
 
-#include <QApplication>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QString>
-
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "platform/errors.h"
 #include "platform/files_os.h"
 #include "platform/places.h"
-#include "platform/repaint.h"
 
 namespace ovx::platform {
 
@@ -33,33 +23,6 @@ constexpr int kTypeInt = 1;
 constexpr int kTypeUInt = 7;
 constexpr int kFileTypeText = 1;
 constexpr int kPathCapacity = 260;
-
-FileSelectResponder& Responder() {
-    static FileSelectResponder responder;
-    return responder;
-}
-
-SaveQuestionHook& QuestionHook() {
-    static SaveQuestionHook hook;
-    return hook;
-}
-
-// True when the operator goes ahead with saving to path, which exists.
-bool ConfirmSave(const std::string& path, QWidget* parent) {
-    SaveQuestion q = QuestionHook() ? QuestionHook()(path) : SaveQuestion{};
-    if (q.text.empty()) {
-        const QString name = QFileInfo(QString::fromStdString(path)).fileName();
-        q = {(name + QStringLiteral(" already exists.\nDo you want to replace it?")).toStdString(),
-             "Yes", "No"};
-    }
-    QMessageBox box(QMessageBox::Question, parent != nullptr ? parent->windowTitle() : QString(),
-                    QString::fromStdString(q.text), QMessageBox::NoButton, parent);
-    QPushButton* accept = box.addButton(QString::fromStdString(q.accept), QMessageBox::AcceptRole);
-    QPushButton* reject = box.addButton(QString::fromStdString(q.reject), QMessageBox::RejectRole);
-    box.setDefaultButton(reject);
-    box.exec();
-    return box.clickedButton() == accept;
-}
 
 std::string& ProjectDirOverride() {
     static std::string dir;
@@ -116,9 +79,8 @@ bool ParseField(std::string_view field, int dataType, std::int64_t& value) {
 }
 
 // Reads the first count fields of text into fields. Returns 0 or a FileError.
-int ParseFields(const QByteArray& text, int dataType, std::size_t count,
+int ParseFields(std::string_view all, int dataType, std::size_t count,
                 std::vector<std::int64_t>& fields) {
-    const std::string_view all(text.constData(), static_cast<std::size_t>(text.size()));
     std::size_t pos = 0;
     while (fields.size() < count) {
         while (pos < all.size() && IsSeparator(all[pos])) {
@@ -157,14 +119,18 @@ void StoreElement(void* array, int dataType, int element, std::int64_t value) {
 }
 
 // One line per index (layout 0) or per group (layout 1), fields right-aligned and never cut.
-QByteArray FormatArray(const void* array, const ArrayShape& s, int fieldWidth) {
+std::string FormatArray(const void* array, const ArrayShape& s, int fieldWidth) {
     const int perLine = s.fileLayout == 0 ? s.numGroups : s.PerGroup();
-    QByteArray text;
-    text.reserve(s.numElements * (fieldWidth + 2));
+    std::string text;
+    text.reserve(static_cast<std::size_t>(s.numElements) *
+                 (static_cast<std::size_t>(fieldWidth) + 2));
     for (int t = 0; t < s.numElements; ++t) {
-        const QByteArray number = QByteArray::number(
-            static_cast<qlonglong>(ElementValue(array, s.dataType, s.ElementOfField(t))));
-        text += number.rightJustified(fieldWidth, ' ', false);
+        const std::string number =
+            std::to_string(ElementValue(array, s.dataType, s.ElementOfField(t)));
+        text.append(
+            static_cast<std::size_t>(std::max(fieldWidth - static_cast<int>(number.size()), 0)),
+            ' ');
+        text += number;
         text += (t + 1) % perLine == 0 ? '\n' : '\t';
     }
     return text;
@@ -172,110 +138,62 @@ QByteArray FormatArray(const void* array, const ArrayShape& s, int fieldWidth) {
 
 // Reads a regular file of at most limit bytes, never more than limit + 1 bytes of it; its kind is
 // judged on what was opened. Returns 0 or a FileError.
-int ReadLimited(const char* file, qint64 limit, QByteArray& text) {
+int ReadLimited(const char* file, long long limit, std::string& text) {
     int fd = -1;
     if (const int result = detail::OpenRegularFile(file, false, fd); result != 0) {
         return result; // a FIFO would block for ever, a device never end
     }
-    QFile in;
-    if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        detail::CloseFile(fd);
+    const auto most = static_cast<std::size_t>(limit) + 1;
+    const bool read = detail::ReadUpTo(fd, most, text);
+    detail::CloseFile(fd);
+    if (!read) {
         return kFileCannotOpen;
     }
-    text = in.read(limit + 1);
-    return text.size() > limit ? kFileTooLarge : 0;
+    return text.size() > static_cast<std::size_t>(limit) ? kFileTooLarge : 0;
 }
 
 // Reads a regular file that may hold up to values values, never more than such a file can be
 // long. Returns 0 or a FileError.
-int ReadSmallText(const char* file, int values, QByteArray& text) {
-    return ReadLimited(file, qint64{values} * kMaxFieldBytes + kFileSlackBytes, text);
+int ReadSmallText(const char* file, int values, std::string& text) {
+    return ReadLimited(file, static_cast<long long>(values) * kMaxFieldBytes + kFileSlackBytes,
+                       text);
 }
 
 // Copies text into a buffer of kPathCapacity; false (and an empty buffer) when it does not fit.
-bool CopyPath(const QByteArray& text, char* buffer) {
-    if (text.size() >= kPathCapacity) {
+bool CopyPath(const std::string& text, char* buffer) {
+    if (text.size() >= static_cast<std::size_t>(kPathCapacity)) {
         buffer[0] = '\0';
         return false;
     }
-    std::memcpy(buffer, text.constData(), static_cast<std::size_t>(text.size()));
-    buffer[text.size()] = '\0';
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
     return true;
 }
 
-QString ProjectDir() {
+std::string ProjectDir() {
     if (!ProjectDirOverride().empty()) {
-        return QString::fromStdString(ProjectDirOverride());
+        return ProjectDirOverride();
     }
     if (!ChosenProjectDir().empty()) {
-        return QString::fromLocal8Bit(ChosenProjectDir().c_str());
+        return ChosenProjectDir();
     }
-    return QString::fromLocal8Bit(detail::BinaryDir().c_str());
+    return detail::BinaryDir();
 }
 
-// "*.dat" -> ".dat"; empty when the filter names no single extension.
-QString FilterExtension(const QString& filter) {
-    if (!filter.startsWith(QLatin1String("*.")) || filter.contains(QLatin1Char(' ')) ||
-        filter.contains(QLatin1Char(';')) || filter.size() < 3) {
-        return {};
+// The temporary name mixes upper- and lower-case letters; an operator's own copy beside the
+// target ("TARpara.dat.backup", ".old001", ".BAK001") rarely does, and is kept.
+bool IsLeftoverName(std::string_view name, std::string_view target) {
+    if (name.size() != target.size() + 7 || name.substr(0, target.size()) != target ||
+        name[target.size()] != '.') {
+        return false;
     }
-    return filter.mid(1);
-}
-
-QString ForceExtension(const QString& path, const QString& extension) {
-    if (extension.isEmpty() || path.endsWith(extension, Qt::CaseInsensitive)) {
-        return path;
-    }
-    return path + extension;
-}
-
-// Hides the dialog and paints what it covered at once: a blocking sequence (flash programming)
-// may follow without processing events.
-void RepaintUnder(QDialog& dialog) {
-    dialog.hide();
-    detail::RepaintWindowsNow();
-}
-
-int RunDialog(const FileSelectRequest& request, int restrictDir, int allowCancel, int allowMakeDir,
-              std::string& chosen) {
-    const bool save = request.buttonCode == 0;
-    QFileDialog dialog(nullptr, QString::fromStdString(request.title),
-                       QString::fromStdString(request.defaultDir));
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setOption(QFileDialog::ReadOnly, allowMakeDir == 0);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true); // asked below, in our words
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setLabelText(QFileDialog::Accept,
-                        save ? QStringLiteral("Save") : QStringLiteral("Load"));
-    dialog.setNameFilter(QString::fromStdString(request.filter));
-    dialog.selectFile(QString::fromStdString(request.defaultName));
-    if (restrictDir != 0) {
-        const QString home = QString::fromStdString(request.defaultDir);
-        QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog,
-                         [&dialog, home](const QString& dir) {
-                             if (QDir(dir) != QDir(home)) {
-                                 dialog.setDirectory(home);
-                             }
-                         });
-    }
-    for (;;) {
-        if (dialog.exec() != QDialog::Accepted) {
-            if (allowCancel != 0) {
-                return 0;
-            }
-            continue;
-        }
-        const QStringList files = dialog.selectedFiles();
-        if (files.isEmpty()) {
-            return 0;
-        }
-        chosen = files.front().toStdString();
-        if (!save || !QFileInfo::exists(files.front()) || ConfirmSave(chosen, &dialog)) {
-            RepaintUnder(dialog);
-            return 1;
-        }
-    }
+    const std::string_view tail = name.substr(target.size() + 1);
+    const auto in = [&tail](char from, char to) {
+        return std::any_of(tail.begin(), tail.end(), [=](char c) { return c >= from && c <= to; });
+    };
+    const bool alnum = std::all_of(tail.begin(), tail.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    });
+    return alnum && in('A', 'Z') && in('a', 'z');
 }
 
 } // namespace
@@ -284,17 +202,19 @@ void RemoveSaveLeftovers(const char* target) {
     if (target == nullptr || *target == '\0') {
         return;
     }
-    const QFileInfo info(QString::fromLocal8Bit(target));
-    // The temporary name mixes upper- and lower-case letters; an operator's own copy beside the
-    // target ("TARpara.dat.backup", ".old001", ".BAK001") rarely does, and is kept.
-    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(info.fileName()) +
-        QStringLiteral("\\.(?=[A-Za-z0-9]*[A-Z])(?=[A-Za-z0-9]*[a-z])[A-Za-z0-9]{6}")));
-    QDir dir = info.absoluteDir();
-    dir.setFilter(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
-    for (const QFileInfo& entry : dir.entryInfoList()) {
-        if (entry.isFile() && !entry.isSymLink() && leftover.match(entry.fileName()).hasMatch()) {
-            QFile::remove(entry.filePath());
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path path = fs::absolute(fs::path(target), ec);
+    if (ec) {
+        return;
+    }
+    const std::string name = path.filename().string();
+    for (fs::directory_iterator it(path.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::error_code kind;
+        if (fs::is_regular_file(it->symlink_status(kind)) &&
+            IsLeftoverName(it->path().filename().string(), name)) {
+            fs::remove(it->path(), kind);
         }
     }
 }
@@ -310,20 +230,11 @@ int ArrayToFile(const char* file, const void* array, int dataType, int numElemen
     if (const int kind = RegularFileOrNone(file); kind != 0) {
         return kind; // a device node or FIFO is never replaced by a regular file
     }
-    const QByteArray text = FormatArray(array, shape, fieldWidth);
-    // The text goes to a temporary file beside the target and is renamed over it on commit.
-    // Unbuffered: a failed write (a full disk) is seen here and the old file stays.
+    const std::string text = FormatArray(array, shape, fieldWidth);
+    // The text goes to a temporary file beside the target and is renamed over it: a failed
+    // write (a full disk) leaves the old file.
     RemoveSaveLeftovers(file); // a save killed at its rename left one
-    QSaveFile out(QString::fromLocal8Bit(file));
-    out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return kFileCannotOpen;
-    }
-    if (out.write(text) != text.size() || out.error() != QFileDevice::NoError || !out.commit()) {
-        out.cancelWriting();
-        return kFileWriteFailed;
-    }
-    return 0;
+    return detail::ReplaceFile(file, text, true);
 }
 
 int FileToArray(const char* file, void* array, int dataType, int numElements, int numGroups,
@@ -332,7 +243,7 @@ int FileToArray(const char* file, void* array, int dataType, int numElements, in
     if (file == nullptr || array == nullptr || !ShapeValid(shape) || fileType != kFileTypeText) {
         return kFileInvalidArgument;
     }
-    QByteArray text;
+    std::string text;
     if (const int result = ReadSmallText(file, numElements, text); result != 0) {
         return result;
     }
@@ -353,12 +264,12 @@ int FileToRows(const char* file, int dataType, int maxValues,
     if (file == nullptr || (dataType != kTypeInt && dataType != kTypeUInt) || maxValues <= 0) {
         return kFileInvalidArgument;
     }
-    QByteArray text;
+    std::string text;
     if (const int result = ReadSmallText(file, maxValues, text); result != 0) {
         return result;
     }
     rows.clear();
-    const std::string_view all(text.constData(), static_cast<std::size_t>(text.size()));
+    const std::string_view all(text);
     std::size_t lineStart = 0;
     while (lineStart < all.size()) {
         std::size_t lineEnd = all.find('\n', lineStart);
@@ -366,9 +277,8 @@ int FileToRows(const char* file, int dataType, int maxValues,
             lineEnd = all.size();
         }
         std::vector<std::int64_t> fields;
-        const int result = ParseFields(
-            QByteArray(all.data() + lineStart, static_cast<qsizetype>(lineEnd - lineStart)),
-            dataType, all.size(), fields);
+        const int result =
+            ParseFields(all.substr(lineStart, lineEnd - lineStart), dataType, all.size(), fields);
         if (result == kFileBadValue) {
             return result;
         }
@@ -385,58 +295,30 @@ int RegularFileOrNone(const char* file) {
     if (file == nullptr) {
         return kFileInvalidArgument;
     }
-    const QFileInfo info(QString::fromLocal8Bit(file));
-    if (!info.exists() && !info.isSymLink()) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status followed = fs::status(file, ec);
+    if (!fs::exists(followed) && !fs::is_symlink(fs::symlink_status(file, ec))) {
         return 0;
     }
-    return info.isFile() ? 0 : kFileNotRegular;
+    return fs::is_regular_file(followed) ? 0 : kFileNotRegular; // a dangling link too
 }
 
 int ReadWholeFile(const char* file, long long maxBytes, std::string& text) {
     if (file == nullptr || maxBytes < 0) {
         return kFileInvalidArgument;
     }
-    QByteArray bytes;
+    std::string bytes;
     if (const int result = ReadLimited(file, maxBytes, bytes); result != 0) {
         return result;
     }
-    text.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    text = std::move(bytes);
     return 0;
 }
 
 bool FileExists(const char* path) {
-    return path != nullptr && QFileInfo(QString::fromLocal8Bit(path)).isFile();
-}
-
-int FileSelectPopup(const char* defaultDir, const char* defaultName, const char* filter,
-                    const char* title, int buttonCode, int restrictDir, int restrictExt,
-                    int allowCancel, int allowMakeDir, char* path) {
-    if (path == nullptr || (buttonCode != 0 && buttonCode != 3)) {
-        return kFileInvalidArgument;
-    }
-    const auto text = [](const char* s) { return std::string(s != nullptr ? s : ""); };
-    const FileSelectRequest request{text(defaultDir), text(defaultName), text(filter), text(title),
-                                    buttonCode};
-    std::string chosen;
-    const int result = Responder()
-                           ? Responder()(request, chosen)
-                           : RunDialog(request, restrictDir, allowCancel, allowMakeDir, chosen);
-    if (result <= 0) {
-        return result;
-    }
-    QString full = QString::fromStdString(chosen);
-    if (restrictExt != 0) {
-        full = ForceExtension(full, FilterExtension(QString::fromStdString(request.filter)));
-    }
-    return CopyPath(full.toLocal8Bit(), path) ? 1 : kFileInvalidArgument;
-}
-
-void SetSaveQuestion(SaveQuestionHook hook) {
-    QuestionHook() = std::move(hook);
-}
-
-void SetFileSelectResponder(FileSelectResponder responder) {
-    Responder() = std::move(responder);
+    std::error_code ec;
+    return path != nullptr && std::filesystem::is_regular_file(std::filesystem::status(path, ec));
 }
 
 int ChooseProjectDir(const char* shipped, const char* folder) {
@@ -445,11 +327,13 @@ int ChooseProjectDir(const char* shipped, const char* folder) {
     }
     const std::string dir =
         detail::ChooseProgramDir(shipped, detail::BinaryDir(), detail::DocumentsDir(), folder);
-    if (QDir().mkpath(QString::fromLocal8Bit(dir.c_str()))) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (std::filesystem::is_directory(dir, ec)) {
         ChosenProjectDir() = dir;
         return 0;
     }
-    ChosenProjectDir() = QDir::homePath().toLocal8Bit().toStdString();
+    ChosenProjectDir() = detail::HomeDir();
     return kFileWriteFailed;
 }
 
@@ -457,19 +341,18 @@ int GetProjectDir(char* dir) {
     if (dir == nullptr) {
         return kFileInvalidArgument;
     }
-    return CopyPath(QDir::cleanPath(ProjectDir()).toLocal8Bit(), dir) ? 0 : kFileInvalidArgument;
+    return CopyPath(detail::CleanPath(ProjectDir()), dir) ? 0 : kFileInvalidArgument;
 }
 
 int GetFullPathFromProject(const char* name, char* fullPath) {
     if (name == nullptr || fullPath == nullptr) {
         return kFileInvalidArgument;
     }
-    QString dir = QDir::cleanPath(ProjectDir());
-    if (!dir.endsWith(QLatin1Char('/'))) {
-        dir += QLatin1Char('/');
+    std::string dir = detail::CleanPath(ProjectDir());
+    if (dir.empty() || dir.back() != '/') {
+        dir += '/';
     }
-    const QString full = dir + QString::fromLocal8Bit(name);
-    return CopyPath(full.toLocal8Bit(), fullPath) ? 0 : kFileInvalidArgument;
+    return CopyPath(dir + name, fullPath) ? 0 : kFileInvalidArgument;
 }
 
 void SetProjectDirForTesting(const std::string& dir) {

@@ -1,8 +1,8 @@
-// File services: file arrays, the file-selection popup, the program directory.
+// File services: file arrays, atomic saves, the program directory. The file-selection popup is
+// the window's (file_dialogs.h).
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,31 +55,6 @@ int ReadWholeFile(const char* file, long long maxBytes, std::string& text);
 
 // True when path names an existing file (links followed).
 bool FileExists(const char* path);
-
-// Native file dialog. buttonCode 0 = save ("Save"), 3 = load ("Load"). Returns 1 with the
-// chosen path in path (capacity 260), 0 when cancelled (path untouched). restrictExt appends
-// the filter's extension to a chosen name that lacks it. A path that does not fit the buffer
-// is never cut: the result is then kFileInvalidArgument and path is empty.
-int FileSelectPopup(const char* defaultDir, const char* defaultName, const char* filter,
-                    const char* title, int buttonCode, int restrictDir, int restrictExt,
-                    int allowCancel, int allowMakeDir, char* path);
-// Tests (and automation) answer the popup instead of a person: the responder gets the
-// arguments and returns what FileSelectPopup returns, filling path.
-struct FileSelectRequest {
-    std::string defaultDir, defaultName, filter, title;
-    int buttonCode;
-};
-using FileSelectResponder = std::function<int(const FileSelectRequest&, std::string& path)>;
-void SetFileSelectResponder(FileSelectResponder responder); // empty = the real dialog
-
-// The save dialog asks before it returns a file that exists. By default: "NAME already exists.
-// Do you want to replace it?" (Yes / No); a question hook may put its own question and button
-// texts for a path (an empty text keeps the default). The operator's no returns to the dialog.
-struct SaveQuestion {
-    std::string text, accept, reject;
-};
-using SaveQuestionHook = std::function<SaveQuestion(const std::string& path)>;
-void SetSaveQuestion(SaveQuestionHook hook); // empty = the default question for every file
 
 // Chooses the program directory once, at start-up: the program's own folder when shipped (a
 // file that ships with the program, its panel file) lies there, as in a build folder; else the

@@ -3,6 +3,10 @@
 // OS implements this (files_posix.cpp).
 #pragma once
 
+#include <cstddef>
+#include <string>
+#include <string_view>
+
 namespace ovx::platform::detail {
 
 // Opens path for reading, or for writing (made when absent, emptied when present), without ever
@@ -12,5 +16,18 @@ namespace ovx::platform::detail {
 // kFileCannotOpen with fd untouched.
 int OpenRegularFile(const char* path, bool forWriting, int& fd);
 void CloseFile(int fd);
+// Reads from fd until limit bytes or the end of the file; false on a read error.
+bool ReadUpTo(int fd, std::size_t limit, std::string& text);
+// Writes all of bytes at fd's position; a write cut short (a full disk, a size limit) is taken
+// back, so the file ends where it ended before. false then.
+bool WriteWhole(int fd, std::string_view bytes);
+
+// Replaces path (a link: the file it names) with bytes, atomically: they go to a temporary file
+// beside it, named path + "." + six letters and digits that mix upper and lower case, which is
+// flushed to the disk and renamed over path; the permissions of an existing file are kept. On
+// any failure the temporary file is removed and the old file stays. Where no temporary file can
+// be made beside path (a folder that is not writable) and inPlaceFallback, path is written in
+// place. Returns 0, kFileCannotOpen or kFileWriteFailed.
+int ReplaceFile(const char* path, std::string_view bytes, bool inPlaceFallback);
 
 } // namespace ovx::platform::detail

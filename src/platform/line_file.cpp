@@ -1,11 +1,8 @@
 #include "platform/line_file.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 #include <cstring>
 #include <map>
-#include <memory>
+#include <string>
 
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -15,8 +12,9 @@ namespace ovx::platform {
 
 namespace {
 
-std::map<int, std::unique_ptr<QFile>>& Files() {
-    static std::map<int, std::unique_ptr<QFile>> files;
+// Handle -> descriptor.
+std::map<int, int>& Files() {
+    static std::map<int, int> files;
     return files;
 }
 
@@ -32,13 +30,8 @@ int OpenLineFile(const char* file) {
     if (const int result = detail::OpenRegularFile(file, true, fd); result != 0) {
         return result; // a FIFO would hold the window until a reader came
     }
-    auto f = std::make_unique<QFile>();
-    if (!f->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        detail::CloseFile(fd);
-        return kFileCannotOpen;
-    }
     const int handle = nextHandle++;
-    Files()[handle] = std::move(f);
+    Files()[handle] = fd;
     return handle;
 }
 
@@ -49,16 +42,9 @@ int WriteLine(int handle, const char* line) {
     }
     // One write per line; a line cut short (disk full, size limit) is taken back, so the file
     // holds whole lines only.
-    QByteArray bytes(line, static_cast<qsizetype>(std::strlen(line)));
+    std::string bytes(line);
     bytes += '\n';
-    QFile& f = *it->second;
-    const qint64 before = f.pos();
-    if (f.write(bytes) == bytes.size()) {
-        return 0;
-    }
-    f.resize(before);
-    f.seek(before);
-    return kFileWriteFailed;
+    return detail::WriteWhole(it->second, bytes) ? 0 : kFileWriteFailed;
 }
 
 int CloseLineFile(int handle) {
@@ -66,7 +52,7 @@ int CloseLineFile(int handle) {
     if (it == Files().end()) {
         return kFileInvalidArgument;
     }
-    it->second->close();
+    detail::CloseFile(it->second);
     Files().erase(it);
     return 0;
 }
@@ -79,15 +65,7 @@ int WriteTextFile(const char* file, const char* text) {
         return kind;
     }
     RemoveSaveLeftovers(file);
-    QSaveFile out(QString::fromLocal8Bit(file));
-    if (!out.open(QIODevice::WriteOnly)) {
-        return kFileCannotOpen;
-    }
-    const auto n = static_cast<qsizetype>(std::strlen(text));
-    if (out.write(text, n) != n || !out.commit()) {
-        return kFileWriteFailed;
-    }
-    return 0;
+    return detail::ReplaceFile(file, text, false);
 }
 
 } // namespace ovx::platform

@@ -9,10 +9,15 @@
 
 namespace ovx::platform::detail {
 
-// The folder of the running program (the working directory before InitEngine).
+// The folder of the running program (files_posix.cpp).
 std::string BinaryDir();
-// The user's documents folder (XDG), e.g. /home/alice/Documents.
+// The user's documents folder as the XDG user-dirs file names it, else $HOME/Documents, e.g.
+// /home/alice/Documents.
 std::string DocumentsDir();
+// $HOME, or "/" without one.
+std::string HomeDir();
+// path without "." and ".." steps, doubled separators or a trailing separator.
+std::string CleanPath(const std::string& path);
 
 // The folders that may hold a file shipped with the program in binaryDir, in the order searched:
 // binaryDir itself, then the installed data folder relative to it.

@@ -1,28 +1,15 @@
 #include "platform/port_watch.h"
 
-#include <QSerialPortInfo>
-#include <QTimer>
-
-#include <memory>
 #include <utility>
 #include <vector>
+
+#include "platform/events.h"
+#include "platform/serial_os.h"
 
 namespace ovx::platform {
 namespace {
 
-constexpr int kWatchIntervalMs = 1000;
-
-// "067b:2303#A1B2" for a USB adapter; "" for a device without ids, known by its path alone.
-std::string Identity(const QSerialPortInfo& info) {
-    if (!info.hasVendorIdentifier() || !info.hasProductIdentifier()) {
-        return {};
-    }
-    return QStringLiteral("%1:%2#%3")
-        .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-        .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
-        .arg(info.serialNumber())
-        .toStdString();
-}
+constexpr double kWatchInterval = 1.0; // seconds
 
 detail::PortLister& Lister() {
     static detail::PortLister lister;
@@ -34,8 +21,8 @@ std::vector<detail::ListedPort> PresentPorts() {
         return Lister()();
     }
     std::vector<detail::ListedPort> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        ports.push_back({info.systemLocation().toStdString(), Identity(info)});
+    for (const detail::SerialDevice& d : detail::ListSerialDevices()) {
+        ports.push_back({d.device, d.identity});
     }
     return ports;
 }
@@ -67,7 +54,7 @@ struct Watch {
     std::string device;
     std::string identity;
     bool gone = false;
-    std::unique_ptr<QTimer> timer;
+    int timer = 0; // events.h; one look each time it runs out
 };
 
 Watch watch;
@@ -78,6 +65,7 @@ void Tick() {
     if (watch.port == 0) {
         return;
     }
+    StartTimer(watch.timer, kWatchInterval); // the next look, also while a hook runs
     if (!watch.gone) {
         if (detail::DeviceNodeExists(watch.device) && !detail::PortLineHungUp(watch.port)) {
             return;
@@ -88,7 +76,7 @@ void Tick() {
         }
         return;
     }
-    if (detail::InsideEventSequence()) {
+    if (InsideEventSequence()) {
         return; // a command is waiting: ask when it is done
     }
     const std::string found = FindAgain(watch.identity, watch.device);
@@ -96,7 +84,7 @@ void Tick() {
         return;
     }
     const int port = watch.port;
-    watch.timer->stop(); // told once; the hook may reopen the port and start a new watch
+    StopTimer(watch.timer); // told once; the hook may reopen the port and start a new watch
     if (backHook) {
         backHook(port, found);
     }
@@ -120,21 +108,19 @@ void PortWatchTick() {
 }
 
 void StartPortWatch(int port, const std::string& device) {
-    if (!watch.timer) {
-        watch.timer = std::make_unique<QTimer>();
-        watch.timer->setInterval(kWatchIntervalMs);
-        QObject::connect(watch.timer.get(), &QTimer::timeout, [] { Tick(); });
+    if (watch.timer == 0) {
+        watch.timer = AddTimer([] { Tick(); });
     }
     watch.port = port;
     watch.device = device;
     watch.identity = IdentityOf(device);
     watch.gone = false;
-    watch.timer->start();
+    StartTimer(watch.timer, kWatchInterval);
 }
 
 void StopPortWatch(int port) {
-    if (watch.port == port && watch.timer) {
-        watch.timer->stop();
+    if (watch.port == port) {
+        StopTimer(watch.timer);
         watch.port = 0;
     }
 }

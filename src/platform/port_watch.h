@@ -23,7 +23,6 @@ namespace detail {
 void StartPortWatch(int port, const std::string& device); // serial.cpp, on a successful open
 void StopPortWatch(int port);                             // serial.cpp, on CloseCom
 bool PortLineHungUp(int port);                            // serial.cpp
-bool InsideEventSequence(); // engine.cpp: a ProcessSystemEvents is running
 // serial_posix.cpp: the device node (a link followed) exists.
 bool DeviceNodeExists(const std::string& device);
 

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/monitor_rows.h"
 #include "platform/repaint.h"

@@ -12,17 +12,14 @@
 // then waits for the count: three wake-ups a frame, and the frame is reported as soon as before.
 #include "platform/serial.h"
 
-#include <QSerialPortInfo>
-#include <QTimer>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
 
 #include "platform/errors.h"
+#include "platform/events.h"
 #include "platform/port_watch.h"
-#include "platform/repaint.h"
 #include "platform/serial_os.h"
 #include "platform/trace.h"
 
@@ -55,9 +52,9 @@ struct PortSlot {
     bool readSinceNotify = false; // the queue was read or flushed since the callback started
     int armedAbove = 0;           // notify only when more than this many bytes are queued
     int lastInQ = kNoCount;
-    double byteSeconds = 0.0;         // line time of one byte at the port's settings
-    bool heldThisArming = false;      // the notifier slept out the missing bytes' line time once
-    std::unique_ptr<QTimer> lineWait; // runs while the missing bytes are still on the line
+    double byteSeconds = 0.0;    // line time of one byte at the port's settings
+    bool heldThisArming = false; // the notifier slept out the missing bytes' line time once
+    int lineWait = 0;            // timer that runs while the missing bytes are still on the line
 };
 
 std::array<PortSlot, kMaxPorts + 1> portSlots; // index = port number; 0 is unused
@@ -123,20 +120,16 @@ Arming ChooseArming(PortSlot& slot, int need) {
         return Arming::kCount;
     }
     slot.heldThisArming = true;
-    if (!slot.lineWait) {
+    if (slot.lineWait == 0) {
         const auto port = static_cast<int>(&slot - portSlots.data());
-        slot.lineWait = std::make_unique<QTimer>();
-        slot.lineWait->setSingleShot(true);
-        slot.lineWait->setTimerType(Qt::PreciseTimer);
-        QObject::connect(slot.lineWait.get(), &QTimer::timeout,
-                         [port] { UpdateNotifier(portSlots[port]); });
+        slot.lineWait = AddTimer([port] { UpdateNotifier(portSlots[port]); });
     }
-    slot.lineWait->start(holdMs);
+    StartTimer(slot.lineWait, holdMs / 1000.0);
     return Arming::kLineTime;
 }
 
 bool LineWaiting(const PortSlot& slot) {
-    return slot.lineWait && slot.lineWait->isActive();
+    return TimerActive(slot.lineWait);
 }
 
 // Enables the notifier exactly when a notification is due at all.
@@ -148,8 +141,8 @@ void UpdateNotifier(PortSlot& slot) {
     const bool want = slot.notify.Active() && !slot.inCallback && !slot.os->HungUp() &&
                       wakeCount <= detail::kMaxWaitCount;
     if (!want || LineWaiting(slot)) {
-        if (!want && slot.lineWait) {
-            slot.lineWait->stop();
+        if (!want) {
+            StopTimer(slot.lineWait);
         }
         slot.os->EnableReadableHook(false);
         return;
@@ -165,9 +158,7 @@ void UpdateNotifier(PortSlot& slot) {
 void Rearm(PortSlot& slot) {
     slot.readSinceNotify = true;
     slot.heldThisArming = false;
-    if (slot.lineWait) {
-        slot.lineWait->stop(); // the bytes it waited for may be gone: look again
-    }
+    StopTimer(slot.lineWait); // the bytes it waited for may be gone: look again
     slot.lastInQ = kNoCount;
     slot.armedAbove = slot.notify.notifyCount - 1;
     UpdateNotifier(slot);
@@ -225,26 +216,10 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     return a.size() - i < b.size() - j;
 }
 
-// "USB-Serial Controller, USB 067b:2303 #A1B2": the product text, USB ids and serial number,
-// so that an adapter can be told from another of the same kind.
-std::string Description(const QSerialPortInfo& info) {
-    QString text = info.description();
-    if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
-        text += QStringLiteral("%1USB %2:%3")
-                    .arg(text.isEmpty() ? QString() : QStringLiteral(", "))
-                    .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                    .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
-        if (!info.serialNumber().isEmpty()) {
-            text += QStringLiteral(" #") + info.serialNumber();
-        }
-    }
-    return text.toStdString();
-}
-
 void Discover() {
     std::vector<PortInfo> found;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        found.push_back({0, info.systemLocation().toStdString(), Description(info)});
+    for (const detail::SerialDevice& d : detail::ListSerialDevices()) {
+        found.push_back({0, d.device, d.description});
     }
     std::sort(found.begin(), found.end(),
               [](const PortInfo& a, const PortInfo& b) { return NaturalLess(a.device, b.device); });
@@ -364,9 +339,7 @@ int CloseCom(int port) {
     slot.os.reset();
     slot.lastInQ = kNoCount;
     slot.heldThisArming = false;
-    if (slot.lineWait) {
-        slot.lineWait->stop();
-    }
+    StopTimer(slot.lineWait);
     return 0;
 }
 
@@ -449,7 +422,7 @@ int ComRd(int port, char* buffer, int count) {
     }
     auto deadline = DeadlineOf(*slot);
     if (slot->os->InQueueLength() < count) {
-        detail::FlushPendingRepaints();
+        BeforeBlocking();
         deadline = InterruptibleDeadline(*slot, count, deadline);
     }
     const int got = slot->os->Read({buffer, static_cast<std::size_t>(count)}, deadline);
@@ -469,7 +442,7 @@ int GetInQLen(int port) {
     int n = slot->os->InQueueLength();
     if (n == slot->lastInQ) {
         // A polling loop: wait in the OS for the queue to grow instead of spinning.
-        detail::FlushPendingRepaints();
+        BeforeBlocking();
         slot->os->WaitForMoreThan(n, Clock::now() + kInQueueWait);
         n = slot->os->InQueueLength();
     }
@@ -492,7 +465,7 @@ int WaitInQLen(int port, int count, double timeoutSeconds) {
     }
     const std::chrono::duration<double> wait(std::clamp(timeoutSeconds, 0.0, kMaxTimeout));
     const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(wait);
-    detail::FlushPendingRepaints();
+    BeforeBlocking();
     slot->lastInQ = kNoCount;
     detail::OsPort& os = *slot->os;
     int n = os.InQueueLength();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace ovx::platform::detail {
 
@@ -71,6 +72,17 @@ bool WaitsInterrupted();
 void ResumeWaits();
 // Sleeps until the deadline, or less when InterruptWaits is called.
 void SleepUnlessInterrupted(Deadline deadline);
+
+// A serial device of the machine: its path, a text for the operator ("USB-Serial Controller,
+// USB 067b:2303 #A1B2": product, USB ids and serial number) and its identity ("067b:2303#A1B2";
+// "" for a device without USB ids, known by its path alone).
+struct SerialDevice {
+    std::string device;
+    std::string description;
+    std::string identity;
+};
+// The serial devices present, in no particular order.
+std::vector<SerialDevice> ListSerialDevices();
 
 // Opens and configures device in raw mode with exclusive access. On failure returns nullptr,
 // sets error to a ComError and reason to one line for the trace ("cannot open DEVICE: ..."),

@@ -1,10 +1,9 @@
 // The serial OS interface on termios. The fd is non-blocking and raw; termios VMIN is the
 // count of queued bytes at which poll() (and so the readable notifier) reports the fd ready,
 // so it is never 0 (read() would then return 0 on an empty queue, which means hang-up here).
-#include <QSocketNotifier>
-
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -17,11 +16,16 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 
 #include "platform/errors.h"
+#include "platform/events.h"
 #include "platform/port_watch.h"
 #include "platform/serial_os.h"
 
@@ -191,11 +195,8 @@ short PollInterruptible(int fd, Deadline deadline) {
     return 0;
 }
 
-// What the notifier's slot owns: it outlives the port when the hook closes the port.
-struct HookState {
-    std::function<void()> hook;
-    bool firing = false;
-};
+// What the watch's handler owns: it outlives the port when the hook closes the port.
+using HookState = std::function<void()>;
 
 class PosixPort final : public OsPort {
   public:
@@ -228,28 +229,18 @@ class PosixPort final : public OsPort {
     int restMin_ = 1;
     bool hungUp_ = false;
     std::shared_ptr<HookState> hookState_ = std::make_shared<HookState>();
-    QSocketNotifier* notifier_ = nullptr;
+    int watch_ = 0; // the readable watch (events.h), made with the first hook
 };
 
 PosixPort::~PosixPort() {
-    if (notifier_ != nullptr) {
-        notifier_->setEnabled(false);
-        // Deleting the notifier from inside its own signal is not allowed.
-        if (hookState_->firing) {
-            notifier_->deleteLater();
-        } else {
-            delete notifier_;
-        }
-    }
+    RemoveWatch(watch_);
     ioctl(fd_, TIOCNXCL);
     close(fd_);
 }
 
 int PosixPort::LineGone() {
     hungUp_ = true;
-    if (notifier_ != nullptr) {
-        notifier_->setEnabled(false);
-    }
+    EnableWatch(watch_, false);
     return kComUnknownIoError;
 }
 
@@ -390,24 +381,17 @@ int PosixPort::SetHandshake(bool on) {
 
 void PosixPort::SetReadableHook(std::function<void()> hook) {
     if (!hook) {
-        if (notifier_ != nullptr) {
-            notifier_->setEnabled(false);
-        }
-        hookState_->hook = nullptr;
+        EnableWatch(watch_, false);
+        *hookState_ = nullptr;
         SetReadableCount(1);
         return;
     }
-    hookState_->hook = std::move(hook);
-    if (notifier_ == nullptr) {
-        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
-        notifier_->setEnabled(false);
-        QObject::connect(notifier_, &QSocketNotifier::activated, [state = hookState_] {
-            const auto keep = state; // the hook may destroy the port and replace the hook
-            const auto current = state->hook;
+    *hookState_ = std::move(hook);
+    if (watch_ == 0) {
+        watch_ = AddWatch(fd_, [state = hookState_] {
+            const auto current = *state; // the hook may destroy the port and replace the hook
             if (current) {
-                state->firing = true;
                 current();
-                state->firing = false;
             }
         });
     }
@@ -419,9 +403,7 @@ void PosixPort::SetReadableCount(int count) {
 }
 
 void PosixPort::EnableReadableHook(bool on) {
-    if (notifier_ != nullptr) {
-        notifier_->setEnabled(on && !hungUp_ && hookState_->hook);
-    }
+    EnableWatch(watch_, on && !hungUp_ && *hookState_);
 }
 
 // Opens device non-blocking; the caller owns the fd or gets the error and its reason.
@@ -488,6 +470,7 @@ void InterruptWaits() {
         const char byte = 1;
         [[maybe_unused]] const ssize_t written = write(interruptPipe[1], &byte, 1);
     }
+    WakeEventWait(); // a command's wait for its reply without a window
 }
 
 bool WaitsInterrupted() {
@@ -503,6 +486,106 @@ void ResumeWaits() {
 
 void SleepUnlessInterrupted(Deadline deadline) {
     PollInterruptible(-1, deadline);
+}
+
+namespace {
+
+// A file of the kernel's device tree, blanks at the ends dropped and runs of blanks made one.
+std::string SysText(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::string text;
+    std::string word;
+    while (in >> word) {
+        text += (text.empty() ? "" : " ") + word;
+    }
+    return text;
+}
+
+// The USB ids of a device, "067b" read as 0x067b; false when the file holds none.
+bool SysHex(const std::filesystem::path& file, unsigned& value) {
+    const std::string text = SysText(file);
+    char* end = nullptr;
+    value = static_cast<unsigned>(std::strtoul(text.c_str(), &end, 16));
+    return !text.empty() && end != nullptr && *end == '\0';
+}
+
+std::string Hex4(unsigned value) {
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "%04x", value);
+    return text.data();
+}
+
+// Walks up from the tty's device folder to the USB device that holds it and takes its product
+// text, ids and serial number.
+void DescribeUsb(std::filesystem::path dir, SerialDevice& d) {
+    for (; !dir.empty() && dir != dir.root_path(); dir = dir.parent_path()) {
+        const std::string uevent = SysText(dir / "uevent");
+        if (uevent.find("DEVTYPE=usb_device") == std::string::npos ||
+            uevent.find("DRIVER=usb") == std::string::npos) {
+            continue;
+        }
+        d.description = SysText(dir / "product");
+        unsigned vendor = 0;
+        unsigned product = 0;
+        if (SysHex(dir / "idVendor", vendor) && SysHex(dir / "idProduct", product)) {
+            std::string serial = SysText(dir / "serial");
+            std::replace(serial.begin(), serial.end(), ' ', '_');
+            const std::string ids = Hex4(vendor) + ":" + Hex4(product);
+            d.description += (d.description.empty() ? "USB " : ", USB ") + ids;
+            d.description += serial.empty() ? "" : " #" + serial;
+            d.identity = ids + "#" + serial;
+        }
+        return;
+    }
+}
+
+// The legacy ISA ports (ttyS0..ttyS31) always have a node; only those with a UART behind them
+// are serial ports.
+bool UartPresent(const std::string& device) {
+    const int fd = open(device.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    serial_struct info{};
+    const bool present = ioctl(fd, TIOCGSERIAL, &info) != -1 && info.type != PORT_UNKNOWN;
+    close(fd);
+    return present;
+}
+
+// True when the tty of the kernel's class list is a serial port: one with a device behind it
+// (virtual consoles and ptys have none), or a Bluetooth or USB-gadget port.
+bool IsSerialTty(const std::filesystem::path& entry, const std::string& device) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string name = entry.filename().string();
+    if (!fs::exists(entry / "device", ec)) {
+        return name.rfind("rfcomm", 0) == 0 || name.rfind("ttyGS", 0) == 0;
+    }
+    const fs::path driver = fs::canonical(entry / "device" / "driver", ec);
+    return ec || driver.filename() != "serial8250" || UartPresent(device);
+}
+
+} // namespace
+
+std::vector<SerialDevice> ListSerialDevices() {
+    namespace fs = std::filesystem;
+    std::vector<SerialDevice> found;
+    std::error_code ec;
+    for (fs::directory_iterator it("/sys/class/tty", ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        std::replace(name.begin(), name.end(), '!', '/'); // a node in a subfolder of /dev
+        SerialDevice d{"/dev/" + name, "", ""};
+        if (!IsSerialTty(it->path(), d.device)) {
+            continue;
+        }
+        std::error_code ec2;
+        const fs::path target = fs::canonical(it->path(), ec2);
+        if (!ec2 && target.string().find("usb") != std::string::npos) {
+            DescribeUsb(target, d);
+        }
+        found.push_back(std::move(d));
+    }
+    return found;
 }
 
 bool DeviceNodeExists(const std::string& device) {

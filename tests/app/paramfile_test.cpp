@@ -15,6 +15,7 @@
 #include "params/panels.h"
 #include "params/scratch_dir.h"
 #include "params/variables.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "support/hostile_files.h"

@@ -24,6 +24,7 @@
 #include "live/runloop.h"
 #include "live/strip.h"
 #include "params/panels.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"

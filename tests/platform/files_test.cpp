@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/timing.h"
 #include "support/hostile_files.h"

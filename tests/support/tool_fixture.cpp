@@ -6,6 +6,7 @@
 #include "live/runloop.h"
 #include "params/panels.h"
 #include "params/variables.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"

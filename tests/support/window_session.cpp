@@ -22,6 +22,7 @@
 #include "params/gui.h"
 #include "params/panels.h"
 #include "params/variables.h"
+#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/panel.h"
 #include "platform/serial.h"
