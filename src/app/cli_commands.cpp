@@ -1,7 +1,5 @@
 #include "app/cli_commands.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -29,6 +27,7 @@
 #include "params/gui.h"
 #include "params/lintable.h"
 #include "params/panels.h"
+#include "params/paramfile.h"
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/events.h"
@@ -203,18 +202,6 @@ class Cli {
         return kExitDone;
     }
 
-    // Until the serial services serve the receive notification without an event loop, a core
-    // application's event dispatcher does: no window, no platform plug-in, no panel.
-    static void ServeReceiveNotifications() {
-        static int argc = 1;
-        static char name[] = "ovextar-cli";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr) {
-            new QCoreApplication(argc, argv); // lives as long as the program
-            platform::SetEventHook(platform::ProcessSystemEvents);
-        }
-    }
-
     // The data curve still reads its source from the panel, and plots on it: curve alone loads
     // the panel, from the panel file beside the program, with the engine, whose event processing
     // serves the receive notification.
@@ -278,10 +265,10 @@ class Cli {
             platform::RegisterPort(1, o_.device);
         }
         platform::EnableTrace(o_.trace);
-        if (o_.command != "curve") {
-            ServeReceiveNotifications();
-        } else if (const int rc = LoadCurvePanel(); rc != kExitDone) {
-            return rc;
+        if (o_.command == "curve") {
+            if (const int rc = LoadCurvePanel(); rc != kExitDone) {
+                return rc;
+            }
         }
         InstallStatusSink();
         InitState();
@@ -542,8 +529,9 @@ class Cli {
         }
         TellFinal(fetch_.status);
         if (const std::string* out = args_.Value("-o")) {
-            if (std::string why; !WriteParameterFile(*out, why)) {
-                return Error(why + " " + *out, kExitFile);
+            if (char why[link::kStatusSize];
+                params::WriteParamFile(out->c_str(), why, sizeof why) < 0) {
+                return Error(std::string(why) + " " + *out, kExitFile);
             }
             PrintFileWritten(*out);
             return kExitDone;

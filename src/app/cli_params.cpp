@@ -8,7 +8,6 @@
 #include "params/parameters.h"
 #include "platform/errors.h"
 #include "platform/files.h"
-#include "platform/plot.h"
 
 namespace ovx::app {
 
@@ -133,22 +132,6 @@ bool ReadAssignments(const std::string& path, std::vector<Assignment>& out, std:
     errorCode = 2;
     const bool named = whole.find('=') != std::string::npos;
     return named ? ParseNamedLines(path, text, out, error) : ParseWordFile(path, text, out, error);
-}
-
-bool WriteParameterFile(const std::string& path, std::string& error) {
-    std::array<std::uint32_t, kParameterCount> words{};
-    for (std::size_t i = 0; i < kParameterCount; ++i) {
-        words[i] = *Parameters()[i].variable; // zero-extended
-    }
-    // One group, one value a line, field width 4, text, replacing the file.
-    const int written = platform::ArrayToFile(path.c_str(), words.data(), platform::kTypeUInt,
-                                              static_cast<int>(words.size()), 1, 0, 0, 0, 4, 1, 0);
-    if (written == platform::kFileNotRegular) {
-        error = "error : parameter file is not a regular file - nothing written!";
-    } else if (written < 0) {
-        error = "error : cannot write parameter file!";
-    }
-    return written >= 0;
 }
 
 } // namespace ovx::app

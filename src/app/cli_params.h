@@ -24,8 +24,4 @@ constexpr long long kMaxAssignmentFileBytes = 1 << 20;
 bool ReadAssignments(const std::string& path, std::vector<Assignment>& out, std::string& error,
                      int& errorCode);
 
-// Writes the sixteen parameter variables to path as the window saves a parameter file: one
-// unsigned word a line, in block order. false with the window's status text for why.
-bool WriteParameterFile(const std::string& path, std::string& error);
-
 } // namespace ovx::app
