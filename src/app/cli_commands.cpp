@@ -15,6 +15,7 @@
 
 #include "app/OVEXTAR1V12.h"
 #include "app/cli_args.h"
+#include "app/cli_live.h"
 #include "app/cli_params.h"
 #include "app/commands.h"
 #include "app/embedded_sim.h"
@@ -22,9 +23,6 @@
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "link/flash.h"
-#include "live/datacurve.h"
-#include "live/live_feed.h"
-#include "live/strip.h"
 #include "params/gui.h"
 #include "params/lintable.h"
 #include "params/panels.h"
@@ -117,9 +115,6 @@ constexpr const char* kFirmwareTimeout = "Timeout - reading firmware info!";
 constexpr const char* kFirmwareError = "Error reading firmware-info!";
 constexpr const char* kAckTimeout = "Timeout RS-232!!";
 constexpr const char* kGetTimeout = "Timeout RS232-Line!";
-constexpr const char* kLiveTimeout = "Timeout RS232-Line!";
-constexpr const char* kBlockTimeout = "Timeout-RS-232 while reading 64 data-words!";
-constexpr const char* kBlockRefused = "Data[64] block refused";
 
 // What failed, with the status text that said so.
 std::string Named(const std::string& what, const std::string& status) {
@@ -130,55 +125,6 @@ void Click(int (*callback)(int, int, int, void*, int, int), int control) {
     callback(params::panelHandle, control, platform::kEventLeftClick, nullptr, 0, 0);
     callback(params::panelHandle, control, platform::kEventCommit, nullptr, 0, 0);
 }
-
-void SelectGraphSource(int source) {
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
-    params::CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE,
-                              platform::kEventCommit, nullptr, 0, 0);
-}
-
-// An output file written whole: text goes to a temporary beside it, renamed at the end.
-class OutputFile {
-  public:
-    OutputFile() = default;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile() { // never closed: the old file stays, the temporary goes
-        if (out_.is_open()) {
-            out_.close();
-            std::error_code ec;
-            std::filesystem::remove(temp_, ec);
-        }
-    }
-    // Empty, or why path is no file to write: a FIFO, a device (/dev/null) or a link to one is
-    // never replaced by the renamed temporary.
-    static std::string Refusal(const std::string& path) {
-        return platform::RegularFileOrNone(path.c_str()) != 0
-                   ? "cannot write " + path + ": not a regular file"
-                   : std::string();
-    }
-    // Empty, or why path cannot be written.
-    std::string Open(const std::string& path) {
-        if (std::string why = Refusal(path); !why.empty()) {
-            return why;
-        }
-        path_ = path;
-        temp_ = path + ".part";
-        out_.open(temp_, std::ios::trunc);
-        return out_.is_open() ? std::string() : "cannot write " + path;
-    }
-    std::ostream& Stream() { return out_; }
-    bool Close() {
-        out_.close();
-        std::error_code ec;
-        std::filesystem::rename(temp_, path_, ec);
-        return !out_.fail() && !ec;
-    }
-
-  private:
-    std::string path_, temp_;
-    std::ofstream out_;
-};
 
 class Cli {
   public:
@@ -356,14 +302,9 @@ class Cli {
                 return Error("send: " + error, code);
             }
         }
-        if (c == "live" && args_.Value("--csv") != nullptr) {
-            if (const std::string why = csv_.Open(*args_.Value("--csv")); !why.empty()) {
-                return Error(why, kExitFile);
-            }
-        }
-        if (const std::string* csv = args_.Value("--csv"); c == "curve" && csv != nullptr) {
-            if (const std::string why = OutputFile::Refusal(*csv); !why.empty()) {
-                return Error(why, kExitFile); // before the curve is fetched
+        if (c == "live" || c == "curve") {
+            if (const int rc = Outcome(live_.Prepare(c)); rc != kExitDone) {
+                return rc;
             }
         }
         if (c == "flash") {
@@ -468,10 +409,10 @@ class Cli {
             return TeachOrReset(c == "teach");
         }
         if (c == "live") {
-            return Live();
+            return Outcome(live_.Live());
         }
         if (c == "curve") {
-            return Curve();
+            return Outcome(live_.Curve());
         }
         return Flash();
     }
@@ -618,134 +559,9 @@ class Cli {
         return kExitDone;
     }
 
-    // ---- live -------------------------------------------------------------------------------
-    // One line per sample: to the CSV (written through, so an interrupted run keeps every frame
-    // taken), else to stdout; with --json one object per sample on stdout.
-    bool OnSample(const live::LiveSample& s) {
-        char line[160];
-        std::snprintf(line, sizeof line, "%s,%d,%u,%u,%u,%u,%u,%d,%d\n",
-                      platform::FixedText(s.time, 3).c_str(), s.norm, s.a, s.b, s.amax, s.upper,
-                      s.lower, s.toleranceOutput, s.referenceOutput);
-        if (csvOpen_) {
-            csv_.Stream() << line << std::flush;
-        }
-        if (o_.json) {
-            std::printf("%s\n", JsonObject()
-                                    .Number("time", s.time)
-                                    .Number("norm", s.norm)
-                                    .Number("a", s.a)
-                                    .Number("b", s.b)
-                                    .Number("amax", s.amax)
-                                    .Number("upper", s.upper)
-                                    .Number("lower", s.lower)
-                                    .Number("tolerance_output", s.toleranceOutput)
-                                    .Number("reference_output", s.referenceOutput)
-                                    .Str()
-                                    .c_str());
-        } else if (!csvOpen_) {
-            std::fputs(line, stdout);
-        }
-        if (o_.json || !csvOpen_) {
-            std::fflush(stdout);
-        }
-        ++frames_;
-        const bool enough = (args_.frames > 0 && frames_ >= args_.frames) ||
-                            (args_.seconds > 0 && s.time >= static_cast<double>(args_.seconds));
-        return !enough && stopRequested == 0;
-    }
-
-    // The run needs no panel: samples go straight to the output, and each reply is awaited in
-    // the OS. Ctrl-C ends the wait at once.
-    int Live() {
-        constexpr const char* kHeader =
-            "time,norm,a,b,amax,upper,lower,tolerance_output,reference_output\n";
-        csvOpen_ = args_.Value("--csv") != nullptr;
-        if (csvOpen_) {
-            csv_.Stream() << kHeader << std::flush;
-        } else if (!o_.json) {
-            std::fputs(kHeader, stdout);
-            std::fflush(stdout);
-        }
-        // Ctrl-C during the start-up: no run is started.
-        const live::LiveEnd end =
-            stopRequested != 0
-                ? live::LiveEnd::kInterrupted
-                : live::RunLiveFeed([this](const live::LiveSample& s) { return OnSample(s); },
-                                    static_cast<double>(args_.seconds));
-        if (csvOpen_ && !csv_.Close()) {
-            return Error("cannot write " + *args_.Value("--csv"), kExitFile);
-        }
-        if (end == live::LiveEnd::kLineTimeout) {
-            return Error("live: " + Named("no live frame taken for more than 2.0 s",
-                                          LastOf(0, {kLiveTimeout})),
-                         kExitController);
-        }
-        return kExitDone;
-    }
-
-    // ---- curve ------------------------------------------------------------------------------
-    int Curve() {
-        const bool raw = args_.Flag("--raw");
-        SelectGraphSource(raw ? 0 : 1);
-        const std::size_t mark = Mark();
-        live::CC_BTNData(params::panelHandle, params::PANEL_BTNDATA, platform::kEventCommit,
-                         nullptr, 0, 0);
-        int blocks = 0;
-        for (std::size_t i = mark; i < log_.size(); ++i) {
-            blocks += log_[i] == "Data[64] block received!" ? 1 : 0;
-        }
-        if (blocks != (raw ? 4 : 2)) {
-            return Error("curve: " + Named("no whole data block",
-                                           LastOf(mark, {kBlockTimeout, kBlockRefused})),
-                         kExitController);
-        }
-        return PrintCurve(raw);
-    }
-
-    int PrintCurve(bool raw) {
-        OutputFile file;
-        const std::string* path = args_.Value("--csv");
-        if (path != nullptr) {
-            if (const std::string why = file.Open(*path); !why.empty()) {
-                return Error(why, kExitFile);
-            }
-        }
-        std::string text = raw ? "point,a,b\n" : "point,norm,upper,lower,reference\n";
-        std::vector<int> a, b;
-        for (int i = 0; i < link::kCurvePoints; ++i) {
-            char line[96];
-            if (raw) {
-                std::snprintf(line, sizeof line, "%d,%u,%u\n", i, link::yArrayA[i],
-                              link::yArrayB[i]);
-            } else {
-                std::snprintf(line, sizeof line, "%d,%u,%u,%u,%u\n", i, link::yArrayA[i],
-                              live::upArray[i], live::loArray[i], live::refArray[i]);
-            }
-            text += line;
-            a.push_back(link::yArrayA[i]);
-            b.push_back(link::yArrayB[i]);
-        }
-        if (path != nullptr) {
-            file.Stream() << text;
-            if (!file.Close()) {
-                return Error("cannot write " + *path, kExitFile);
-            }
-        }
-        if (o_.json) {
-            JsonObject json;
-            json.Add(raw ? "a" : "norm", NumberList(a));
-            if (raw) {
-                json.Add("b", NumberList(b));
-            } else {
-                json.Number("upper", live::upArray[0])
-                    .Number("lower", live::loArray[0])
-                    .Number("reference", live::refArray[0]);
-            }
-            std::printf("%s\n", json.Str().c_str());
-        } else if (path == nullptr) {
-            std::fputs(text.c_str(), stdout);
-        }
-        return kExitDone;
+    // ---- live and curve (cli_live) ------------------------------------------------------------
+    int Outcome(const CliOutcome& out) const {
+        return out.exit == kExitDone ? kExitDone : Error(out.error, out.exit);
     }
 
     // ---- flash ------------------------------------------------------------------------------
@@ -783,10 +599,7 @@ class Cli {
     std::unique_ptr<sim::PtyHost> host_;
     std::vector<std::string> log_;
     std::string fetchFailure_; // why the last GetFromTarget failed
-    // live
-    OutputFile csv_;
-    bool csvOpen_ = false;
-    long frames_ = 0;
+    CliLive live_{o_.json, args_, stopRequested};
 };
 
 void OnInterrupt(int) {
