@@ -1,12 +1,10 @@
 #include "app/cli_commands.h"
 
 #include <algorithm>
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <memory>
 #include <random>
 #include <string>
@@ -14,28 +12,20 @@
 #include <vector>
 
 #include "app/cli_args.h"
+#include "app/cli_live.h"
 #include "app/cli_params.h"
 #include "link/com232.h"
-#include "link/datablock.h"
 #include "link/flash.h"
 #include "link/operations.h"
-#include "live/datacurve.h"
-#include "live/leds.h"
-#include "live/live_feed.h"
-#include "live/runloop.h"
-#include "live/strip.h"
-#include "params/gui.h"
+#include "live/exchange.h"
+#include "live/outputs.h"
 #include "params/lintable.h"
-#include "params/panels.h"
 #include "params/paramfile.h"
 #include "params/variables.h"
 #include "platform/errors.h"
-#include "platform/events.h"
 #include "platform/files.h"
 #include "platform/number_text.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
-#include "platform/timing.h"
 #include "platform/trace.h"
 #include "sim/pty_host.h"
 
@@ -106,65 +96,6 @@ JsonObject FailureObject(const std::string& command, const std::string& error) {
     return json;
 }
 
-// Status texts that tell how a live run or a data-block read ended.
-constexpr const char* kLiveTimeout = "Timeout RS232-Line!";
-constexpr const char* kBlockTimeout = "Timeout-RS-232 while reading 64 data-words!";
-constexpr const char* kBlockRefused = "Data[64] block refused";
-
-// What failed, with the status text that said so.
-std::string Named(const std::string& what, const std::string& status) {
-    return what + " (" + status + ")";
-}
-
-void SelectGraphSource(int source) {
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
-    params::CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE,
-                              platform::kEventCommit, nullptr, 0, 0);
-}
-
-// An output file written whole: text goes to a temporary beside it, renamed at the end.
-class OutputFile {
-  public:
-    OutputFile() = default;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile() { // never closed: the old file stays, the temporary goes
-        if (out_.is_open()) {
-            out_.close();
-            std::error_code ec;
-            std::filesystem::remove(temp_, ec);
-        }
-    }
-    // Empty, or why path is no file to write: a FIFO, a device (/dev/null) or a link to one is
-    // never replaced by the renamed temporary.
-    static std::string Refusal(const std::string& path) {
-        return platform::RegularFileOrNone(path.c_str()) != 0
-                   ? "cannot write " + path + ": not a regular file"
-                   : std::string();
-    }
-    // Empty, or why path cannot be written.
-    std::string Open(const std::string& path) {
-        if (std::string why = Refusal(path); !why.empty()) {
-            return why;
-        }
-        path_ = path;
-        temp_ = path + ".part";
-        out_.open(temp_, std::ios::trunc);
-        return out_.is_open() ? std::string() : "cannot write " + path;
-    }
-    std::ostream& Stream() { return out_; }
-    bool Close() {
-        out_.close();
-        std::error_code ec;
-        std::filesystem::rename(temp_, path_, ec);
-        return !out_.fail() && !ec;
-    }
-
-  private:
-    std::string path_, temp_;
-    std::ofstream out_;
-};
-
 class Cli {
   public:
     explicit Cli(const CliOptions& options) : o_(options) {}
@@ -202,31 +133,10 @@ class Cli {
         return kExitDone;
     }
 
-    // The data curve still reads its source from the panel, and plots on it: curve alone loads
-    // the panel, from the panel file beside the program, with the engine, whose event processing
-    // serves the receive notification.
-    int LoadCurvePanel() {
-        static int argc = 1;
-        static char name[] = "ovextar-cli";
-        static char* argv[] = {name, nullptr};
-        if (platform::InitEngineHeadless(argc, argv) < 0) {
-            return Error("cannot initialise the engine", kExitFile);
-        }
-        params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
-        if (params::panelHandle < 0) {
-            return Error(std::string("cannot load panel file ") + params::kPanelFile + ": " +
-                             platform::ErrorText(params::panelHandle),
-                         kExitFile);
-        }
-        return kExitDone;
-    }
-
     // Status texts: with --verbose each goes to stderr as it is shown (with --trace the trace
     // carries it); by default only the final one of a command that succeeded, or its error.
-    // Each is kept for judging how a live run or a data-curve read ended.
     void InstallStatusSink() {
         link::SetStatusSink([this](const char* text) {
-            log_.emplace_back(text);
             if (o_.verbose && !o_.trace) {
                 std::fprintf(stderr, "%s\n", text);
             }
@@ -249,8 +159,6 @@ class Cli {
         params::type = 1;
         live::stop_flag = 1;
         link::ShowStatus("InitVars");
-        live::FillarrayRAW(0, 0);
-        live::FillarrayNORM(params::tol10Bit, params::ref10Bit, 0);
     }
 
     int Prepare() {
@@ -265,11 +173,6 @@ class Cli {
             platform::RegisterPort(1, o_.device);
         }
         platform::EnableTrace(o_.trace);
-        if (o_.command == "curve") {
-            if (const int rc = LoadCurvePanel(); rc != kExitDone) {
-                return rc;
-            }
-        }
         InstallStatusSink();
         InitState();
         return kExitDone;
@@ -310,22 +213,6 @@ class Cli {
     }
 
     std::string Device() const { return o_.simulator ? "the virtual controller" : o_.device; }
-    std::string LastStatus() const { return log_.empty() ? "no answer" : log_.back(); }
-    // The last text shown since mark that begins with one of prefixes (the texts that tell how a
-    // step failed), else the last text: a later one, such as a port that disappeared, does not
-    // hide why the command failed.
-    std::string LastOf(std::size_t mark, std::initializer_list<std::string_view> prefixes) const {
-        for (std::size_t i = log_.size(); i > mark; --i) {
-            for (const std::string_view p : prefixes) {
-                if (std::string_view(log_[i - 1]).starts_with(p)) {
-                    return log_[i - 1];
-                }
-            }
-        }
-        return LastStatus();
-    }
-    std::size_t Mark() const { return log_.size(); }
-
     // ---- Arguments, all checked before anything is sent ---------------------------------------
     int CheckArguments() {
         std::string error;
@@ -339,14 +226,9 @@ class Cli {
                 return Error("send: " + error, code);
             }
         }
-        if (c == "live" && args_.Value("--csv") != nullptr) {
-            if (const std::string why = csv_.Open(*args_.Value("--csv")); !why.empty()) {
-                return Error(why, kExitFile);
-            }
-        }
-        if (const std::string* csv = args_.Value("--csv"); c == "curve" && csv != nullptr) {
-            if (const std::string why = OutputFile::Refusal(*csv); !why.empty()) {
-                return Error(why, kExitFile); // before the curve is fetched
+        if (c == "live" || c == "curve") {
+            if (const int rc = Outcome(live_.Prepare(c)); rc != kExitDone) {
+                return rc;
             }
         }
         if (c == "flash") {
@@ -448,10 +330,10 @@ class Cli {
             return TeachOrReset(c == "teach");
         }
         if (c == "live") {
-            return Live();
+            return Outcome(live_.Live());
         }
         if (c == "curve") {
-            return Curve();
+            return Outcome(live_.Curve());
         }
         return Flash();
     }
@@ -587,134 +469,9 @@ class Cli {
         return kExitDone;
     }
 
-    // ---- live -------------------------------------------------------------------------------
-    // One line per sample: to the CSV (written through, so an interrupted run keeps every frame
-    // taken), else to stdout; with --json one object per sample on stdout.
-    bool OnSample(const live::LiveSample& s) {
-        char line[160];
-        std::snprintf(line, sizeof line, "%s,%d,%u,%u,%u,%u,%u,%d,%d\n",
-                      platform::FixedText(s.time, 3).c_str(), s.norm, s.a, s.b, s.amax, s.upper,
-                      s.lower, s.toleranceOutput, s.referenceOutput);
-        if (csvOpen_) {
-            csv_.Stream() << line << std::flush;
-        }
-        if (o_.json) {
-            std::printf("%s\n", JsonObject()
-                                    .Number("time", s.time)
-                                    .Number("norm", s.norm)
-                                    .Number("a", s.a)
-                                    .Number("b", s.b)
-                                    .Number("amax", s.amax)
-                                    .Number("upper", s.upper)
-                                    .Number("lower", s.lower)
-                                    .Number("tolerance_output", s.toleranceOutput)
-                                    .Number("reference_output", s.referenceOutput)
-                                    .Str()
-                                    .c_str());
-        } else if (!csvOpen_) {
-            std::fputs(line, stdout);
-        }
-        if (o_.json || !csvOpen_) {
-            std::fflush(stdout);
-        }
-        ++frames_;
-        const bool enough = (args_.frames > 0 && frames_ >= args_.frames) ||
-                            (args_.seconds > 0 && s.time >= static_cast<double>(args_.seconds));
-        return !enough && stopRequested == 0;
-    }
-
-    // The run needs no panel: samples go straight to the output, and each reply is awaited in
-    // the OS. Ctrl-C ends the wait at once.
-    int Live() {
-        constexpr const char* kHeader =
-            "time,norm,a,b,amax,upper,lower,tolerance_output,reference_output\n";
-        csvOpen_ = args_.Value("--csv") != nullptr;
-        if (csvOpen_) {
-            csv_.Stream() << kHeader << std::flush;
-        } else if (!o_.json) {
-            std::fputs(kHeader, stdout);
-            std::fflush(stdout);
-        }
-        // Ctrl-C during the start-up: no run is started.
-        const live::LiveEnd end =
-            stopRequested != 0
-                ? live::LiveEnd::kInterrupted
-                : live::RunLiveFeed([this](const live::LiveSample& s) { return OnSample(s); },
-                                    static_cast<double>(args_.seconds));
-        if (csvOpen_ && !csv_.Close()) {
-            return Error("cannot write " + *args_.Value("--csv"), kExitFile);
-        }
-        if (end == live::LiveEnd::kLineTimeout) {
-            return Error("live: " + Named("no live frame taken for more than 2.0 s",
-                                          LastOf(0, {kLiveTimeout})),
-                         kExitController);
-        }
-        return kExitDone;
-    }
-
-    // ---- curve ------------------------------------------------------------------------------
-    int Curve() {
-        const bool raw = args_.Flag("--raw");
-        SelectGraphSource(raw ? 0 : 1);
-        const std::size_t mark = Mark();
-        live::CC_BTNData(params::panelHandle, params::PANEL_BTNDATA, platform::kEventCommit,
-                         nullptr, 0, 0);
-        int blocks = 0;
-        for (std::size_t i = mark; i < log_.size(); ++i) {
-            blocks += log_[i] == "Data[64] block received!" ? 1 : 0;
-        }
-        if (blocks != (raw ? 4 : 2)) {
-            return Error("curve: " + Named("no whole data block",
-                                           LastOf(mark, {kBlockTimeout, kBlockRefused})),
-                         kExitController);
-        }
-        return PrintCurve(raw);
-    }
-
-    int PrintCurve(bool raw) {
-        OutputFile file;
-        const std::string* path = args_.Value("--csv");
-        if (path != nullptr) {
-            if (const std::string why = file.Open(*path); !why.empty()) {
-                return Error(why, kExitFile);
-            }
-        }
-        std::string text = raw ? "point,a,b\n" : "point,norm,upper,lower,reference\n";
-        std::vector<int> a, b;
-        for (int i = 0; i < link::kCurvePoints; ++i) {
-            char line[96];
-            if (raw) {
-                std::snprintf(line, sizeof line, "%d,%u,%u\n", i, link::yArrayA[i],
-                              link::yArrayB[i]);
-            } else {
-                std::snprintf(line, sizeof line, "%d,%u,%u,%u,%u\n", i, link::yArrayA[i],
-                              live::upArray[i], live::loArray[i], live::refArray[i]);
-            }
-            text += line;
-            a.push_back(link::yArrayA[i]);
-            b.push_back(link::yArrayB[i]);
-        }
-        if (path != nullptr) {
-            file.Stream() << text;
-            if (!file.Close()) {
-                return Error("cannot write " + *path, kExitFile);
-            }
-        }
-        if (o_.json) {
-            JsonObject json;
-            json.Add(raw ? "a" : "norm", NumberList(a));
-            if (raw) {
-                json.Add("b", NumberList(b));
-            } else {
-                json.Number("upper", live::upArray[0])
-                    .Number("lower", live::loArray[0])
-                    .Number("reference", live::refArray[0]);
-            }
-            std::printf("%s\n", json.Str().c_str());
-        } else if (path == nullptr) {
-            std::fputs(text.c_str(), stdout);
-        }
-        return kExitDone;
+    // ---- live and curve (cli_live) ------------------------------------------------------------
+    int Outcome(const CliOutcome& out) const {
+        return out.exit == kExitDone ? kExitDone : Error(out.error, out.exit);
     }
 
     // ---- flash ------------------------------------------------------------------------------
@@ -752,12 +509,8 @@ class Cli {
     const CliOptions& o_;
     CliArgs args_;
     std::unique_ptr<sim::PtyHost> host_;
-    std::vector<std::string> log_;
     link::OpResult fetch_; // the last GetFromTarget
-    // live
-    OutputFile csv_;
-    bool csvOpen_ = false;
-    long frames_ = 0;
+    CliLive live_{o_.json, args_, stopRequested};
 };
 
 void OnInterrupt(int) {

@@ -5,11 +5,10 @@
 
 #include "link/com232.h"
 #include "link/datablock.h"
-#include "live/datacurve.h"
-#include "live/recorder.h"
+#include "live/curve_read.h"
+#include "live/record_file.h"
 #include "platform/errors.h"
 #include "platform/line_file.h"
-#include "platform/panel.h"
 
 namespace ovx::live {
 
@@ -36,18 +35,6 @@ int SaveCurveFile(const char* path) {
     }
     ShowFileStatus("Data curve saved to %.200s", path);
     return 1;
-}
-
-int CC_BTNSaveCurve(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int /*d1*/,
-                    int /*d2*/) {
-    if (event != platform::kEventCommit) {
-        return 0;
-    }
-    std::array<char, kRecordPathSize> path{};
-    if (AskForCsvFile("'curve_'yyyyMMdd_hhmmss'.csv'", "Save the data curve", path)) {
-        SaveCurveFile(path.data());
-    }
-    return 0;
 }
 
 } // namespace ovx::live

@@ -13,7 +13,4 @@ std::string CurveCsv();
 // Writes it to path (replaced whole); 1, or 0. The status line says which.
 int SaveCurveFile(const char* path);
 
-// PANEL_BTNSAVECURVE, on commit: asks for the file and saves the curve.
-int CC_BTNSaveCurve(int panel, int control, int event, void* cbData, int d1, int d2);
-
 } // namespace ovx::live

@@ -1,12 +1,9 @@
-// The data curve: the controller's 128-point curve, read in 64-word blocks (two for NORM, four
-// for RAW) with the receive notification removed, then one live frame, then the graph.
+// The data curve on the panel: the strip charts give way to the graph, the curve is read
+// (ReadDataCurve), its live frame goes to the indicators and the curve into the graph.
 #include "live/datacurve.h"
 
-#include <algorithm>
 #include <array>
 
-#include "link/com232.h"
-#include "link/datablock.h"
 #include "live/curve_file.h"
 #include "live/recorder.h"
 #include "live/runloop.h"
@@ -19,21 +16,13 @@
 namespace ovx::live {
 
 std::uint16_t xArray[link::kCurveArrayPoints];
-std::uint16_t upArray[link::kCurveArrayPoints], loArray[link::kCurveArrayPoints],
-    refArray[link::kCurveArrayPoints];
 
 namespace {
 
 using params::panelHandle;
 
 using link::kCurvePoints;
-constexpr int kLineMax = 4095;
-constexpr int kLineMin = 1;
 constexpr double kYMax = 1000.0;
-constexpr int kSourceRaw = 0;
-constexpr int kSourceNorm = 1;
-constexpr std::array kRawOffsets{0, 64, 128, 192};
-constexpr std::array kNormOffsets{0, 64};
 
 constexpr const char* kRawAxisName = "RAW-values / [ADC-units]";
 constexpr const char* kNormAxisName = "NORM=1000*(A/Amax)";
@@ -70,44 +59,17 @@ void SetVisible(int control, int on) {
     platform::SetCtrlAttribute(panelHandle, control, platform::kAttrVisible, on);
 }
 
-// A block that failed has cleared the whole curve; the blocks after it are not requested: the
-// late answer of the failed one could pass for theirs.
-void ReadBlocks(int source) {
-    const auto read = [source](auto offsets) {
-        for (const int offset : offsets) {
-            if (link::ReadData64(offset, source, link::kOrderDataBlock) == 0) {
-                return;
-            }
-        }
-    };
-    if (source == kSourceNorm) {
-        read(kNormOffsets);
-    } else {
-        read(kRawOffsets);
-    }
-}
-
-// One live frame from the current pp, shown on the indicators and switching outputs. Without a
-// reply nothing is shown: pp then holds the request, no value of the controller's.
-void RequestOneLiveFrame() {
-    link::AwaitQuietLine();
-    link::rx_flag = 0;
-    link::SendRequest(link::kOrderLiveSample, link::pp);
-    if (link::WaitRxFull() == 1) {
+// The live frame on the indicators and switching outputs (nothing without one: pp then holds
+// the request, no value of the controller's), then the curve as read in the graph.
+void ShowCurve(const CurveRead& read) {
+    if (read.frame) {
         PlotRAWValues();
     }
-}
-
-// The limit and reference lines, clamped to 1..4095.
-void FillLineArrays() {
-    upTHR = params::reference + params::tolerance;
-    loTHR = params::reference - params::tolerance;
-    valREF = params::reference;
-    upTHR = std::min(upTHR, kLineMax);
-    loTHR = std::max(loTHR, kLineMin);
-    std::fill_n(upArray, kCurvePoints, static_cast<std::uint16_t>(upTHR));
-    std::fill_n(loArray, kCurvePoints, static_cast<std::uint16_t>(loTHR));
-    std::fill_n(refArray, kCurvePoints, valREF);
+    upTHR = read.upper;
+    loTHR = read.lower;
+    valREF = read.reference;
+    PlotDATACurve(link::yArrayA, link::yArrayB, upArray, loArray, refArray);
+    platform::SetCtrlAttribute(panelHandle, params::PANEL_BTNDATA, platform::kAttrDimmed, 0);
 }
 
 template <std::size_t N>
@@ -136,20 +98,7 @@ int CC_BTNData(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int 
     SetVisible(params::PANEL_STRIPNORM, 0);
     SetVisible(params::PANEL_GRAPHDATA, 1);
 
-    // A live reply still on its way after a stop must not end up in a data block.
-    link::AwaitQuietLine();
-    // The block answers are polled for: the notification must not take them.
-    link::InstallRxNotification(false);
-    link::FlushQueues();
-    ReadBlocks(GraphSource());
-    link::InstallRxNotification(true);
-    link::FlushQueues();
-
-    RequestOneLiveFrame();
-    FillLineArrays();
-    PlotDATACurve(link::yArrayA, link::yArrayB, upArray, loArray, refArray);
-    platform::SetCtrlAttribute(panelHandle, params::PANEL_BTNDATA, platform::kAttrDimmed, 0);
-    link::FlushQueues();
+    ReadDataCurve(GraphSource(), ShowCurve);
     return 0;
 }
 
@@ -175,6 +124,18 @@ void PlotDATACurve(const std::uint16_t* curveA, const std::uint16_t* curveB,
     default: // any other graph source leaves the graph empty
         break;
     }
+}
+
+int CC_BTNSaveCurve(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int /*d1*/,
+                    int /*d2*/) {
+    if (event != platform::kEventCommit) {
+        return 0;
+    }
+    std::array<char, kRecordPathSize> path{};
+    if (AskForCsvFile("'curve_'yyyyMMdd_hhmmss'.csv'", "Save the data curve", path)) {
+        SaveCurveFile(path.data());
+    }
+    return 0;
 }
 
 void RegisterLiveCallbacks() {

@@ -1,18 +1,11 @@
-// Switching-output indicators with hysteresis.
+// Switching-output indicators: the judgement of each frame on PANEL_LEDREF and PANEL_LEDTOL.
 #pragma once
 
-#include <cstdint>
+#include "live/outputs.h"
 
 namespace ovx::live {
 
-extern std::int16_t refTHD, upTHD, lowTHD;
-
-// Computes the thresholds from the current reference and tolerance (start-up).
-void InitThresholds();
-// The judgement of one value: moves the output's thresholds and returns its state as the LED
-// shows it (the polarity applied). SetREFLed and SetTOLLed judge and show.
-int JudgeREF(int value);
-int JudgeTOL(int value);
+// Judge the value (JudgeREF, JudgeTOL) and show the state on the LED.
 void SetREFLed(int value);
 void SetTOLLed(int value);
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "link/com232.h"
-#include "live/leds.h"
-#include "live/runloop.h"
-#include "live/strip.h"
+#include "live/exchange.h"
+#include "live/outputs.h"
+#include "live/sample.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 
@@ -21,14 +21,7 @@ constexpr const char* kLineTimeoutText = "Timeout RS232-Line!";
 LiveSample TakeSample(double runStart) {
     link::graphrefresh = 0;
     DecodeLiveFrame();
-    LiveSample s;
-    s.time = platform::Timer() - runStart;
-    s.norm = valNORM;
-    s.a = adcCHA;
-    s.b = adcCHB;
-    s.amax = Amax;
-    s.upper = UPval;
-    s.lower = LOval;
+    LiveSample s = SampleOfLastFrame(platform::Timer() - runStart);
     s.referenceOutput = JudgeREF(valNORM);
     s.toleranceOutput = JudgeTOL(valNORM);
     return s;

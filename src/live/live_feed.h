@@ -6,17 +6,11 @@
 // time-out, instead of in a loop that processes events.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 
-namespace ovx::live {
+#include "live/sample.h"
 
-struct LiveSample {
-    double time = 0.0; // seconds since the run started
-    int norm = 0;
-    std::uint16_t a = 0, b = 0, amax = 0, upper = 0, lower = 0;
-    int toleranceOutput = 0, referenceOutput = 0; // as the LEDs show them
-};
+namespace ovx::live {
 
 // Takes a sample; false ends the run after it.
 using LiveSampleSink = std::function<bool(const LiveSample&)>;

@@ -4,23 +4,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/com232.h"
-#include "live/strip.h"
+#include "live/sample.h"
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/file_dialogs.h"
 #include "platform/files.h"
-#include "platform/line_file.h"
-#include "platform/number_text.h"
 #include "platform/panel.h"
 #include "platform/timing.h"
 
 namespace ovx::live {
 
-int recording = 0;
-int recordFrames = 0;
-char szRecordFile[kRecordPathSize] = {};
 char szRecordDir[kRecordPathSize] = {};
 
 namespace {
@@ -30,23 +24,16 @@ using params::panelHandle;
 constexpr int kRecordColour = 0xC01818;
 constexpr int kIdleColour = 0x3C4650;
 constexpr double kInfoInterval = 0.25;
-int recordHandle = 0;
 double lastInfo = 0.0;
-double recordStart = 0.0;
-
-const char* BaseName(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash != nullptr ? slash + 1 : path;
-}
 
 void ShowRecordInfo() {
     std::array<char, 400> text{};
     if (recording != 0) {
-        std::snprintf(text.data(), text.size(), "REC  %s  %d frames", BaseName(szRecordFile),
+        std::snprintf(text.data(), text.size(), "REC  %s  %d frames", FileNameOf(szRecordFile),
                       recordFrames);
     } else if (szRecordFile[0] != '\0') {
         std::snprintf(text.data(), text.size(), "Recorded %d frames to %s", recordFrames,
-                      BaseName(szRecordFile));
+                      FileNameOf(szRecordFile));
     }
     platform::SetCtrlVal(panelHandle, params::PANEL_RECORDINFO, text.data());
     platform::SetCtrlAttribute(panelHandle, params::PANEL_RECORDINFO, platform::kAttrTextColor,
@@ -82,32 +69,19 @@ bool AskForCsvFile(const char* namePattern, const char* title,
                                      path.data()) == 1;
 }
 
-void ShowFileStatus(const char* format, const char* path) {
-    std::snprintf(link::szStatus, sizeof link::szStatus, format, BaseName(path));
-    link::ShowStatus();
-}
-
 int StartRecording(const char* path) {
     StopRecording();
-    recordFrames = 0;
-    std::snprintf(szRecordFile, sizeof szRecordFile, "%s", path != nullptr ? path : "");
-    const int handle = platform::OpenLineFile(szRecordFile);
-    if (handle < 0 || platform::WriteLine(handle, kRecordHeader) != 0) {
-        if (handle > 0) {
-            platform::CloseLineFile(handle);
-        }
-        ShowFileStatus(handle == platform::kFileNotRegular
+    std::array<char, kRecordPathSize> name{};
+    std::snprintf(name.data(), name.size(), "%s", path != nullptr ? path : "");
+    if (const int rc = OpenRecordFile(name.data()); rc != 0) {
+        ShowFileStatus(rc == platform::kFileNotRegular
                            ? "Recording not started: %.200s is not a regular file"
                            : "Recording not started: cannot write %.200s",
-                       szRecordFile);
-        szRecordFile[0] = '\0';
+                       name.data());
         ShowRecordInfo();
         return 0;
     }
     RememberDirectory(szRecordFile);
-    recordHandle = handle;
-    recordStart = platform::Timer();
-    recording = 1;
     platform::SetCtrlVal(panelHandle, params::PANEL_TOGBTNRECORD, 1);
     ShowRecordInfo();
     return 1;
@@ -117,32 +91,24 @@ void StopRecording() {
     if (recording == 0) {
         return;
     }
-    platform::CloseLineFile(recordHandle);
-    recordHandle = 0;
-    recording = 0;
+    CloseRecordFile();
     platform::SetCtrlVal(panelHandle, params::PANEL_TOGBTNRECORD, 0);
     ShowRecordInfo();
 }
 
+// The sample of the frame just plotted, with the LEDs as the plot left them.
 void RecordLiveFrame() {
     if (recording == 0) {
         return;
     }
-    std::array<char, 32> clock{};
-    platform::FormatWallClock("yyyy-MM-dd hh:mm:ss.zzz", clock.data(),
-                              static_cast<int>(clock.size()));
-    std::array<char, 200> line{};
-    std::snprintf(line.data(), line.size(), "%s,%s,%d,%u,%u,%u,%u,%u,%d,%d,%s",
-                  platform::FixedText(platform::Timer() - recordStart, 3).c_str(), clock.data(),
-                  valNORM, unsigned{adcCHA}, unsigned{adcCHB}, unsigned{Amax}, unsigned{UPval},
-                  unsigned{LOval}, LedState(params::PANEL_LEDTOL), LedState(params::PANEL_LEDREF),
-                  params::type == 0 ? "RAW" : "NORM");
-    if (platform::WriteLine(recordHandle, line.data()) != 0) {
+    LiveSample sample = SampleOfLastFrame(0.0);
+    sample.toleranceOutput = LedState(params::PANEL_LEDTOL);
+    sample.referenceOutput = LedState(params::PANEL_LEDREF);
+    if (RecordSample(sample, params::type == 0 ? "RAW" : "NORM") != 0) {
         StopRecording();
         ShowFileStatus("Recording stopped: cannot write %.200s", szRecordFile);
         return;
     }
-    ++recordFrames;
     // The count on the panel follows at a few updates a second, not at the frame rate.
     if (const double now = platform::Timer(); now - lastInfo >= kInfoInterval) {
         lastInfo = now;

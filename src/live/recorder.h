@@ -1,27 +1,20 @@
-// Recording of live frames: while the record toggle is on, every frame the run loop plots goes
-// to a CSV file as one line, written through to the OS at once, so a crash or a pulled cable
-// loses at most the frame being written. A write error stops the recording, not the run.
+// Recording of live frames on the panel: while the record toggle is on, every frame the run
+// loop plots goes to the recording file (record_file.h) with the LEDs' states as shown. A write
+// error stops the recording, not the run.
 #pragma once
 
 #include <array>
 
+#include "live/record_file.h"
+
 namespace ovx::live {
 
-constexpr int kRecordPathSize = 260;
-extern int recording;                      // 1 while frames are recorded
-extern int recordFrames;                   // frames written to the current (or last) file
-extern char szRecordFile[kRecordPathSize]; // the current (or last) file
-extern char szRecordDir[kRecordPathSize];  // where the file dialog opens; empty = program dir
-
-constexpr const char* kRecordHeader =
-    "elapsed_s,wall_clock,norm,a,b,amax,upper,lower,tolerance_output,reference_output,source";
+extern char szRecordDir[kRecordPathSize]; // where the file dialog opens; empty = program dir
 
 // The save dialog for a CSV file of the live display: in szRecordDir (else the program
 // directory), named by namePattern (a wall-clock format); true with the chosen path.
 bool AskForCsvFile(const char* namePattern, const char* title,
                    std::array<char, kRecordPathSize>& path);
-// Shows format (one %s) with the file name of path in the status line.
-void ShowFileStatus(const char* format, const char* path);
 
 // Opens path, writes the header line and starts recording; 1, or 0 with a status text.
 int StartRecording(const char* path);

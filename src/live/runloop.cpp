@@ -14,14 +14,11 @@
 
 namespace ovx::live {
 
-int stop_flag = 1;
-
 namespace {
 
 using params::panelHandle;
 
 constexpr double kLineTimeout = 2.0;
-constexpr const char* kLineOkText = "Line Ok!";
 constexpr const char* kLineTimeoutText = "Timeout RS232-Line!";
 
 void SetVisible(int control, int on) {
@@ -64,16 +61,6 @@ void PlotPendingFrame() {
     }
     RecordLiveFrame();
     link::graphrefresh = 0;
-}
-
-// One live request with the panel's parameters, after a quiet line and flushed queues; true when
-// it went out whole.
-bool SendLiveRequest() {
-    link::AwaitQuietLine();
-    link::FlushQueues();
-    link::CopyVarsToPP();
-    link::rx_flag = 0;
-    return link::SendRequest(link::kOrderLiveSample, link::pp);
 }
 
 // A reply the notification had to discard costs that one frame: once nothing more of it comes,
@@ -129,32 +116,6 @@ int CC_BTNStop(int /*panel*/, int /*control*/, int event, void* /*cbData*/, int 
     FillarrayRAW(0, 0);
     FillarrayNORM(params::tol10Bit, params::ref10Bit, 0);
     return 0;
-}
-
-void EndLiveExchange() {
-    link::rx_flag = 0;
-    link::FlushQueues();
-    stop_flag = 1;
-    link::graphrefresh = 0;
-}
-
-void StartLiveExchange() {
-    if (SendLiveRequest()) {
-        link::ShowStatus(kLineOkText);
-    }
-    link::tstart = platform::Timer();
-    stop_flag = 0;
-    link::graphrefresh = 0;
-}
-
-// Only a reply taken restarts the line's clock: replies the notification discarded (another
-// order, cut short, garbage) are no answer, and a line that brings nothing else times out.
-void SendNextLiveRequest() {
-    const bool answered = link::rx_flag == 1;
-    SendLiveRequest();
-    if (answered) {
-        link::tstart = platform::Timer();
-    }
 }
 
 } // namespace ovx::live

@@ -5,7 +5,6 @@
 #include <array>
 #include <utility>
 
-#include "link/com232.h"
 #include "live/leds.h"
 #include "params/panels.h"
 #include "params/variables.h"
@@ -17,9 +16,6 @@ namespace ovx::live {
 double arrayRAW[2 * kHistoryPoints] = {};
 double arrayNORM[4 * kHistoryPoints] = {};
 
-int valNORM = 0;
-std::uint16_t adcCHA = 0, adcCHB = 0, Amax = 0, Bmax = 0, UPval = 0, LOval = 0, tolval = 0,
-              btnval = 0;
 int upTHR = 0;
 int loTHR = 0;
 std::uint16_t valREF = 0;
@@ -101,19 +97,6 @@ void ShiftTowardsStart(const double* input, int n, int d, double* output) {
 }
 
 } // namespace
-
-void DecodeLiveFrame() {
-    using link::pp;
-    valNORM = pp[link::kValNorm];
-    adcCHA = pp[link::kAdcChA];
-    adcCHB = pp[link::kAdcChB];
-    Amax = pp[link::kAmax];
-    Bmax = pp[link::kBmax];
-    UPval = pp[link::kUpVal];
-    LOval = pp[link::kLoVal];
-    tolval = pp[link::kTolVal];
-    btnval = pp[link::kBtnVal];
-}
 
 void PlotRAWValues() {
     Shift(arrayRAW, kRawSlots, -kRawTraces, arrayRAW);

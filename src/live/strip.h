@@ -1,7 +1,9 @@
-// Strip-chart traces: the RAW and NORM histories, the live-sample values and the indicators.
+// Strip-chart traces: the RAW and NORM histories, the indicators and the NORM chart's lines.
 #pragma once
 
 #include <cstdint>
+
+#include "live/sample.h"
 
 namespace ovx::live {
 
@@ -9,15 +11,10 @@ constexpr int kHistoryPoints = 100;
 extern double arrayRAW[2 * kHistoryPoints];
 extern double arrayNORM[4 * kHistoryPoints];
 
-// Live-sample values of the last frame.
-extern int valNORM;
-extern std::uint16_t adcCHA, adcCHB, Amax, Bmax, UPval, LOval, tolval, btnval;
 // Line values of the NORM chart and the data curve.
 extern int upTHR, loTHR;
 extern std::uint16_t valREF;
 
-// The live-sample values of the reply in pp, nothing shown.
-void DecodeLiveFrame();
 void PlotRAWValues();
 void PlotNORMValues(double* history);
 void FillarrayRAW(int first, int second);

@@ -75,4 +75,25 @@ void ToolFixture::StartTool() {
     link::InitRS232(link::com);
 }
 
+void LineFixture::SetUp() {
+    ASSERT_LE(params::panelHandle, 0) << "a panel is loaded";
+    link::SetStatusSink({});
+    sim::HostOptions o;
+    o.lineEmulation = false;
+    o.replyLatencyMs = 0.0;
+    host_ = std::make_unique<sim::PtyHost>(o);
+    std::string error;
+    ASSERT_TRUE(host_->Start(error)) << error;
+    platform::RegisterPort(1, host_->DevicePath());
+    link::com = 1;
+    ASSERT_EQ(link::OpenRS232(link::com), 1);
+    link::rx_flag = 1; // nothing of an earlier request is on its way
+}
+
+void LineFixture::TearDown() {
+    platform::CloseCom(1);
+    platform::EnableTrace(false);
+    host_.reset();
+}
+
 } // namespace ovx::testing

@@ -34,6 +34,19 @@ class ToolFixture : public PanelFixture {
     std::unique_ptr<sim::PtyHost> host_;
 };
 
+// The virtual controller (line emulation off, no reply latency) on port 1, opened and with the
+// receive notification installed as at start-up, and no panel loaded: the core's calls alone.
+// Status texts go to no panel (no sink is installed).
+class LineFixture : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    sim::PtyHost& Sim() { return *host_; }
+
+  private:
+    std::unique_ptr<sim::PtyHost> host_;
+};
+
 // Processes events until pred() holds or timeoutSeconds pass; returns pred().
 template <typename Pred> bool WaitUntil(Pred pred, double timeoutSeconds = 5.0);
 
