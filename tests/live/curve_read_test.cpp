@@ -67,7 +67,8 @@ sim::Faults Noise(int bytes) {
     return f;
 }
 
-class CurveReadRow : public testing::LineFixture, public ::testing::WithParamInterface<CurveRow> {
+class CurveReadRow : public testing::OpenLineFixture,
+                     public ::testing::WithParamInterface<CurveRow> {
   protected:
     std::vector<Request> Sent(std::size_t from) {
         const auto log = Sim().Requests();

@@ -75,7 +75,7 @@ void ToolFixture::StartTool() {
     link::InitRS232(link::com);
 }
 
-void LineFixture::SetUp() {
+void OpenLineFixture::SetUp() {
     ASSERT_LE(params::panelHandle, 0) << "a panel is loaded";
     link::SetStatusSink({});
     sim::HostOptions o;
@@ -90,7 +90,7 @@ void LineFixture::SetUp() {
     link::rx_flag = 1; // nothing of an earlier request is on its way
 }
 
-void LineFixture::TearDown() {
+void OpenLineFixture::TearDown() {
     platform::CloseCom(1);
     platform::EnableTrace(false);
     host_.reset();

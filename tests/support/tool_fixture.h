@@ -37,7 +37,7 @@ class ToolFixture : public PanelFixture {
 // The virtual controller (line emulation off, no reply latency) on port 1, opened and with the
 // receive notification installed as at start-up, and no panel loaded: the core's calls alone.
 // Status texts go to no panel (no sink is installed).
-class LineFixture : public ::testing::Test {
+class OpenLineFixture : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
