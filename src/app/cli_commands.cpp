@@ -213,6 +213,7 @@ class Cli {
     }
 
     std::string Device() const { return o_.simulator ? "the virtual controller" : o_.device; }
+
     // ---- Arguments, all checked before anything is sent ---------------------------------------
     int CheckArguments() {
         std::string error;
