@@ -14,9 +14,11 @@ namespace ovx::link {
 enum class Outcome {
     kDone,
     kNoAnswer,    // nothing, or too little, came back within the wait
-    kRefused,     // an answer came that is not the acceptance: an echo without 0x00AA, a flash
-                  // address or block not accepted
-    kLineError,   // the port could not be opened, or a request did not go out whole
+    kRefused,     // an answer came that is not the acceptance: an echo without 0x00AA, firmware
+                  // information of another length than 64 bytes, a flash address or block not
+                  // accepted
+    kLineError,   // the port could not be opened, or a send did not go out whole (a request
+                  // that awaits an answer is judged by the answer: kNoAnswer)
     kInterrupted, // the waits were interrupted (platform::InterruptComWaits, flash_stop)
     kFileError,   // a file could not be read or is not what the command needs
 };

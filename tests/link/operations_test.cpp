@@ -14,6 +14,7 @@
 #include "params/lintable.h"
 #include "params/scratch_dir.h"
 #include "params/variables.h"
+#include "platform/serial.h"
 #include "sim/device_model.h"
 #include "support/line_fixture.h"
 #include "support/row_name.h"
@@ -221,6 +222,47 @@ INSTANTIATE_TEST_SUITE_P(
               "no acknowledgement (Timeout RS-232!!)",
               0}),
     testing::RowName());
+
+// ---- Interrupted waits (Ctrl-C in a program without a window) --------------------------------
+
+struct InterruptRow {
+    const char* name;
+    Op op;
+    const char* status; // shown last, before the wait
+};
+
+void PrintTo(const InterruptRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class LinkInterrupt : public testing::LineFixture,
+                      public ::testing::WithParamInterface<InterruptRow> {
+  protected:
+    void TearDown() override {
+        platform::ResumeComWaits();
+        LineFixture::TearDown();
+    }
+};
+
+TEST_P(LinkInterrupt, EndsTheWaitAsInterruptedWithoutATimeOutText) {
+    const InterruptRow& row = GetParam();
+    ASSERT_TRUE(OpenController(1).ok());
+    Sim().SetFaults({.silent = true});
+    platform::InterruptComWaits();
+
+    const OpResult r = RunOp(row.op, 1);
+
+    EXPECT_EQ(r.outcome, Outcome::kInterrupted);
+    EXPECT_EQ(r.failure, "interrupted");
+    EXPECT_EQ(r.status, row.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LinkInterrupt,
+                         ::testing::Values(InterruptRow{"Get", kGet, "Transmit Ok!"},
+                                           InterruptRow{"Teach", kTeach,
+                                                        "New setpoint value teached!"},
+                                           InterruptRow{"Reset", kReset, "Line Ok!"}),
+                         testing::RowName());
 
 // ---- The get fills the sixteen variables -----------------------------------------------------
 
