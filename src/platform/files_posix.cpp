@@ -47,8 +47,8 @@ std::string SaveTarget(const char* path) {
     if (!std::filesystem::is_symlink(std::filesystem::symlink_status(p, ec))) {
         return path;
     }
-    const std::filesystem::path to = std::filesystem::read_symlink(p, ec);
-    return ec ? std::string(path) : (p.parent_path() / to).lexically_normal().string();
+    const std::filesystem::path to = std::filesystem::canonical(p, ec); // a chain of links too
+    return ec ? std::string(path) : to.string();
 }
 
 // Six letters and digits with at least one upper- and one lower-case letter: the names that

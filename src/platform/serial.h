@@ -22,9 +22,10 @@ namespace ovx::platform {
 constexpr int kMaxPorts = 255;
 
 // Receive notification. eventWord carries kEvNotifyCount (0x8000) when the input queue has
-// reached the notify count. Delivered only on the UI thread inside event processing
-// (RunUserInterface or ProcessSystemEvents), never while the callback itself runs, and not
-// again for the same queued bytes unless more arrive.
+// reached the notify count. Delivered only on the UI thread inside event processing (the
+// window's RunUserInterface or ProcessSystemEvents, or a WaitForEvents turn without a window),
+// never while the callback itself runs, and not again for the same queued bytes unless more
+// arrive.
 constexpr int kEvNotifyCount = 0x8000;
 using ComCallback = void (*)(int port, int eventWord, void* callbackData);
 

@@ -81,8 +81,9 @@ struct SerialDevice {
     std::string description;
     std::string identity;
 };
-// The serial devices present, in no particular order.
-std::vector<SerialDevice> ListSerialDevices();
+// The serial devices present, in no particular order, as the kernel's class list of ttys
+// (sysClassTty; tests give a tree of their own) shows them.
+std::vector<SerialDevice> ListSerialDevices(const std::string& sysClassTty = "/sys/class/tty");
 
 // Opens and configures device in raw mode with exclusive access. On failure returns nullptr,
 // sets error to a ComError and reason to one line for the trace ("cannot open DEVICE: ..."),

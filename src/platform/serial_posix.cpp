@@ -567,11 +567,11 @@ bool IsSerialTty(const std::filesystem::path& entry, const std::string& device) 
 
 } // namespace
 
-std::vector<SerialDevice> ListSerialDevices() {
+std::vector<SerialDevice> ListSerialDevices(const std::string& sysClassTty) {
     namespace fs = std::filesystem;
     std::vector<SerialDevice> found;
     std::error_code ec;
-    for (fs::directory_iterator it("/sys/class/tty", ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(sysClassTty, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
         std::replace(name.begin(), name.end(), '!', '/'); // a node in a subfolder of /dev
         SerialDevice d{"/dev/" + name, "", ""};
