@@ -52,7 +52,7 @@ bool RequestOneLiveFrame() {
     return link::WaitRxFull() == 1;
 }
 
-// The limit and reference lines, clamped to 1..4095.
+// The limit lines (upper at most 4095, lower at least 1) and the reference line.
 void FillLineArrays(CurveRead& read) {
     const int upper = std::min(params::reference + params::tolerance, kLineMax);
     const int lower = std::max(params::reference - params::tolerance, kLineMin);

@@ -41,7 +41,8 @@ struct CurveRead {
     std::vector<int> a; // the 128 points of curve A: NORM (NORM source) or channel A
     std::vector<int> b; // the 128 points of channel B; empty for the NORM source
     bool frame = false; // the live frame after the curve came; its words are in pp
-    std::uint16_t upper = 0, lower = 0, reference = 0; // the lines, clamped to 1..4095
+    // The lines: reference + tolerance, at most 4095; reference - tolerance, at least 1; reference.
+    std::uint16_t upper = 0, lower = 0, reference = 0;
 };
 
 // What a caller shows of the curve read, before the queues are flushed at the end.
