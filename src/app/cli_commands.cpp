@@ -1,39 +1,33 @@
 #include "app/cli_commands.h"
 
 #include <algorithm>
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <memory>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/OVEXTAR1V12.h"
 #include "app/cli_args.h"
 #include "app/cli_live.h"
 #include "app/cli_params.h"
-#include "app/commands.h"
-#include "app/embedded_sim.h"
-#include "app/paramfile.h"
 #include "link/com232.h"
-#include "link/datablock.h"
 #include "link/flash.h"
-#include "params/gui.h"
+#include "link/operations.h"
+#include "live/exchange.h"
+#include "live/outputs.h"
 #include "params/lintable.h"
-#include "params/panels.h"
+#include "params/paramfile.h"
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/number_text.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
-#include "platform/timing.h"
 #include "platform/trace.h"
+#include "sim/pty_host.h"
 
 namespace ovx::app {
 
@@ -42,10 +36,7 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 
 constexpr const char* kProgram = "ovextar-cli";
-constexpr std::array<int, 4> kFlashPages{4, 5, 6, 7};
-constexpr std::array kPageOkTexts{
-    "ok : D801 FLASH page4-write 255 words!", "ok : D801 FLASH page5-write 255 words!",
-    "ok : D801 FLASH page6-write 255 words!", "ok : D801 FLASH page7-write 255 words!"};
+constexpr std::array<int, link::kFlashPages> kFlashPages{4, 5, 6, 7};
 
 std::string JsonText(std::string_view text) {
     std::string out = "\"";
@@ -105,27 +96,6 @@ JsonObject FailureObject(const std::string& command, const std::string& error) {
     return json;
 }
 
-// Status texts that tell how a step of the start-up or a command ended.
-constexpr const char* kEchoOk = "Echo Check - Line Ok!";
-constexpr const char* kEchoTimeout = "Timeout < 36 Bytes";
-constexpr const char* kEchoWrong = "read error - not sync byte 0xAA!";
-constexpr const char* kFetchOk = "Parameter-frame received! - Line Ok!";
-constexpr const char* kFetchTimeout = "Timeout-RS-232...";
-constexpr const char* kFirmwareTimeout = "Timeout - reading firmware info!";
-constexpr const char* kFirmwareError = "Error reading firmware-info!";
-constexpr const char* kAckTimeout = "Timeout RS-232!!";
-constexpr const char* kGetTimeout = "Timeout RS232-Line!";
-
-// What failed, with the status text that said so.
-std::string Named(const std::string& what, const std::string& status) {
-    return what + " (" + status + ")";
-}
-
-void Click(int (*callback)(int, int, int, void*, int, int), int control) {
-    callback(params::panelHandle, control, platform::kEventLeftClick, nullptr, 0, 0);
-    callback(params::panelHandle, control, platform::kEventCommit, nullptr, 0, 0);
-}
-
 class Cli {
   public:
     explicit Cli(const CliOptions& options) : o_(options) {}
@@ -149,39 +119,46 @@ class Cli {
 
   private:
     // ---- Set-up -----------------------------------------------------------------------------
-    int Engine() {
-        static int argc = 1;
-        static char name[] = "ovextar-cli";
-        static char* argv[] = {name, nullptr};
-        if (platform::InitEngineHeadless(argc, argv) < 0) {
-            return Error("cannot initialise the engine", kExitFile);
+    // The virtual controller on a pty, served by a thread of its own.
+    int StartSimulator() {
+        sim::HostOptions hostOptions;
+        hostOptions.lineEmulation = o_.simLineEmulation;
+        hostOptions.faults = o_.simFaults;
+        host_ = std::make_unique<sim::PtyHost>(hostOptions);
+        std::string error;
+        if (!host_->Start(error)) {
+            return Error("cannot start the virtual controller: " + error, kExitController);
         }
-        platform::EnableTrace(o_.trace);
+        platform::RegisterPort(1, host_->DevicePath());
         return kExitDone;
     }
 
-    int LoadPanels() {
-        RegisterAllCallbacks();
-        params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
-        params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
-        const int bad = params::panelHandle < 0 ? params::panelHandle : params::panelPopUp;
-        if (bad < 0) {
-            return Error(std::string("cannot load panel file ") + params::kPanelFile + ": " +
-                             platform::ErrorText(bad),
-                         kExitFile);
-        }
-        return kExitDone;
-    }
-
-    // Every shown status text goes to stderr (the trace carries it with --trace) and is kept
-    // for judging the outcome.
+    // Status texts: with --verbose each goes to stderr as it is shown (with --trace the trace
+    // carries it); by default only the final one of a command that succeeded, or its error.
     void InstallStatusSink() {
         link::SetStatusSink([this](const char* text) {
-            log_.emplace_back(text);
-            if (!o_.trace) {
+            if (o_.verbose && !o_.trace) {
                 std::fprintf(stderr, "%s\n", text);
             }
         });
+    }
+
+    // The final status text of a command that succeeded, unless every text was shown.
+    void TellFinal(const std::string& status) const {
+        if (!o_.verbose && !o_.trace && !status.empty()) {
+            std::fprintf(stderr, "%s\n", status.c_str());
+        }
+    }
+
+    // The window's start state of the variables, without its panels.
+    static void InitState() {
+        params::SetParameterStartValues();
+        live::InitThresholds();
+        link::InitLinkVars();
+        params::target = params::RAM;
+        params::type = 1;
+        live::stop_flag = 1;
+        link::ShowStatus("InitVars");
     }
 
     int Prepare() {
@@ -189,24 +166,15 @@ class Cli {
             return rc;
         }
         if (o_.simulator) {
-            std::string error;
-            host_ = StartEmbeddedSimulator(o_.simFaults, o_.simLineEmulation, error);
-            if (host_ == nullptr) {
-                return Error("cannot start the virtual controller: " + error, kExitController);
+            if (const int rc = StartSimulator(); rc != kExitDone) {
+                return rc;
             }
-            platform::RegisterPort(1, host_->DevicePath());
         } else {
             platform::RegisterPort(1, o_.device);
         }
-        if (const int rc = Engine(); rc != kExitDone) {
-            return rc;
-        }
-        if (const int rc = LoadPanels(); rc != kExitDone) {
-            return rc;
-        }
+        platform::EnableTrace(o_.trace);
         InstallStatusSink();
-        platform::GetProjectDir(proj_dir);
-        InitVars();
+        InitState();
         return kExitDone;
     }
 
@@ -223,11 +191,11 @@ class Cli {
     }
 
     // Runs a step whose serial waits Ctrl-C ends at once; the step's result.
-    template <typename Step> static bool Interruptibly(Step step) {
+    template <typename Step> static auto Interruptibly(Step step) {
         platform::SetComReadsInterruptible(true);
-        const bool ok = step();
+        auto result = step();
         platform::SetComReadsInterruptible(false);
-        return ok;
+        return result;
     }
 
     int Interrupted(const char* during) const {
@@ -237,57 +205,14 @@ class Cli {
     // The window's start-up on port 1: open, echo check, parameters, firmware information.
     // Ctrl-C ends its waits at once.
     int StartUp() {
-        const std::size_t mark = Mark();
-        const bool ok = Interruptibly([] { return link::InitRS232(link::com) == 1; });
+        const link::OpResult r = Interruptibly([] { return link::OpenController(link::com); });
         if (stopRequested != 0) {
             return Interrupted("the start-up");
         }
-        return ok ? kExitDone : Error(Device() + ": " + StartUpFailure(mark), kExitController);
-    }
-
-    // The step of the start-up (from mark on) that failed first. The port did not open when no
-    // echo check ran: the last text says why.
-    std::string StartUpFailure(std::size_t mark) const {
-        if (Shown(mark, kEchoTimeout)) {
-            return Named("no answer to the echo check", kEchoTimeout);
-        }
-        if (Shown(mark, kEchoWrong)) {
-            return Named("wrong answer to the echo check", kEchoWrong);
-        }
-        if (!Shown(mark, kEchoOk)) {
-            return LastStatus();
-        }
-        if (!Shown(mark, kFetchOk)) {
-            return Named("no answer to the parameter fetch", kFetchTimeout);
-        }
-        return Named("no firmware information",
-                     Shown(mark, kFirmwareTimeout) ? kFirmwareTimeout : kFirmwareError);
+        return r.ok() ? kExitDone : Error(Device() + ": " + r.failure, kExitController);
     }
 
     std::string Device() const { return o_.simulator ? "the virtual controller" : o_.device; }
-    std::string LastStatus() const { return log_.empty() ? "no answer" : log_.back(); }
-    // The last text shown since mark that begins with one of prefixes (the texts that tell how a
-    // step failed), else the last text: a later one, such as a port that disappeared, does not
-    // hide why the command failed.
-    std::string LastOf(std::size_t mark, std::initializer_list<std::string_view> prefixes) const {
-        for (std::size_t i = log_.size(); i > mark; --i) {
-            for (const std::string_view p : prefixes) {
-                if (std::string_view(log_[i - 1]).starts_with(p)) {
-                    return log_[i - 1];
-                }
-            }
-        }
-        return LastStatus();
-    }
-    std::size_t Mark() const { return log_.size(); }
-    bool Shown(std::size_t since, std::string_view text) const {
-        for (std::size_t i = since; i < log_.size(); ++i) {
-            if (log_[i] == text) {
-                return true;
-            }
-        }
-        return false;
-    }
 
     // ---- Arguments, all checked before anything is sent ---------------------------------------
     int CheckArguments() {
@@ -348,9 +273,6 @@ class Cli {
     // The table goes to FILE, or to stdout, exactly as the window writes "LTlinear.dat".
     int Table() {
         if (const int rc = CheckArguments(); rc != kExitDone) {
-            return rc;
-        }
-        if (const int rc = Engine(); rc != kExitDone) {
             return rc;
         }
         if (const int rc = CheckMeasurement(args_.Words()[0], true); rc != kExitDone) {
@@ -417,16 +339,17 @@ class Cli {
         return Flash();
     }
 
-    // Success: okText, or with --json the command, ok and the last status; failure: the error.
-    int Result(bool ok, const char* okText, const std::string& failure) {
-        if (!ok) {
+    // Success: okText, or with --json the command, ok and the final status; failure: the error.
+    int Result(const link::OpResult& r, const char* okText, const std::string& failure) {
+        if (!r.ok()) {
             return Error(failure, kExitController);
         }
+        TellFinal(r.status);
         if (o_.json) {
             std::printf("%s\n", JsonObject()
                                     .Text("command", o_.command)
                                     .Bool("ok", true)
-                                    .Text("status", LastStatus())
+                                    .Text("status", r.status)
                                     .Str()
                                     .c_str());
         } else if (okText != nullptr) {
@@ -437,14 +360,13 @@ class Cli {
 
     int Check() {
         if (link::OpenRS232(link::com) == 0) {
-            return Error(Device() + ": " + LastStatus(), kExitController);
+            return Error(Device() + ": " + link::ShownStatus(), kExitController);
         }
-        const std::size_t mark = Mark();
-        const bool ok = Interruptibly([] { return link::CheckComLine(link::com) == 1; });
+        const link::OpResult r = Interruptibly([] { return link::EchoCheck(link::com); });
         if (stopRequested != 0) {
             return Interrupted("the echo check");
         }
-        return Result(ok, "line ok", Device() + ": " + StartUpFailure(mark));
+        return Result(r, "line ok", Device() + ": " + r.failure);
     }
 
     int Info() {
@@ -452,6 +374,7 @@ class Cli {
             return Error(Device() + ": no firmware information in the controller's answer",
                          kExitController);
         }
+        TellFinal(link::ShownStatus());
         if (o_.json) {
             std::printf("%s\n", JsonObject().Text("firmware", link::szVersion).Str().c_str());
         } else {
@@ -474,24 +397,24 @@ class Cli {
         }
     }
 
-    // Target, then the get button: the parameters of RAM or EEPROM onto the panel. false with
-    // the reason in fetchFailure_.
+    // The parameters of RAM or EEPROM into the variables, as the get button fetches them.
+    // false with the result in fetch_.
     bool GetFromTarget() {
         params::target = args_.Flag("--eeprom") ? params::EEPROM : params::RAM;
-        const std::size_t mark = Mark();
-        Click(CC_BTNGet, params::PANEL_BTNGET);
-        fetchFailure_ = Named("no answer to the parameter fetch", LastOf(mark, {kGetTimeout}));
-        return Shown(mark, "Data Transfer Ok!");
+        link::ShowStatus("Receive...");
+        fetch_ = link::GetParameters(params::target);
+        return fetch_.ok();
     }
 
     int Get() {
         if (!GetFromTarget()) {
-            return Error("get: " + fetchFailure_, kExitController);
+            return Error("get: " + fetch_.failure, kExitController);
         }
+        TellFinal(fetch_.status);
         if (const std::string* out = args_.Value("-o")) {
-            std::snprintf(file_name, sizeof file_name, "%s", out->c_str());
-            if (SendParaToFile() < 0) {
-                return Error(std::string(link::szStatus) + " " + *out, kExitFile);
+            if (char why[link::kStatusSize];
+                params::WriteParamFile(out->c_str(), why, sizeof why) < 0) {
+                return Error(std::string(why) + " " + *out, kExitFile);
             }
             PrintFileWritten(*out);
             return kExitDone;
@@ -515,7 +438,7 @@ class Cli {
     // The names given change the values the controller reported; the rest stay.
     int Send() {
         if (args_.Flag("--eeprom") && !GetFromTarget()) {
-            return Error("send: " + fetchFailure_, kExitController);
+            return Error("send: " + fetch_.failure, kExitController);
         }
         params::target = args_.Flag("--eeprom") ? params::EEPROM : params::RAM;
         for (const Assignment& a : args_.assignments) {
@@ -525,36 +448,24 @@ class Cli {
             return Error("send: evaluation-mode 2 excludes trigger-mode 1 (nothing sent)",
                          kExitUsage);
         }
-        params::SetPanelValues();
-        const std::size_t mark = Mark();
-        Click(CC_BTNSend, params::PANEL_BTNSEND);
-        return Result(Shown(mark, "Transmit Ok!"), "sent",
-                      "send: the parameters did not go out whole (" +
-                          std::to_string(std::max(link::nBytesW, 0)) + " of " +
-                          std::to_string(link::kFrameBytes) + " bytes written)");
+        link::ShowStatus("Transmit...");
+        const link::OpResult r = link::SendParameters(params::target);
+        return Result(r, "sent", "send: " + r.failure);
     }
 
     int TeachOrReset(bool teach) {
-        const std::size_t mark = Mark();
         if (teach) {
-            Click(CC_ButtonTeach, params::PANEL_BUTTONTEACH);
-        } else {
-            CC_ButtonReset(params::panelHandle, params::PANEL_BUTTONRESET, platform::kEventCommit,
-                           nullptr, 0, 0);
+            link::ShowStatus("Teach new Reference-Value ...");
         }
-        if (!Shown(mark, kFetchOk)) {
-            const char* what = Shown(mark, kAckTimeout) ? "no acknowledgement"
-                                                        : "no answer to the parameter fetch";
-            return Error(o_.command + ": " +
-                             Named(what, LastOf(mark, {kAckTimeout, kFetchTimeout})),
-                         kExitController);
+        const link::OpResult r = teach ? link::Teach() : link::Reset();
+        if (!teach || !r.ok()) {
+            return Result(r, nullptr, o_.command + ": " + r.failure);
         }
-        if (teach && o_.json) {
+        TellFinal(r.status);
+        if (o_.json) {
             std::printf("%s\n", JsonObject().Number("reference", params::reference).Str().c_str());
-        } else if (teach) {
-            std::printf("reference=%u\n", static_cast<unsigned>(params::reference));
         } else {
-            return Result(true, nullptr, "");
+            std::printf("reference=%u\n", static_cast<unsigned>(params::reference));
         }
         return kExitDone;
     }
@@ -566,14 +477,16 @@ class Cli {
 
     // ---- flash ------------------------------------------------------------------------------
     int Flash() {
-        std::snprintf(file_name, sizeof file_name, "%s", args_.Words()[0].c_str());
-        const std::size_t mark = Mark();
-        ProgramTable();
+        const link::FlashResult r = link::ProgramTable(args_.Words()[0].c_str(), {});
+        if (r.outcome == link::Outcome::kFileError) {
+            return Error(r.failure, kExitFile);
+        }
         std::vector<int> written, missing;
         for (std::size_t i = 0; i < kFlashPages.size(); ++i) {
-            (Shown(mark, kPageOkTexts[i]) ? written : missing).push_back(kFlashPages[i]);
+            (r.pages[i] == link::kPageWritten ? written : missing).push_back(kFlashPages[i]);
         }
         if (missing.empty()) {
+            TellFinal(r.status);
             if (o_.json) {
                 std::printf("%s\n", JsonObject()
                                         .Add("pages_written", NumberList(written))
@@ -597,8 +510,7 @@ class Cli {
     const CliOptions& o_;
     CliArgs args_;
     std::unique_ptr<sim::PtyHost> host_;
-    std::vector<std::string> log_;
-    std::string fetchFailure_; // why the last GetFromTarget failed
+    link::OpResult fetch_; // the last GetFromTarget
     CliLive live_{o_.json, args_, stopRequested};
 };
 

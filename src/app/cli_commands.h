@@ -1,7 +1,8 @@
-// ovextar-cli's commands. Each drives the window's own code (start-up, the command buttons, the
-// data curve, the flash programming) on panels kept offscreen, so the line sees what the window
-// sends for the same command; `live` runs the window's exchange without any panel, its samples
-// going straight to the output. Status texts go to standard error.
+// ovextar-cli's commands. Each calls the operation of the core the window's button calls (start-up,
+// echo check, get, send, teach, reset, flash programming) and judges it by its result, so the
+// line sees what the window sends for the same command; `live` runs the window's exchange, its
+// samples going straight to the output. Status texts go to standard error: by default the final
+// one of a command that succeeded, or one error line; with --verbose every one.
 #pragma once
 
 #include <string>

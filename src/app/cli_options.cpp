@@ -13,12 +13,13 @@ namespace ovx::app {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ovextar-cli [--port DEVICE | --simulator [FAULT]... [--no-line]] [--trace] [--json]\n"
-    "                   COMMAND [ARGS]\n"
+    "usage: ovextar-cli [--port DEVICE | --simulator [FAULT]... [--no-line]]\n"
+    "                   [--verbose] [--trace] [--json] COMMAND [ARGS]\n"
     "  --port DEVICE     the controller's serial device, e.g. --port /dev/ttyUSB0\n"
     "  --simulator       a virtual controller running inside the program; it may be followed\n"
     "                    by the fault options of ovextar-sim and by\n"
     "  --no-line         the virtual controller answers at once instead of at 19200 baud\n"
+    "  --verbose         print every status text on stderr, not only the final one\n"
     "  --trace           print every frame (tx:/rx:) and status text (status:) on stderr\n"
     "  --json            print one JSON object per result (and per live sample); a failure\n"
     "                    prints {\"command\":COMMAND,\"ok\":false,\"error\":TEXT}\n"
@@ -40,7 +41,8 @@ constexpr const char* kUsage =
     "  table MEASUREMENT [-o FILE]  build the linearisation table only, no controller needed\n"
     "  flash MEASUREMENT            build the table and program flash pages 4 to 7\n"
     "Every command but ports and table first does the window's start-up on the device: echo\n"
-    "check, parameters, firmware information. Status texts go to stderr.\n"
+    "check, parameters, firmware information. On stderr a command prints its final status\n"
+    "text when it succeeds, else one line: what failed and why.\n"
     "Parameter names: power reference tolerance hysteresis polarity hold hw-mode average\n"
     "  evaluation-mode max-mode trigger-level trigger-mode sample-delay difference-buffer\n"
     "  analysis-mode para15\n"
@@ -90,6 +92,8 @@ int ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& mes
         }
         if (arg == "--version") {
             options.version = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
         } else if (arg == "--trace") {
             options.trace = true;
         } else if (arg == "--json") {

@@ -13,8 +13,9 @@ struct CliOptions {
     bool simulator = false; // --simulator: an embedded virtual controller is the device
     sim::Faults simFaults;  // fault options after --simulator
     bool simLineEmulation = true;
-    bool trace = false; // --trace: frames and status texts on stderr
-    bool json = false;  // --json: one JSON object per result on stdout
+    bool trace = false;   // --trace: frames and status texts on stderr
+    bool verbose = false; // --verbose: every status text on stderr
+    bool json = false;    // --json: one JSON object per result on stdout
     bool help = false;
     bool version = false; // --version
     std::string command;

@@ -1,4 +1,4 @@
-// ovextar-cli: every operator command from a terminal or a script, on the window's own code.
+// ovextar-cli: every operator command from a terminal or a script, on the core of the tool.
 #include <cstdio>
 #include <string>
 

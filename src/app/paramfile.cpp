@@ -3,7 +3,6 @@
 #include "link/com232.h"
 #include "params/gui.h"
 #include "params/paramfile.h"
-#include "platform/errors.h"
 #include "platform/file_dialogs.h"
 #include "platform/files.h"
 

@@ -69,10 +69,13 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--simulator", "--silent", "--silent", "check"},
                  "--silent given twice"},
         TwiceRow{"VersionTwice", {"--version", "--version"}, "--version given twice"},
-        TwiceRow{
-            "EachOnce",
-            {"--simulator", "--garbage=5", "--silent", "--no-line", "--trace", "--json", "check"},
-            ""}),
+        TwiceRow{"VerboseTwice",
+                 {"--verbose", "--port", "A", "--verbose", "check"},
+                 "--verbose given twice"},
+        TwiceRow{"EachOnce",
+                 {"--simulator", "--garbage=5", "--silent", "--no-line", "--verbose", "--trace",
+                  "--json", "check"},
+                 ""}),
     testing::RowName());
 
 } // namespace

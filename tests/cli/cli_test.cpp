@@ -104,10 +104,10 @@ class Cli : public ::testing::Test {
 
 struct CommandRow {
     const char* name;
-    std::vector<std::string> args; // after --simulator --no-line
+    std::vector<std::string> args; // after --simulator --no-line --verbose
     int exitCode;
     const char* out; // text stdout holds ("" = nothing asked)
-    const char* err; // text stderr holds: the status text that says why
+    const char* err; // text stderr holds: a status text of the command's history
     std::optional<std::string> file = std::nullopt; // written as "file.dat" in the directory
 };
 
@@ -122,11 +122,9 @@ TEST_P(CliCommand, ExitCodeOutputAndStatusText) {
     if (row.file) {
         testing::WriteText(dir_.File("file.dat"), *row.file);
     }
-    std::vector<std::string> args = row.args;
-    for (std::string& a : args) {
-        if (a == "MEAS") {
-            a = Measurement();
-        }
+    std::vector<std::string> args{"--verbose"};
+    for (const std::string& a : row.args) {
+        args.push_back(a == "MEAS" ? Measurement() : a);
     }
     const ProgramResult r = Run(args);
     EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
@@ -254,6 +252,65 @@ INSTANTIATE_TEST_SUITE_P(
                    "6 7\",\"pages_written\":[],\"pages_not_written\":[4,5,6,7]}\n",
                    "error : D801 FLASH erase-adress not valid!"}),
     [](const ::testing::TestParamInfo<CommandRow>& row) { return row.param.name; });
+
+// ---- Standard error without --verbose: the outcome alone ---------------------------------------
+
+// A command that succeeded prints its final status text, one that failed its one error line; no
+// status text of the start-up or of the steps on the way.
+struct OutcomeRow {
+    const char* name;
+    std::vector<std::string> args; // after the program name; MEAS: the measurement file
+    int exitCode;
+    const char* err; // all of stderr
+};
+
+void PrintTo(const OutcomeRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CliOutcomeOnly : public Cli, public ::testing::WithParamInterface<OutcomeRow> {};
+
+TEST_P(CliOutcomeOnly, IsAllThatStderrHolds) {
+    const OutcomeRow& row = GetParam();
+    ProgramCall call{"ovextar-cli", {}, dir_.Path()};
+    for (const std::string& a : row.args) {
+        call.args.push_back(a == "MEAS" ? Measurement() : a);
+    }
+    const ProgramResult r = RunProgram(call);
+    EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+    EXPECT_EQ(r.err, row.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliOutcomeOnly,
+    ::testing::Values(
+        OutcomeRow{"MissingPort",
+                   {"--port", "/dev/nonexistent-ovx", "check"},
+                   1,
+                   "ovextar-cli: /dev/nonexistent-ovx: No serial port found\n"},
+        OutcomeRow{"MissingPortInfo",
+                   {"--port", "/dev/nonexistent-ovx", "info"},
+                   1,
+                   "ovextar-cli: /dev/nonexistent-ovx: No serial port found\n"},
+        OutcomeRow{"CheckOk", {"--simulator", "--no-line", "check"}, 0, "Echo Check - Line Ok!\n"},
+        OutcomeRow{"CheckSilent",
+                   {"--simulator", "--no-line", "--silent", "check"},
+                   1,
+                   "ovextar-cli: the virtual controller: no answer to the echo check (Timeout < 36 "
+                   "Bytes)\n"},
+        OutcomeRow{"GetOk", {"--simulator", "--no-line", "get"}, 0, "Data Transfer Ok!\n"},
+        OutcomeRow{"GetWrongEcho",
+                   {"--simulator", "--no-line", "--echo-ack=0", "get"},
+                   1,
+                   "ovextar-cli: the virtual controller: wrong answer to the echo check (read "
+                   "error - not sync byte 0xAA!)\n"},
+        OutcomeRow{
+            "SendOk", {"--simulator", "--no-line", "send", "power=777"}, 0, "Transmit Ok!\n"},
+        OutcomeRow{"FlashOk",
+                   {"--simulator", "--no-line", "flash", "MEAS"},
+                   0,
+                   "ok : D801 FLASH page7-write 255 words!\n"}),
+    testing::RowName());
 
 // ---- Bad input: a one-line error naming it, exit 2 or 3, nothing on the line -----------------
 
