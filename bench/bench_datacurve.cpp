@@ -6,14 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/datacurve.h"
 #include "bench_tool.h"
 #include "link/com232.h"
 #include "link/datablock.h"
-#include "live/datacurve.h"
 #include "params/panels.h"
-#include "platform/panel.h"
-#include "platform/plot.h"
 #include "platform/timing.h"
+#include "ui/panel.h"
+#include "ui/plot.h"
 
 namespace {
 
@@ -40,14 +40,14 @@ int main(int argc, char** argv) {
                 "+ think time %.1f ms = %.1f ms\n",
                 kLineBytes, 1e3 * kLineBytes * kByteTime, 1e3 * (kBlocks + 1) * kLatency,
                 1e3 * kFloor);
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 0);
+    ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 0);
     double sum = 0.0, worst = 0.0;
     for (int r = 0; r < runs; ++r) {
         const double start = platform::Timer();
-        live::CC_BTNData(params::panelHandle, params::PANEL_BTNDATA, platform::kEventCommit,
-                         nullptr, 0, 0);
+        app::CC_BTNData(params::panelHandle, params::PANEL_BTNDATA, ui::kEventCommit, nullptr, 0,
+                        0);
         const double t = platform::Timer() - start;
-        const int plots = platform::GetGraphPlotCount(params::panelHandle, params::PANEL_GRAPHDATA);
+        const int plots = ui::GetGraphPlotCount(params::panelHandle, params::PANEL_GRAPHDATA);
         std::printf("run %d  %.1f ms  (+%.1f %%)  %d plots  \"%s\"\n", r + 1, 1e3 * t,
                     100.0 * (t - kFloor) / kFloor, plots, link::szStatus);
         sum += t;

@@ -16,10 +16,10 @@
 #include "link/frame.h"
 #include "params/lintable.h"
 #include "params/panels.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "sim/pty_host.h"
+#include "ui/panel.h"
 
 namespace {
 
@@ -53,13 +53,13 @@ bool FlashHoldsImages(sim::PtyHost& host) {
 
 int StartTool(sim::PtyHost& host, int argc, char** argv) {
     std::string error;
-    if (platform::InitEngine(argc, argv) < 0 || !host.Start(error)) {
+    if (ui::InitEngine(argc, argv) < 0 || !host.Start(error)) {
         std::fprintf(stderr, "bench_flash: cannot start: %s\n", error.c_str());
         return -1;
     }
     app::RegisterAllCallbacks();
-    params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
-    params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
+    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
+    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
     if (params::panelHandle < 0 || params::panelPopUp < 0) {
         std::fprintf(stderr, "bench_flash: cannot load the panel file\n");
         return -1;

@@ -11,13 +11,14 @@
 #include <thread>
 #include <vector>
 
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "ui/panel.h"
 
 namespace {
 
 using namespace ovx::platform;
+using namespace ovx::ui;
 
 constexpr int kPort = 201;
 constexpr double kLimit = 2.0;

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "app/runloop.h"
 #include "bench_tool.h"
 #include "link/com232.h"
-#include "live/runloop.h"
 #include "params/panels.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "ui/panel.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ struct RunFigures {
 // One live run of the given length with the graph source selected; stopped by the stop
 // command from a timer, as the operator would.
 RunFigures MeasureRun(double seconds, int source) {
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
+    ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
     platform::InstallComCallback(link::com, link::eventMask, link::kFrameBytes, link::sync,
                                  CountingRx, nullptr);
     gExchange.clear();
@@ -95,11 +95,10 @@ RunFigures MeasureRun(double seconds, int source) {
         f.frames = gFrames - framesAtStart;
         f.seconds = platform::Timer() - start;
         f.cpuSeconds = bench::ProcessCpuSeconds() - cpuStart;
-        live::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit,
-                         nullptr, 0, 0);
+        app::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0,
+                        0);
     });
-    live::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, platform::kEventCommit, nullptr, 0,
-                    0);
+    app::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, ui::kEventCommit, nullptr, 0, 0);
     return f;
 }
 
@@ -144,9 +143,9 @@ int LineEmulated(double seconds, int argc, char** argv) {
     std::printf("(a) 19200 baud emulated, think time %.1f ms: %s\n", kLatencyMs, link::szStatus);
     ReportLineRun("panel shown", MeasureRun(seconds, 1));
     // The same without painting, to tell the painting's share from the loop's own.
-    platform::HidePanel(params::panelHandle);
+    ui::HidePanel(params::panelHandle);
     ReportLineRun("panel hidden", MeasureRun(seconds, 1));
-    platform::DisplayPanel(params::panelHandle);
+    ui::DisplayPanel(params::panelHandle);
     return 0;
 }
 

@@ -10,12 +10,12 @@
 #include <cstdlib>
 
 #include "params/panels.h"
-#include "platform/panel.h"
-#include "platform/plot.h"
+#include "ui/panel.h"
+#include "ui/plot.h"
 
 namespace {
 
-using namespace ovx::platform;
+using namespace ovx::ui;
 using namespace ovx::params;
 using Clock = std::chrono::steady_clock;
 

@@ -14,14 +14,14 @@
 #include <string>
 
 #include "app/monitor.h"
+#include "app/recorder.h"
+#include "app/runloop.h"
 #include "bench_tool.h"
 #include "link/com232.h"
-#include "live/recorder.h"
-#include "live/runloop.h"
 #include "params/panels.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "ui/panel.h"
 
 namespace {
 
@@ -74,21 +74,20 @@ Figures MeasureRun(double seconds, long frames) {
             f.cpuSeconds = bench::ProcessCpuSeconds() - cpuStart;
             f.frames = plotted;
             watch.stop();
-            live::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit,
-                             nullptr, 0, 0);
+            app::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr,
+                            0, 0);
         }
     });
     // A zero timer would spin: check every 20 ms instead.
     watch.setInterval(20);
     watch.start();
-    live::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, platform::kEventCommit, nullptr, 0,
-                    0);
+    app::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, ui::kEventCommit, nullptr, 0, 0);
     return f;
 }
 
 void SetMonitor(int on) {
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNMONITOR, on);
-    app::CC_TOGBTNMonitor(params::panelHandle, params::PANEL_TOGBTNMONITOR, platform::kEventCommit,
+    ui::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNMONITOR, on);
+    app::CC_TOGBTNMonitor(params::panelHandle, params::PANEL_TOGBTNMONITOR, ui::kEventCommit,
                           nullptr, 0, 0);
 }
 
@@ -123,11 +122,11 @@ int main(int argc, char** argv) {
     MeasureRun(1.0, 0); // settles start-up
     Report("recording off, monitor hidden", MeasureRun(seconds, 0), 3.0);
     const std::string path = RecordPath("bench_record_a.csv");
-    live::StartRecording(path.c_str());
+    app::StartRecording(path.c_str());
     Report("recording on, monitor hidden", MeasureRun(seconds, 0), 4.0);
     SetMonitor(1);
     Report("recording on, monitor shown", MeasureRun(seconds, 0), 4.0);
-    live::StopRecording();
+    app::StopRecording();
     SetMonitor(0);
     std::remove(path.c_str());
 
@@ -140,13 +139,13 @@ int main(int argc, char** argv) {
     link::InitRS232(1);
     SetMonitor(1);
     const std::string hour = RecordPath("bench_record_b.csv");
-    live::StartRecording(hour.c_str());
+    app::StartRecording(hour.c_str());
     // The first frames fill the monitor's ring and the pane's list to their fixed size.
     MeasureRun(0, 20000);
     const double before = ResidentMb();
     const Figures f = MeasureRun(0, hourFrames);
     const double after = ResidentMb();
-    live::StopRecording();
+    app::StopRecording();
     std::printf("(b) no line emulation: %ld frames recorded (an hour at %.1f frames/s) in %.1f s "
                 "with the monitor shown; resident memory %.1f -> %.1f MB: growth %.2f MB "
                 "(< 10 MB) %s\n",

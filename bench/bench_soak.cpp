@@ -19,15 +19,15 @@
 #include <string>
 #include <vector>
 
+#include "app/datacurve.h"
+#include "app/runloop.h"
 #include "bench_tool.h"
 #include "link/com232.h"
 #include "link/flash.h"
-#include "live/datacurve.h"
-#include "live/runloop.h"
 #include "params/lintable.h"
 #include "params/panels.h"
-#include "platform/panel.h"
 #include "platform/timing.h"
+#include "ui/panel.h"
 
 namespace {
 
@@ -157,11 +157,11 @@ class Recorder {
 
 void Press(int control) {
     if (control == params::PANEL_BTNRUN) {
-        live::CC_BTNRun(params::panelHandle, control, platform::kEventCommit, nullptr, 0, 0);
+        app::CC_BTNRun(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
     } else if (control == params::PANEL_BTNSTOP) {
-        live::CC_BTNStop(params::panelHandle, control, platform::kEventCommit, nullptr, 0, 0);
+        app::CC_BTNStop(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
     } else {
-        live::CC_BTNData(params::panelHandle, control, platform::kEventCommit, nullptr, 0, 0);
+        app::CC_BTNData(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
     }
 }
 
@@ -208,7 +208,7 @@ bool StartStopSoak(int cycles) {
 bool DataCurveSoak(int curves) {
     Recorder rec("(c) data curves");
     for (int i = 0; i < curves; ++i) {
-        platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, i % 2);
+        ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, i % 2);
         Press(params::PANEL_BTNDATA);
         rec.Poll();
     }

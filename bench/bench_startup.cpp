@@ -20,10 +20,10 @@
 #include "link/com232.h"
 #include "params/panels.h"
 #include "platform/files.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "sim/pty_host.h"
+#include "ui/panel.h"
 
 namespace {
 
@@ -46,8 +46,8 @@ StartTimes StartUp() {
     StartTimes t;
     const double start = platform::Timer();
     app::RegisterAllCallbacks();
-    params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
-    params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
+    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
+    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
     app::ShowStatusOnPanel();
     platform::GetProjectDir(app::proj_dir);
     app::InitVars();
@@ -55,22 +55,22 @@ StartTimes StartUp() {
     const double lineStart = platform::Timer();
     link::InitRS232(link::com);
     t.line = platform::Timer() - lineStart;
-    platform::DisplayPanel(params::panelHandle);
-    platform::ProcessSystemEvents();
+    ui::DisplayPanel(params::panelHandle);
+    ui::ProcessSystemEvents();
     t.shown = platform::Timer() - start;
     return t;
 }
 
 void ShutDown() {
     platform::CloseCom(link::com);
-    platform::DiscardPanel(params::panelPopUp);
-    platform::DiscardPanel(params::panelHandle);
-    platform::ProcessSystemEvents();
+    ui::DiscardPanel(params::panelPopUp);
+    ui::DiscardPanel(params::panelHandle);
+    ui::ProcessSystemEvents();
 }
 
 std::string StatusText() {
     char text[300] = {};
-    platform::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, text, sizeof text);
+    ui::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, text, sizeof text);
     return text;
 }
 
@@ -141,8 +141,8 @@ int IdleCpu(double seconds) {
     const double wall = platform::Timer();
     const double thread = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const double process = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    QTimer::singleShot(static_cast<int>(seconds * 1000), [] { platform::QuitUserInterface(0); });
-    platform::RunUserInterface();
+    QTimer::singleShot(static_cast<int>(seconds * 1000), [] { ui::QuitUserInterface(0); });
+    ui::RunUserInterface();
     const double w = platform::Timer() - wall;
     std::printf("Idle in the event loop for %.1f s after start-up:\n", w);
     std::printf("  user-interface thread CPU %.2f %%, whole process (with the controller's "
@@ -158,7 +158,7 @@ int IdleCpu(double seconds) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const auto start = std::chrono::steady_clock::now();
-    if (platform::InitEngine(argc, argv) < 0) {
+    if (ui::InitEngine(argc, argv) < 0) {
         std::fprintf(stderr, "cannot initialise the user interface\n");
         return 1;
     }

@@ -17,8 +17,8 @@
 #include "app/OVEXTAR1V12.h"
 #include "link/com232.h"
 #include "params/panels.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
+#include "ui/panel.h"
 
 extern char** environ;
 
@@ -86,12 +86,12 @@ class SimProcess {
 // Engine, panels, start state, then start-up on port 1 mapped to device.
 inline bool StartTool(const std::string& device, int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (platform::InitEngine(argc, argv) < 0) {
+    if (ui::InitEngine(argc, argv) < 0) {
         return false;
     }
     app::RegisterAllCallbacks();
-    params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
-    params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
+    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
+    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
     if (params::panelHandle < 0 || params::panelPopUp < 0) {
         std::fprintf(stderr, "cannot load the panel file\n");
         return false;
@@ -100,7 +100,7 @@ inline bool StartTool(const std::string& device, int argc, char** argv) {
     app::InitVars();
     platform::RegisterPort(1, device);
     link::InitRS232(1);
-    platform::DisplayPanel(params::panelHandle);
+    ui::DisplayPanel(params::panelHandle);
     return true;
 }
 

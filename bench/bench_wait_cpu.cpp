@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/panel.h"
 #include "platform/timing.h"
+#include "ui/panel.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ void PollingLoop() {
     const auto t0 = Clock::now();
     long calls = 0;
     while (Clock::now() - t0 < std::chrono::seconds(2)) {
-        ovx::platform::ProcessSystemEvents();
+        ovx::ui::ProcessSystemEvents();
         ++calls;
     }
     const double wall = Seconds(Clock::now() - t0);
@@ -48,10 +48,10 @@ void PollingLoop() {
 }
 
 void IdleRun() {
-    QTimer::singleShot(2000, [] { ovx::platform::QuitUserInterface(0); });
+    QTimer::singleShot(2000, [] { ovx::ui::QuitUserInterface(0); });
     const double cpu0 = CpuSeconds();
     const auto t0 = Clock::now();
-    ovx::platform::RunUserInterface();
+    ovx::ui::RunUserInterface();
     const double wall = Seconds(Clock::now() - t0);
     std::printf("RunUserInterface, 2 s idle: %.2f %% of a core\n",
                 100.0 * (CpuSeconds() - cpu0) / wall);
@@ -87,7 +87,7 @@ void NotifierLatency() {
     });
     const auto t0 = Clock::now();
     while (latencies.size() < kRounds && Clock::now() - t0 < std::chrono::seconds(10)) {
-        ovx::platform::ProcessSystemEvents();
+        ovx::ui::ProcessSystemEvents();
     }
     writer.join();
     close(fds[0]);
@@ -115,7 +115,7 @@ double TimeoutLateness(double limit) {
         if (elapsed > limit) {
             break;
         }
-        ovx::platform::ProcessSystemEvents();
+        ovx::ui::ProcessSystemEvents();
     }
     return elapsed - limit;
 }
@@ -141,7 +141,7 @@ void TimeoutAccuracy() {
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (ovx::platform::InitEngine(argc, argv) < 0) {
+    if (ovx::ui::InitEngine(argc, argv) < 0) {
         return 1;
     }
     PollingLoop();

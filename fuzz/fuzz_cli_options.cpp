@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_args.h"
-#include "app/cli_options.h"
+#include "cli/cli_args.h"
+#include "cli/cli_options.h"
 #include "fuzz_check.h"
 #include "params/parameters.h"
 
@@ -31,7 +31,7 @@ std::size_t WordsTaken(const std::string& command) {
     return command == "table" || command == "flash" ? 1 : 0;
 }
 
-void CheckLimits(const ovx::app::CliArgs& a) {
+void CheckLimits(const ovx::cli::CliArgs& a) {
     const std::string* seconds = a.Value("--seconds");
     const std::string* frames = a.Value("--frames");
     Check(seconds == nullptr || frames == nullptr, "one limit at most");
@@ -41,7 +41,7 @@ void CheckLimits(const ovx::app::CliArgs& a) {
     Check(frames == nullptr || std::stol(*frames) == a.frames, "--frames as given");
 }
 
-void CheckAssignments(const ovx::app::CliArgs& a) {
+void CheckAssignments(const ovx::cli::CliArgs& a) {
     Check(!a.Words().empty(), "send names a file or assignments");
     if (a.assignments.empty()) {
         Check(a.Words().size() == 1 && a.Words()[0].find('=') == std::string::npos,
@@ -49,16 +49,16 @@ void CheckAssignments(const ovx::app::CliArgs& a) {
         return;
     }
     Check(a.assignments.size() == a.Words().size(), "every word is an assignment");
-    for (const ovx::app::Assignment& s : a.assignments) {
+    for (const ovx::cli::Assignment& s : a.assignments) {
         Check(s.param != nullptr && ovx::params::ValueAllowed(*s.param, s.value),
               "assignment within its range");
     }
 }
 
-void CheckCommandArgs(const ovx::app::CliOptions& o) {
-    ovx::app::CliArgs a;
+void CheckCommandArgs(const ovx::cli::CliOptions& o) {
+    ovx::cli::CliArgs a;
     std::string error;
-    if (!ovx::app::ParseCommandArgs(o.command, o.args, a, error)) {
+    if (!ovx::cli::ParseCommandArgs(o.command, o.args, a, error)) {
         Check(OneLine(error) && error.rfind(o.command + ": ", 0) == 0,
               "a refused argument is named on one line after the command");
         return;
@@ -93,10 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    ovx::app::CliOptions options;
+    ovx::cli::CliOptions options;
     std::string message;
     const int rc =
-        ovx::app::ParseCliOptions(static_cast<int>(args.size()), argv.data(), options, message);
+        ovx::cli::ParseCliOptions(static_cast<int>(args.size()), argv.data(), options, message);
     Check(rc == 0 || rc == 2, "result is 0 or 2");
     if (rc == 2) {
         Check(OneLine(message) && message.rfind("ovextar-cli: ", 0) == 0,

@@ -13,8 +13,8 @@
 #include "fuzz_check.h"
 #include "link/com232.h"
 #include "params/variables.h"
-#include "platform/file_dialogs.h"
 #include "platform/files.h"
+#include "ui/file_dialogs.h"
 
 using ovx::fuzz::Check;
 using namespace ovx; // link:: and params:: (a namespace alias named link would clash with link(2))
@@ -26,8 +26,8 @@ const std::string& ScratchFile() {
         const char* dir = std::getenv("TMPDIR");
         std::string p = std::string(dir != nullptr ? dir : "/tmp") + "/ovx_fuzz_param_" +
                         std::to_string(getpid()) + ".dat";
-        ovx::platform::SetFileSelectResponder(
-            [p](const ovx::platform::FileSelectRequest&, std::string& chosen) {
+        ovx::ui::SetFileSelectResponder(
+            [p](const ovx::ui::FileSelectRequest&, std::string& chosen) {
                 chosen = p;
                 return 1;
             });

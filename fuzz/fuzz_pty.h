@@ -17,9 +17,9 @@
 
 #include "fuzz_check.h"
 #include "link/com232.h"
-#include "platform/repaint.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "ui/repaint.h"
 
 namespace ovx::fuzz {
 
@@ -72,7 +72,7 @@ inline void OnToolWaits(void (*play)()) {
     static QObject owner;
     static void (*current)() = nullptr;
     if (current == nullptr) {
-        platform::detail::AddFlushHook(&owner, [](QObject*) { current(); });
+        ui::detail::AddFlushHook(&owner, [](QObject*) { current(); });
     }
     current = play;
 }

@@ -18,7 +18,7 @@
 #include "support/program_run.h"
 #include "support/row_name.h"
 
-namespace ovx::app {
+namespace ovx::cli {
 namespace {
 
 using testing::ProgramCall;
@@ -148,4 +148,4 @@ INSTANTIATE_TEST_SUITE_P(
     testing::RowName{});
 
 } // namespace
-} // namespace ovx::app
+} // namespace ovx::cli

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_options.h"
+#include "cli/cli_options.h"
 #include "support/row_name.h"
 
-namespace ovx::app {
+namespace ovx::cli {
 namespace {
 
 struct TwiceRow {
@@ -79,4 +79,4 @@ INSTANTIATE_TEST_SUITE_P(
     testing::RowName());
 
 } // namespace
-} // namespace ovx::app
+} // namespace ovx::cli

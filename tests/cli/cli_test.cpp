@@ -28,7 +28,7 @@
 #include "support/row_name.h"
 #include "support/scripted_peer.h"
 
-namespace ovx::app {
+namespace ovx::cli {
 namespace {
 
 using testing::LinesStartingWith;
@@ -1035,4 +1035,4 @@ INSTANTIATE_TEST_SUITE_P(
     testing::RowName());
 
 } // namespace
-} // namespace ovx::app
+} // namespace ovx::cli

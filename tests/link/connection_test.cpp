@@ -15,7 +15,6 @@
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/errors.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "sim/device_model.h"
@@ -23,6 +22,7 @@
 #include "support/scripted_peer.h"
 #include "support/status_recorder.h"
 #include "support/tool_fixture.h"
+#include "ui/panel.h"
 
 namespace ovx::link {
 namespace {
@@ -64,7 +64,7 @@ std::vector<int> OrdersOf(const std::vector<FrameBytes>& requests) {
 
 int PanelValue(int control) {
     int v = -1;
-    platform::GetCtrlVal(params::panelHandle, control, &v);
+    ui::GetCtrlVal(params::panelHandle, control, &v);
     return v;
 }
 

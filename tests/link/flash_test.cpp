@@ -13,11 +13,11 @@
 #include "link/flash.h"
 #include "params/lintable.h"
 #include "params/panels.h"
-#include "platform/panel.h"
 #include "platform/timing.h"
 #include "support/row_name.h"
 #include "support/status_recorder.h"
 #include "support/tool_fixture.h"
+#include "ui/panel.h"
 
 namespace ovx::link {
 namespace {
@@ -31,16 +31,16 @@ struct Shown {
 
 std::string ProgressText() {
     auto* bar = static_cast<QProgressBar*>(
-        platform::CtrlWidget(params::panelHandle, params::PANEL_FLASHPROGRESS));
+        ui::CtrlWidget(params::panelHandle, params::PANEL_FLASHPROGRESS));
     return bar != nullptr ? bar->format().toStdString() : "";
 }
 
 // What the panel shows at the moment a status text is shown.
 Shown ShownNow(const std::string& text) {
     int counter = -1;
-    platform::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &counter);
+    ui::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &counter);
     int progress = -1;
-    platform::GetCtrlVal(params::panelHandle, params::PANEL_FLASHPROGRESS, &progress);
+    ui::GetCtrlVal(params::panelHandle, params::PANEL_FLASHPROGRESS, &progress);
     return {text, counter, progress, ProgressText()};
 }
 
@@ -101,7 +101,7 @@ class FlashProgramming : public testing::ToolFixture {
     }
     int Counter() const {
         int v = -1;
-        platform::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &v);
+        ui::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &v);
         return v;
     }
 

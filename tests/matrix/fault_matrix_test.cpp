@@ -16,24 +16,24 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/datacurve.h"
 #include "app/paramfile.h"
+#include "app/runloop.h"
+#include "app/strip.h"
 #include "link/com232.h"
 #include "link/datablock.h"
-#include "live/datacurve.h"
-#include "live/runloop.h"
-#include "live/strip.h"
 #include "params/lintable.h"
 #include "params/panels.h"
 #include "params/scratch_dir.h"
 #include "params/variables.h"
-#include "platform/file_dialogs.h"
 #include "platform/files.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "sim/data_curve.h"
 #include "sim/live_signal.h"
 #include "support/tool_fixture.h"
+#include "ui/file_dialogs.h"
+#include "ui/panel.h"
 
 namespace ovx::testing {
 namespace {
@@ -135,7 +135,7 @@ class FaultMatrix : public ToolFixture, public ::testing::WithParamInterface<Cel
         }
     }
     void TearDown() override {
-        platform::SetFileSelectResponder({});
+        ui::SetFileSelectResponder({});
         platform::SetProjectDirForTesting("");
         ToolFixture::TearDown();
         Summary& s = Totals();
@@ -191,18 +191,17 @@ Words Variables() {
 }
 
 void Click(int (*callback)(int, int, int, void*, int, int), int control) {
-    callback(params::panelHandle, control, platform::kEventLeftClick, nullptr, 0, 0);
-    callback(params::panelHandle, control, platform::kEventCommit, nullptr, 0, 0);
+    callback(params::panelHandle, control, ui::kEventLeftClick, nullptr, 0, 0);
+    callback(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
 }
 
 void RunThenStop() {
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 1);
+    ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 1);
     QTimer::singleShot(static_cast<int>(kRunFor * 1000.0), [] {
-        live::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit,
-                         nullptr, 0, 0);
+        app::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0,
+                        0);
     });
-    live::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, platform::kEventCommit, nullptr, 0,
-                    0);
+    app::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, ui::kEventCommit, nullptr, 0, 0);
 }
 
 // A measurement file whose table is entry n = 3 * n + 7, chosen in the file popup.
@@ -215,7 +214,7 @@ void FaultMatrix::PrepareFlash() {
     }
     WriteText(dir_.File(params::kMeasurementFile), text);
     const std::string path = dir_.File(params::kMeasurementFile);
-    platform::SetFileSelectResponder([path](const platform::FileSelectRequest&, std::string& c) {
+    ui::SetFileSelectResponder([path](const ui::FileSelectRequest&, std::string& c) {
         c = path;
         return 1;
     });
@@ -232,10 +231,10 @@ void FaultMatrix::Perform(Action a) {
         break;
     case Action::kDataNorm:
     case Action::kDataRaw:
-        platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE,
-                             a == Action::kDataNorm ? 1 : 0);
-        live::CC_BTNData(params::panelHandle, params::PANEL_BTNDATA, platform::kEventCommit,
-                         nullptr, 0, 0);
+        ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE,
+                       a == Action::kDataNorm ? 1 : 0);
+        app::CC_BTNData(params::panelHandle, params::PANEL_BTNDATA, ui::kEventCommit, nullptr, 0,
+                        0);
         break;
     case Action::kGetRam:
     case Action::kGetEeprom:
@@ -258,9 +257,9 @@ void FaultMatrix::Perform(Action a) {
         break;
     case Action::kPortChange:
         platform::RegisterPort(2, Sim().DevicePath());
-        platform::SetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, 2);
-        app::CC_DropDCom(params::panelHandle, params::PANEL_DROPDCOM, platform::kEventCommit,
-                         nullptr, 0, 0);
+        ui::SetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, 2);
+        app::CC_DropDCom(params::panelHandle, params::PANEL_DROPDCOM, ui::kEventCommit, nullptr, 0,
+                         0);
         break;
     }
 }

@@ -7,14 +7,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/gui.h"
 #include "link/com232.h"
-#include "params/gui.h"
 #include "params/panels.h"
 #include "params/parameters.h"
 #include "params/variables.h"
-#include "platform/panel.h"
-#include "platform/ring.h"
 #include "support/tool_fixture.h"
+#include "ui/panel.h"
+#include "ui/ring.h"
 
 namespace ovx::params {
 namespace {
@@ -27,8 +27,8 @@ class ParameterRow : public testing::PanelFixture,
     long ThroughPanel(long value) const {
         const Parameter& p = Param();
         const int panel = p.popup ? panelPopUp : panelHandle;
-        platform::SetCtrlVal(panel, p.control, static_cast<int>(value));
-        GetPanelValues();
+        ui::SetCtrlVal(panel, p.control, static_cast<int>(value));
+        app::GetPanelValues();
         return *p.variable;
     }
     // The values at and just beyond the edges of what the name takes.
@@ -49,7 +49,7 @@ TEST_P(ParameterRow, TakesExactlyWhatItsControlTakes) {
     }
     if (!p.choices.empty()) { // before a foreign value adds an item
         const int panel = p.popup ? panelPopUp : panelHandle;
-        EXPECT_EQ(platform::GetNumRingItems(panel, p.control), static_cast<int>(p.choices.size()));
+        EXPECT_EQ(ui::GetNumRingItems(panel, p.control), static_cast<int>(p.choices.size()));
     }
     for (const long v : Candidates()) {
         if (v < 0 || v > 65535) {

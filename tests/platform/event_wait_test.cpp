@@ -13,13 +13,13 @@
 #include <ostream>
 #include <thread>
 
-#include "platform/event_watch_qt.h"
 #include "platform/events.h"
-#include "platform/panel.h"
 #include "platform/pty_device.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "support/row_name.h"
+#include "ui/event_watch_qt.h"
+#include "ui/panel.h"
 
 namespace ovx::platform {
 namespace {
@@ -43,8 +43,8 @@ class WithoutEventHook : public ::testing::Test {
         SetWatchBackend(nullptr);
     }
     void TearDown() override {
-        SetEventHook(ProcessSystemEvents);
-        detail::InstallQtWatchBackend();
+        SetEventHook(ui::ProcessSystemEvents);
+        ui::detail::InstallQtWatchBackend();
     }
 };
 

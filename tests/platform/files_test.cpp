@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "platform/file_dialogs.h"
 #include "platform/files.h"
 #include "platform/timing.h"
 #include "support/hostile_files.h"
 #include "support/modal_driver.h"
+#include "ui/file_dialogs.h"
 
 namespace ovx::platform {
 namespace {
@@ -370,16 +370,16 @@ TEST_F(ProjectDir, PathThatDoesNotFitIsAnErrorNotCut) {
 
 class FilePopup : public ::testing::Test {
   protected:
-    void TearDown() override { SetFileSelectResponder({}); }
+    void TearDown() override { ui::SetFileSelectResponder({}); }
     int Open(int buttonCode, char* path, int restrictExt = 1) {
-        return FileSelectPopup("/data", "TARpara.dat", "*.dat", "O-VEX-TAR Parameter File",
-                               buttonCode, 0, restrictExt, 1, 1, path);
+        return ui::FileSelectPopup("/data", "TARpara.dat", "*.dat", "O-VEX-TAR Parameter File",
+                                   buttonCode, 0, restrictExt, 1, 1, path);
     }
 };
 
 TEST_F(FilePopup, ResponderSeesTheRequestAndItsPathIsReturned) {
-    FileSelectRequest seen{};
-    SetFileSelectResponder([&](const FileSelectRequest& r, std::string& path) {
+    ui::FileSelectRequest seen{};
+    ui::SetFileSelectResponder([&](const ui::FileSelectRequest& r, std::string& path) {
         seen = r;
         path = "/data/mine.dat";
         return 1;
@@ -396,7 +396,7 @@ TEST_F(FilePopup, ResponderSeesTheRequestAndItsPathIsReturned) {
 
 TEST_F(FilePopup, RestrictedExtensionIsForced) {
     std::string answer;
-    SetFileSelectResponder([&](const FileSelectRequest&, std::string& path) {
+    ui::SetFileSelectResponder([&](const ui::FileSelectRequest&, std::string& path) {
         path = answer;
         return 1;
     });
@@ -415,7 +415,7 @@ TEST_F(FilePopup, RestrictedExtensionIsForced) {
 TEST_F(FilePopup, CancelLeavesThePathAndTooLongPathIsRefused) {
     int result = 0;
     std::string answer;
-    SetFileSelectResponder([&](const FileSelectRequest&, std::string& path) {
+    ui::SetFileSelectResponder([&](const ui::FileSelectRequest&, std::string& path) {
         path = answer;
         return result;
     });
@@ -442,8 +442,8 @@ TEST_F(FilePopup, RealDialogOffersTheLoadSideAndReturnsTheChosenFile) {
     int result = 0;
     {
         testing::ModalDialogDriver driver({{testing::DialogKind::File, "Load them", chosen}});
-        result =
-            FileSelectPopup(home.c_str(), "TARpara.dat", "*.dat", "Load them", 3, 0, 1, 1, 1, path);
+        result = ui::FileSelectPopup(home.c_str(), "TARpara.dat", "*.dat", "Load them", 3, 0, 1, 1,
+                                     1, path);
         seen = driver.Seen();
     }
     EXPECT_EQ(result, 1);

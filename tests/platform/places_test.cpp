@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "panel_fixture.h"
 #include "platform/places.h"
+#include "window/ui/panel_fixture.h"
 
 namespace ovx::platform::detail {
 namespace {
@@ -89,10 +89,10 @@ TEST(PanelLookup, BareNameIsFoundBesideTheProgramWhateverTheWorkingDirectory) {
     junk.close();
     const QString saved = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
-    const int handle = LoadPanel(0, "OVEXTAR1V12.uir", params::PANEL);
+    const int handle = ui::LoadPanel(0, "OVEXTAR1V12.uir", params::PANEL);
     QDir::setCurrent(saved);
     EXPECT_GT(handle, 0);
-    DiscardPanel(handle);
+    ui::DiscardPanel(handle);
 }
 
 } // namespace

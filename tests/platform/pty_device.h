@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/panel.h"
 #include "platform/serial.h"
+#include "ui/panel.h"
 
 namespace ovx::platform::testing {
 
@@ -107,7 +107,7 @@ template <typename Pred> bool ProcessUntil(Pred pred, double timeoutSeconds = 2.
         if (SecondsSince(start) > timeoutSeconds) {
             return false;
         }
-        ProcessSystemEvents();
+        ui::ProcessSystemEvents();
     }
     return true;
 }

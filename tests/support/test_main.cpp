@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/panel.h"
 #include "support/modal_driver.h"
+#include "ui/panel.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         std::filesystem::remove_all(made, ignored);
     });
     ::testing::InitGoogleTest(&argc, argv);
-    if (ovx::platform::InitEngine(argc, argv) < 0) {
+    if (ovx::ui::InitEngine(argc, argv) < 0) {
         return 1;
     }
     ::testing::UnitTest::GetInstance()->listeners().Append(new ModalGuard);

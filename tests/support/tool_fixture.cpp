@@ -1,27 +1,26 @@
 #include "support/tool_fixture.h"
 
 #include "app/OVEXTAR1V12.h"
+#include "app/runloop.h"
 #include "link/com232.h"
 #include "link/flash.h"
-#include "live/runloop.h"
 #include "params/panels.h"
 #include "params/variables.h"
-#include "platform/file_dialogs.h"
 #include "platform/files.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/trace.h"
+#include "ui/file_dialogs.h"
+#include "ui/panel.h"
 
 namespace ovx::testing {
 
 void PanelFixture::SetUp() {
     // No test may block on a real file dialog: the popup is cancelled unless a test answers it.
-    platform::SetFileSelectResponder(
-        [](const platform::FileSelectRequest&, std::string&) { return 0; });
+    ui::SetFileSelectResponder([](const ui::FileSelectRequest&, std::string&) { return 0; });
     app::RegisterAllCallbacks();
-    params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
+    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
     ASSERT_GT(params::panelHandle, 0);
-    params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
+    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
     ASSERT_GT(params::panelPopUp, 0);
     app::ShowStatusOnPanel();
     app::InitVars();
@@ -37,14 +36,14 @@ void PanelFixture::TearDown() {
     // What the panels were told of the link goes with them.
     params::SetValuesChangedHook(nullptr);
     link::SetFlashDisplay({});
-    platform::DiscardPanel(params::panelPopUp);
-    platform::DiscardPanel(params::panelHandle);
+    ui::DiscardPanel(params::panelPopUp);
+    ui::DiscardPanel(params::panelHandle);
     params::panelHandle = params::panelPopUp = 0;
 }
 
 std::string PanelFixture::StatusText() const {
     char text[512] = {};
-    platform::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, text, sizeof text);
+    ui::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, text, sizeof text);
     return text;
 }
 

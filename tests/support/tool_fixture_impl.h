@@ -1,14 +1,14 @@
 #pragma once
 
-#include "platform/panel.h"
 #include "platform/timing.h"
+#include "ui/panel.h"
 
 namespace ovx::testing {
 
 template <typename Pred> bool WaitUntil(Pred pred, double timeoutSeconds) {
     const double start = platform::Timer();
     while (!pred() && platform::Timer() - start < timeoutSeconds) {
-        platform::ProcessSystemEvents();
+        ui::ProcessSystemEvents();
     }
     return pred();
 }

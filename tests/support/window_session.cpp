@@ -14,20 +14,20 @@
 
 #include "app/OVEXTAR1V12.h"
 #include "app/commands.h"
+#include "app/datacurve.h"
+#include "app/gui.h"
 #include "app/paramfile.h"
+#include "app/runloop.h"
 #include "link/com232.h"
 #include "link/flash.h"
-#include "live/datacurve.h"
-#include "live/runloop.h"
-#include "params/gui.h"
 #include "params/panels.h"
 #include "params/variables.h"
-#include "platform/file_dialogs.h"
 #include "platform/files.h"
-#include "platform/panel.h"
 #include "platform/serial.h"
 #include "platform/trace.h"
 #include "sim/pty_host.h"
+#include "ui/file_dialogs.h"
+#include "ui/panel.h"
 
 namespace {
 
@@ -39,14 +39,14 @@ int framesLeft = 0;
 void CountingRx(int port, int eventWord, void* data) {
     link::RX_Receive_Function(port, eventWord, data);
     if (link::rx_flag == 1 && --framesLeft == 0) {
-        live::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, platform::kEventCommit,
-                         nullptr, 0, 0);
+        app::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0,
+                        0);
     }
 }
 
 void Click(int (*callback)(int, int, int, void*, int, int), int control) {
-    callback(params::panelHandle, control, platform::kEventLeftClick, nullptr, 0, 0);
-    callback(params::panelHandle, control, platform::kEventCommit, nullptr, 0, 0);
+    callback(params::panelHandle, control, ui::kEventLeftClick, nullptr, 0, 0);
+    callback(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
 }
 
 void SelectTarget(bool eeprom) {
@@ -54,9 +54,9 @@ void SelectTarget(bool eeprom) {
 }
 
 void SelectSource(int source) {
-    platform::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
-    params::CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE,
-                              platform::kEventCommit, nullptr, 0, 0);
+    ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
+    app::CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, ui::kEventCommit,
+                           nullptr, 0, 0);
 }
 
 // The file popup answers with the measurement file, which stands in the program directory.
@@ -64,11 +64,10 @@ void Flash(const std::string& file) {
     const std::filesystem::path path = std::filesystem::absolute(file);
     platform::SetProjectDirForTesting(path.parent_path().string());
     platform::GetProjectDir(app::proj_dir);
-    platform::SetFileSelectResponder(
-        [path](const platform::FileSelectRequest&, std::string& chosen) {
-            chosen = path.string();
-            return 1;
-        });
+    ui::SetFileSelectResponder([path](const ui::FileSelectRequest&, std::string& chosen) {
+        chosen = path.string();
+        return 1;
+    });
     params::target = params::DATFILE;
     Click(app::CC_BTNSend, params::PANEL_BTNSEND);
 }
@@ -95,10 +94,10 @@ int Command(std::string_view cmd, std::string_view arg) {
         framesLeft = std::atoi(std::string(arg).c_str());
         platform::InstallComCallback(link::com, link::eventMask, link::kFrameBytes, link::sync,
                                      CountingRx, nullptr);
-        Click(live::CC_BTNRun, params::PANEL_BTNRUN);
+        Click(app::CC_BTNRun, params::PANEL_BTNRUN);
     } else if (cmd == "data") {
         SelectSource(arg == "raw" ? 0 : 1);
-        Click(live::CC_BTNData, params::PANEL_BTNDATA);
+        Click(app::CC_BTNData, params::PANEL_BTNDATA);
     } else if (cmd == "flash") {
         Flash(std::string(arg));
     } else {
@@ -124,12 +123,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ovx_window_session: %s\n", error.c_str());
         return 1;
     }
-    if (platform::InitEngine(argc, argv) < 0) {
+    if (ui::InitEngine(argc, argv) < 0) {
         return 1;
     }
     app::RegisterAllCallbacks();
-    params::panelHandle = platform::LoadPanel(0, params::kPanelFile, params::PANEL);
-    params::panelPopUp = platform::LoadPanel(0, params::kPanelFile, params::POPUP);
+    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
+    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
     if (params::panelHandle < 0 || params::panelPopUp < 0) {
         return 1;
     }

@@ -1,0 +1,87 @@
+#include "ui/event_watch_qt.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+
+#include "platform/events.h"
+
+namespace ovx::ui::detail {
+namespace {
+
+struct Notifier {
+    QSocketNotifier* notifier = nullptr;
+    std::shared_ptr<bool> firing = std::make_shared<bool>(false);
+};
+
+class QtWatchBackend final : public platform::WatchBackend {
+  public:
+    void WatchAdded(int id, int fd) override {
+        Notifier n;
+        n.notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+        n.notifier->setEnabled(false);
+        QObject::connect(n.notifier, &QSocketNotifier::activated, [id, firing = n.firing] {
+            const auto keep = firing; // the handler may remove the watch
+            *firing = true;
+            platform::ServeWatch(id);
+            *firing = false;
+        });
+        notifiers_[id] = n;
+    }
+
+    void WatchArmed(int id, bool on) override {
+        if (const auto it = notifiers_.find(id); it != notifiers_.end()) {
+            it->second.notifier->setEnabled(on);
+        }
+    }
+
+    void WatchRemoved(int id) override {
+        const auto it = notifiers_.find(id);
+        if (it == notifiers_.end()) {
+            return;
+        }
+        it->second.notifier->setEnabled(false);
+        // Deleting the notifier from inside its own signal is not allowed.
+        if (*it->second.firing) {
+            it->second.notifier->deleteLater();
+        } else {
+            delete it->second.notifier;
+        }
+        notifiers_.erase(it);
+    }
+
+    void TimerStarted(int id, double seconds) override {
+        auto& timer = timers_[id];
+        if (!timer) {
+            timer = std::make_unique<QTimer>();
+            timer->setSingleShot(true);
+            timer->setTimerType(Qt::PreciseTimer);
+            QObject::connect(timer.get(), &QTimer::timeout, [id] { platform::ServeTimer(id); });
+        }
+        // Whole milliseconds, at most about three weeks (the timer's limit).
+        timer->start(static_cast<int>(std::lround(std::clamp(seconds * 1000.0, 0.0, 2e9))));
+    }
+
+    void TimerStopped(int id) override {
+        if (const auto it = timers_.find(id); it != timers_.end()) {
+            it->second->stop();
+        }
+    }
+
+  private:
+    std::map<int, Notifier> notifiers_;
+    std::map<int, std::unique_ptr<QTimer>> timers_;
+};
+
+} // namespace
+
+void InstallQtWatchBackend() {
+    static QtWatchBackend backend;
+    platform::SetWatchBackend(&backend);
+}
+
+} // namespace ovx::ui::detail

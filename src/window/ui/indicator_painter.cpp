@@ -1,0 +1,140 @@
+#include "ui/indicator_painter.h"
+
+#include <QAbstractSpinBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTextLayout>
+
+namespace ovx::ui::detail {
+
+namespace {
+
+// A line edit keeps its text this far from its left and right edge, and room for its cursor (one
+// pixel) after the text even when the cursor does not show.
+constexpr int kTextMargin = 2;
+constexpr int kCursorWidth = 1;
+
+} // namespace
+
+IndicatorPainter::IndicatorPainter(QAbstractSpinBox* box, QLineEdit* edit)
+    : QObject(box), box_(box), edit_(edit) {
+    box->setAttribute(Qt::WA_OpaquePaintEvent); // the frame image covers every pixel
+    box->installEventFilter(this);
+    edit->installEventFilter(this);
+    box->update();
+}
+
+void IndicatorPainter::AttachAll(QWidget* root) {
+    const auto boxes = root->findChildren<QAbstractSpinBox*>();
+    for (QAbstractSpinBox* box : boxes) {
+        auto* edit = box->findChild<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly);
+        if (box->isReadOnly() && edit != nullptr) {
+            new IndicatorPainter(box, edit);
+        }
+    }
+}
+
+bool IndicatorPainter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Paint) {
+        return false;
+    }
+    if (watched == box_) {
+        Paint();
+    }
+    return true; // the line edit's text is drawn with the box
+}
+
+IndicatorPainter::FrameKey IndicatorPainter::CurrentKey() const {
+    const QWidget* parent = box_->parentWidget();
+    return FrameKey{box_->size(),
+                    box_->devicePixelRatioF(),
+                    box_->palette().cacheKey(),
+                    parent != nullptr ? parent->palette().cacheKey() : 0,
+                    box_->isEnabled(),
+                    box_->isActiveWindow(),
+                    box_->style()};
+}
+
+// The box as its own paint event draws it, on the parent's background (rounded corners show
+// it), without its line edit, so without the text.
+void IndicatorPainter::RenderFrame(const FrameKey& key) {
+    frame_ = QPixmap(key.size * key.pixelRatio);
+    frame_.setDevicePixelRatio(key.pixelRatio);
+    const QWidget* parent = box_->parentWidget();
+    const QWidget* behind = parent != nullptr ? parent : box_;
+    frame_.fill(behind->palette().color(behind->backgroundRole()));
+    QStyleOptionSpinBox option;
+    option.initFrom(box_);
+    option.activeSubControls = QStyle::SC_None;
+    option.buttonSymbols = box_->buttonSymbols();
+    option.subControls = QStyle::SC_SpinBoxEditField;
+    if (box_->buttonSymbols() != QAbstractSpinBox::NoButtons) {
+        option.subControls |= QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+    }
+    if (box_->hasFrame()) {
+        option.subControls |= QStyle::SC_SpinBoxFrame;
+    }
+    option.frame = box_->hasFrame();
+    // A read-only box steps neither way; styles that do not grey out the arrows show both.
+    const bool greyOut = box_->style()->styleHint(QStyle::SH_SpinControls_DisableOnBounds);
+    option.stepEnabled = greyOut
+                             ? QAbstractSpinBox::StepNone
+                             : QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+    QPainter painter(&frame_);
+    box_->style()->drawComplexControl(QStyle::CC_SpinBox, &option, &painter, box_);
+    key_ = key;
+}
+
+// Where the line edit would draw its one line: inside its margins, centred vertically.
+QRect IndicatorPainter::LineRect() const {
+    const QRect r = edit_->geometry().marginsRemoved(edit_->textMargins());
+    const int lineHeight = edit_->fontMetrics().height();
+    const int top = r.y() + (r.height() - lineHeight + 1) / 2;
+    return {r.x() + kTextMargin, top, r.width() - 2 * kTextMargin, lineHeight};
+}
+
+// The line edit's x of its text: aligned in the line with room for the cursor after it; a text
+// too long for the line shows its end, where the cursor stands after a write.
+int IndicatorPainter::TextX(const QRect& line, qreal textWidth) const {
+    const int used = qRound(textWidth) + kCursorWidth;
+    const Qt::Alignment a = QStyle::visualAlignment(edit_->layoutDirection(), edit_->alignment());
+    int scroll = 0;
+    if (used > line.width()) {
+        scroll = used - line.width();
+    } else if ((a & Qt::AlignRight) != 0) {
+        scroll = used - line.width() + 1;
+    } else if ((a & Qt::AlignHCenter) != 0) {
+        scroll = (used - line.width()) / 2;
+    }
+    return line.x() - scroll;
+}
+
+void IndicatorPainter::Paint() {
+    const FrameKey key = CurrentKey();
+    if (frame_.isNull() || !(key == key_)) {
+        RenderFrame(key);
+    }
+    QPainter painter(box_);
+    painter.drawPixmap(0, 0, frame_);
+    // One layout gives both the width to align and the glyphs to draw.
+    QTextLayout text(edit_->displayText(), edit_->font(), box_);
+    text.beginLayout();
+    QTextLine textLine = text.createLine();
+    text.endLayout();
+    if (!textLine.isValid()) {
+        return;
+    }
+    QStyleOption option;
+    option.initFrom(edit_);
+    painter.setPen(option.palette.color(QPalette::Text));
+    const QRect line = LineRect();
+    painter.setClipRect(line.intersected(edit_->geometry()));
+    const int baseline = line.y() + edit_->fontMetrics().ascent();
+    text.draw(&painter,
+              QPointF(TextX(line, textLine.naturalTextWidth()), baseline - textLine.ascent()));
+}
+
+} // namespace ovx::ui::detail

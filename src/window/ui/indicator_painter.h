@@ -1,0 +1,56 @@
+// Inside the platform: paints a read-only spin box (a numeric indicator) from a cached image of
+// its frame plus its text. The live view rewrites its indicators every frame, and the spin box's
+// own painting (style sheet rules, style options, its line edit's panel, the group box behind
+// it) costs several times as much as copying the frame and drawing the number.
+#pragma once
+
+#include <QObject>
+#include <QPixmap>
+#include <QRect>
+#include <QSize>
+
+class QAbstractSpinBox;
+class QLineEdit;
+class QStyle;
+
+namespace ovx::ui::detail {
+
+class IndicatorPainter : public QObject {
+    Q_OBJECT
+
+  public:
+    // Takes over the painting of box and its line edit; owned by box.
+    IndicatorPainter(QAbstractSpinBox* box, QLineEdit* edit);
+
+    // Attaches a painter to every read-only spin box under root.
+    static void AttachAll(QWidget* root);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // What the cached frame depends on; it is painted again when any of it changes.
+    struct FrameKey {
+        QSize size;
+        qreal pixelRatio = 0.0;
+        qint64 palette = 0;
+        qint64 parentPalette = 0;
+        bool enabled = false;
+        bool active = false;
+        const QStyle* style = nullptr;
+        bool operator==(const FrameKey&) const = default;
+    };
+
+    FrameKey CurrentKey() const;
+    void RenderFrame(const FrameKey& key);
+    QRect LineRect() const;
+    int TextX(const QRect& line, qreal textWidth) const;
+    void Paint();
+
+    QAbstractSpinBox* box_;
+    QLineEdit* edit_;
+    QPixmap frame_;
+    FrameKey key_;
+};
+
+} // namespace ovx::ui::detail

@@ -1,0 +1,100 @@
+#include "ui/monitor_rows.h"
+
+#include <QApplication>
+#include <QGlyphRun>
+#include <QPainter>
+#include <QStyle>
+
+#include <vector>
+
+namespace ovx::ui {
+
+const MonitorRowPainter::Glyphs& MonitorRowPainter::GlyphsFor(const QFont& font) const {
+    const QString key = font.key();
+    if (key == fontKey_) {
+        return glyphs_;
+    }
+    fontKey_ = key;
+    glyphs_ = {};
+    glyphs_.font = QRawFont::fromFont(font);
+    if (!glyphs_.font.isValid()) {
+        return glyphs_;
+    }
+    QString chars;
+    for (char16_t c = kFirst; c <= kLast; ++c) {
+        chars += QChar(c);
+    }
+    const QList<quint32> indexes = glyphs_.font.glyphIndexesForString(chars);
+    const QList<QPointF> advances = glyphs_.font.advancesForGlyphIndexes(indexes);
+    for (qsizetype i = 0; i < indexes.size() && i < advances.size() &&
+                          i < static_cast<qsizetype>(glyphs_.index.size());
+         ++i) {
+        glyphs_.index[static_cast<std::size_t>(i)] = indexes[i];
+        glyphs_.advance[static_cast<std::size_t>(i)] = advances[i].x();
+    }
+    return glyphs_;
+}
+
+// Every character printable ASCII and in the font (glyph 0 is the font's "missing" glyph).
+bool MonitorRowPainter::Covers(const Glyphs& glyphs, const QString& text) const {
+    if (!glyphs.font.isValid()) {
+        return false;
+    }
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < kFirst || u > kLast || glyphs.index[u - kFirst] == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void MonitorRowPainter::DrawRun(QPainter* painter, const Glyphs& glyphs, const QString& text,
+                                const QRect& rect) const {
+    std::vector<quint32> indexes(static_cast<std::size_t>(text.size()));
+    std::vector<QPointF> positions(indexes.size());
+    qreal x = 0.0;
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+        const std::size_t slot = text[static_cast<qsizetype>(i)].unicode() - kFirst;
+        indexes[i] = glyphs.index[slot];
+        positions[i] = QPointF(x, 0.0);
+        x += glyphs.advance[slot];
+    }
+    QGlyphRun run;
+    run.setRawFont(glyphs.font);
+    run.setRawData(indexes.data(), positions.data(), static_cast<int>(indexes.size()));
+    const qreal height = glyphs.font.ascent() + glyphs.font.descent();
+    const qreal baseline = rect.top() + (rect.height() - height) / 2.0 + glyphs.font.ascent();
+    painter->save();
+    painter->setClipRect(rect, Qt::IntersectClip);
+    painter->drawGlyphRun(QPointF(rect.left(), baseline), run);
+    painter->restore();
+}
+
+void MonitorRowPainter::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const Glyphs& glyphs = GlyphsFor(opt.font);
+    if (!Covers(glyphs, opt.text)) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    const QWidget* widget = opt.widget;
+    const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+    const QString text = opt.text;
+    opt.text.clear(); // the style paints the background, the selection and the focus only
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+    const bool enabled = (opt.state & QStyle::State_Enabled) != 0;
+    const bool active = (opt.state & QStyle::State_Active) != 0;
+    const QPalette::ColorGroup group =
+        !enabled ? QPalette::Disabled : (active ? QPalette::Normal : QPalette::Inactive);
+    const bool selected = (opt.state & QStyle::State_Selected) != 0;
+    painter->setPen(
+        opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    DrawRun(painter, glyphs, text, opt.rect.adjusted(margin, 0, -margin, 0));
+}
+
+} // namespace ovx::ui

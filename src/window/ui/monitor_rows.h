@@ -1,0 +1,42 @@
+// Paints the protocol monitor's rows. A row of printable ASCII (every frame line and most status
+// texts) is drawn as a run of glyphs placed one advance apart, taken from a table made once per
+// font: no text layout or shaping per row and paint, which is what a list of a few dozen
+// monospaced lines repainted twice a second would otherwise spend most of its time on. Other
+// rows are painted as any item view paints them.
+#pragma once
+
+#include <QRawFont>
+#include <QString>
+#include <QStyledItemDelegate>
+
+#include <array>
+
+namespace ovx::ui {
+
+class MonitorRowPainter : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+  private:
+    static constexpr char16_t kFirst = 0x20; // the table covers ' ' ... '~'
+    static constexpr char16_t kLast = 0x7e;
+
+    struct Glyphs {
+        QRawFont font;
+        std::array<quint32, kLast - kFirst + 1> index{};
+        std::array<qreal, kLast - kFirst + 1> advance{};
+    };
+
+    const Glyphs& GlyphsFor(const QFont& font) const;
+    bool Covers(const Glyphs& glyphs, const QString& text) const;
+    void DrawRun(QPainter* painter, const Glyphs& glyphs, const QString& text,
+                 const QRect& rect) const;
+
+    mutable QString fontKey_;
+    mutable Glyphs glyphs_;
+};
+
+} // namespace ovx::ui

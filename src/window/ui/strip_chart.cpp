@@ -1,0 +1,205 @@
+#include "ui/strip_chart.h"
+
+#include <QEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+#include "ui/chart_axes.h"
+
+namespace ovx::ui {
+
+namespace {
+
+constexpr int kRepaintIntervalMs = 25;
+constexpr std::array<QRgb, 8> kDefaultColours{0x0060C0, 0xD02020, 0x109030, 0xA05000,
+                                              0x7030A0, 0x008080, 0x606060, 0xC000C0};
+// The y range shown when the data stays inside it; it widens to take in larger values.
+constexpr double kDefaultMin = 0.0;
+constexpr double kDefaultMax = 1000.0;
+
+} // namespace
+
+StripChart::StripChart(QWidget* parent) : QWidget(parent) {
+    for (std::size_t i = 0; i < colours_.size(); ++i) {
+        colours_[i] = QColor(kDefaultColours[i % kDefaultColours.size()]);
+    }
+    repaintTimer_.setSingleShot(true);
+    connect(&repaintTimer_, &QTimer::timeout, this, [this] { update(); });
+    sincePaint_.start();
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    reallocate();
+}
+
+bool StripChart::setTraceCount(int traces) {
+    if (traces < 1 || traces > kMaxTraces) {
+        return false;
+    }
+    if (traces != traces_) {
+        traces_ = traces;
+        reallocate();
+    }
+    return true;
+}
+
+bool StripChart::setPointsPerScreen(int points) {
+    if (points < 2 || points > kMaxPointsPerScreen) {
+        return false;
+    }
+    if (points != capacity_) {
+        capacity_ = points;
+        reallocate();
+    }
+    return true;
+}
+
+bool StripChart::setTraceColor(int trace, QColor colour) {
+    if (trace < 1 || trace > kMaxTraces) {
+        return false;
+    }
+    auto& slot = colours_[static_cast<std::size_t>(trace - 1)];
+    if (slot != colour) {
+        slot = colour;
+        scheduleRepaint();
+    }
+    return true;
+}
+
+QColor StripChart::traceColor(int trace) const {
+    if (trace < 1 || trace > kMaxTraces) {
+        return {};
+    }
+    return colours_[static_cast<std::size_t>(trace - 1)];
+}
+
+void StripChart::setYName(const QString& name) {
+    yName_ = name;
+    background_ = QPixmap();
+    update();
+}
+
+void StripChart::reallocate() {
+    data_.assign(static_cast<std::size_t>(traces_) * static_cast<std::size_t>(capacity_), 0.0);
+    line_.assign(static_cast<std::size_t>(capacity_), QPointF());
+    clear();
+}
+
+void StripChart::clear() {
+    head_ = 0;
+    filled_ = 0;
+    column_ = 0;
+    scheduleRepaint();
+}
+
+void StripChart::scheduleRepaint() {
+    if (repaintTimer_.isActive()) {
+        return;
+    }
+    const auto elapsed = sincePaint_.elapsed();
+    if (elapsed >= kRepaintIntervalMs) {
+        update();
+    } else {
+        repaintTimer_.start(static_cast<int>(kRepaintIntervalMs - elapsed));
+    }
+}
+
+double StripChart::valueAt(int point, int trace) const {
+    const int oldest = filled_ < capacity_ ? 0 : head_;
+    const int slot = (oldest + point) % capacity_;
+    return data_[static_cast<std::size_t>(slot * traces_ + trace)];
+}
+
+int StripChart::points(int trace, double* out, int capacity) const {
+    if (trace < 1 || trace > traces_ || out == nullptr || capacity < 0) {
+        return -1;
+    }
+    const int n = std::min(filled_, capacity);
+    const int skip = filled_ - n; // the newest points when the buffer is short
+    for (int i = 0; i < n; ++i) {
+        out[i] = valueAt(skip + i, trace - 1);
+    }
+    return n;
+}
+
+void StripChart::dataRange(double& lo, double& hi) const {
+    lo = kDefaultMin;
+    hi = kDefaultMax;
+    for (int p = 0; p < filled_; ++p) {
+        for (int t = 0; t < traces_; ++t) {
+            const double v = valueAt(p, t);
+            if (std::isfinite(v)) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+    }
+}
+
+// The frame, grid and labels change only with the size, the y range or the texts; painted once
+// into a pixmap, a frame of the live view copies them instead of laying out every label again.
+const QPixmap& StripChart::background(const BackgroundKey& key, const detail::ChartFrame& frame) {
+    if (!background_.isNull() && key == backgroundKey_) {
+        return background_;
+    }
+    background_ = QPixmap(key.size * key.pixelRatio);
+    background_.setDevicePixelRatio(key.pixelRatio);
+    background_.fill(palette().color(QPalette::Base));
+    QPainter painter(&background_);
+    painter.setFont(font());
+    frame.Draw(painter, yName_);
+    backgroundKey_ = key;
+    return background_;
+}
+
+// One-pixel cosmetic lines: the stroker's path for wider pens costs several times as much.
+void StripChart::drawTraces(QPainter& painter, const detail::ChartFrame& frame) {
+    painter.setClipRect(frame.plot());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const int offset = capacity_ - filled_; // newest point at the right edge
+    for (int t = 0; t < traces_; ++t) {
+        for (int p = 0; p < filled_; ++p) {
+            const double v = valueAt(p, t);
+            line_[static_cast<std::size_t>(p)] =
+                QPointF(frame.MapX(offset + p), frame.MapY(std::isfinite(v) ? v : 0.0));
+        }
+        QPen pen(colours_[static_cast<std::size_t>(t)], 1.0);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.drawPolyline(line_.data(), filled_);
+    }
+}
+
+void StripChart::paintEvent(QPaintEvent*) {
+    sincePaint_.restart();
+    double lo = 0.0, hi = 0.0;
+    dataRange(lo, hi);
+    const detail::AxisRange x{0.0, static_cast<double>(capacity_ - 1)};
+    const detail::AxisRange y = detail::NiceRange(lo, hi, 8);
+    const detail::ChartFrame frame(rect(), fontMetrics().height(), x, y, !yName_.isEmpty());
+    const BackgroundKey key{size(), devicePixelRatioF(), y.min, y.max, capacity_};
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, background(key, frame));
+    drawTraces(painter, frame);
+}
+
+void StripChart::changeEvent(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::FontChange || type == QEvent::PaletteChange ||
+        type == QEvent::StyleChange) {
+        background_ = QPixmap();
+    }
+    QWidget::changeEvent(event);
+}
+
+detail::ChartFrame StripChart::currentFrame() const {
+    double lo = 0.0, hi = 0.0;
+    dataRange(lo, hi);
+    return {rect(),
+            fontMetrics().height(),
+            {0.0, static_cast<double>(capacity_ - 1)},
+            detail::NiceRange(lo, hi, 8),
+            !yName_.isEmpty()};
+}
+
+} // namespace ovx::ui

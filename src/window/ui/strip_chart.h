@@ -1,0 +1,100 @@
+// Strip chart control: traces that scroll as points are appended. Each trace keeps the last
+// pointsPerScreen points in a ring buffer sized once, so appending allocates nothing.
+#pragma once
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <vector>
+
+#include "ui/chart_axes.h"
+
+namespace ovx::ui {
+
+class StripChart : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kMaxTraces = 16;
+    static constexpr int kMaxPointsPerScreen = 100000;
+
+    explicit StripChart(QWidget* parent = nullptr);
+
+    int traceCount() const { return traces_; }
+    // A new count or length clears the chart; the same value keeps it. False when out of range.
+    bool setTraceCount(int traces);
+    int pointsPerScreen() const { return capacity_; }
+    bool setPointsPerScreen(int points);
+    int scrollMode() const { return scrollMode_; }
+    void setScrollMode(int mode) { scrollMode_ = mode; }
+    // trace counts from 1.
+    bool setTraceColor(int trace, QColor colour);
+    QColor traceColor(int trace) const;
+    void setYName(const QString& name);
+
+    // The next value in interleaved order: trace 1, trace 2, ..., then the next point.
+    void pushValue(double value) {
+        data_[static_cast<std::size_t>(head_ * traces_ + column_)] = value;
+        if (++column_ == traces_) {
+            column_ = 0;
+            head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
+            filled_ += filled_ < capacity_ ? 1 : 0;
+        }
+    }
+    void clear();
+    // Asks for a repaint; repaints come at most every ~25 ms however often data arrives.
+    void scheduleRepaint();
+
+    int pointCount() const { return filled_; }
+    // The points of a trace, oldest first; returns how many were copied.
+    int points(int trace, double* out, int capacity) const;
+
+    // The frame (plot area and axis ranges) the chart is drawn in now.
+    detail::ChartFrame currentFrame() const;
+
+    QSize sizeHint() const override { return {520, 300}; }
+    QSize minimumSizeHint() const override { return {240, 140}; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    // What the frame, grid and labels depend on; they are drawn again only when it changes.
+    struct BackgroundKey {
+        QSize size;
+        qreal pixelRatio = 0.0;
+        double yMin = 0.0;
+        double yMax = 0.0;
+        int points = 0;
+        bool operator==(const BackgroundKey&) const = default;
+    };
+
+    void reallocate();
+    void dataRange(double& lo, double& hi) const;
+    const QPixmap& background(const BackgroundKey& key, const detail::ChartFrame& frame);
+    void drawTraces(QPainter& painter, const detail::ChartFrame& frame);
+    double valueAt(int point, int trace) const; // point 0 = oldest held
+
+    int traces_ = 1;
+    int capacity_ = 100;
+    int scrollMode_ = 1;
+    std::vector<double> data_;
+    int head_ = 0;
+    int filled_ = 0;
+    int column_ = 0;
+    std::array<QColor, kMaxTraces> colours_;
+    QString yName_;
+    std::vector<QPointF> line_;
+    QPixmap background_;
+    BackgroundKey backgroundKey_;
+    QTimer repaintTimer_;
+    QElapsedTimer sincePaint_;
+};
+
+} // namespace ovx::ui

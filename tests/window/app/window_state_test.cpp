@@ -1,0 +1,112 @@
+// What the window remembers between runs, in the settings directory of this test run.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QWidget>
+
+#include <string>
+
+#include "app/portring.h"
+#include "app/recorder.h"
+#include "app/window_state.h"
+#include "link/com232.h"
+#include "params/panels.h"
+#include "platform/serial.h"
+#include "support/tool_fixture.h"
+#include "ui/panel.h"
+#include "ui/settings.h"
+
+namespace ovx::app {
+namespace {
+
+constexpr int kRememberedPort = 200;
+constexpr const char* kRememberedDevice = "/dev/ovx-test-remembered";
+
+class WindowState : public testing::PanelFixture {
+  protected:
+    QWidget* Window() const { return static_cast<QWidget*>(ui::PanelWidget(params::panelHandle)); }
+    int MonitorShown() const {
+        int v = -1;
+        ui::GetCtrlAttribute(params::panelHandle, params::PANEL_MONITOR, ui::kAttrVisible, &v);
+        return v;
+    }
+};
+
+TEST_F(WindowState, RoundTripOfGeometryMonitorDirectoryAndPort) {
+    platform::RegisterPort(kRememberedPort, kRememberedDevice);
+    Window()->setGeometry(40, 30, 1200, 705);
+    ui::SetCtrlAttribute(params::panelHandle, params::PANEL_MONITOR, ui::kAttrVisible, 1);
+    std::snprintf(app::szRecordDir, sizeof app::szRecordDir, "%s", "/tmp/records");
+    link::com = kRememberedPort;
+    SaveWindowState();
+
+    Window()->setGeometry(0, 0, 1240, 690);
+    ui::SetCtrlAttribute(params::panelHandle, params::PANEL_MONITOR, ui::kAttrVisible, 0);
+    app::szRecordDir[0] = '\0';
+    link::com = 1;
+    RestoreWindowState(Options{});
+
+    EXPECT_EQ(Window()->size(), QSize(1200, 705));
+    EXPECT_EQ(MonitorShown(), 1);
+    int toggle = -1;
+    ui::GetCtrlVal(params::panelHandle, params::PANEL_TOGBTNMONITOR, &toggle);
+    EXPECT_EQ(toggle, 1);
+    EXPECT_STREQ(app::szRecordDir, "/tmp/records");
+    EXPECT_EQ(link::com, kRememberedPort);
+    int ring = -1;
+    ui::GetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, &ring);
+    EXPECT_EQ(ring, kRememberedPort);
+}
+
+struct StartRow {
+    const char* name;
+    const char* remembered;
+    bool simulator;
+    bool portOption;
+    int expected;
+};
+
+class StartPortChoice : public ::testing::TestWithParam<StartRow> {};
+
+TEST_P(StartPortChoice, LastPortOnlyWhenPresentAndNotOverridden) {
+    platform::RegisterPort(kRememberedPort, kRememberedDevice);
+    ui::SetSetting("port/device", GetParam().remembered);
+    Options options;
+    options.simulator = GetParam().simulator;
+    if (GetParam().portOption) {
+        options.ports.emplace_back(1, "/dev/null");
+    }
+    EXPECT_EQ(StartPort(options), GetParam().expected);
+    ui::SetSetting("port/device", "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StartPortChoice,
+    ::testing::Values(StartRow{"remembered", kRememberedDevice, false, false, kRememberedPort},
+                      StartRow{"gone", "/dev/ovx-test-unplugged", false, false, 1},
+                      StartRow{"nothing", "", false, false, 1},
+                      StartRow{"simulator", kRememberedDevice, true, false, 1},
+                      StartRow{"portOption", kRememberedDevice, false, true, 1}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(WindowState, RefreshListsAPortAddedAfterStartAndKeepsThePortInUse) {
+    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, 0);
+    auto* ring =
+        static_cast<QComboBox*>(ui::CtrlWidget(params::panelHandle, params::PANEL_DROPDCOM));
+    ASSERT_NE(ring, nullptr);
+    EXPECT_EQ(ring->findData(201), -1);
+    platform::RegisterPort(201, "/dev/ovx-test-plugged-later");
+    link::com = 1;
+    CC_BTNRefreshPorts(params::panelHandle, params::PANEL_BTNREFRESHPORTS, ui::kEventCommit,
+                       nullptr, 0, 0);
+    const int index = ring->findData(201);
+    ASSERT_GE(index, 0);
+    EXPECT_TRUE(
+        ring->itemText(index).startsWith(QStringLiteral("COM201  /dev/ovx-test-plugged-later")));
+    int value = -1;
+    ui::GetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, &value);
+    EXPECT_EQ(value, 1);
+}
+
+} // namespace
+} // namespace ovx::app

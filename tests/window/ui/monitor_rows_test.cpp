@@ -1,0 +1,115 @@
+// The monitor's row painter: a row is drawn whole, from its left margin, in its colour, and no
+// further than its rectangle, whether it takes the glyph table (printable ASCII) or not.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "support/row_name.h"
+#include "ui/monitor_rows.h"
+
+namespace ovx::ui {
+namespace {
+
+struct PaintRow {
+    const char* name;
+    const char16_t* text;
+    bool selected;
+    int width; // of the row rectangle
+};
+
+// Where ink of a colour far from the background lies, and how close the inkiest pixel comes to
+// the wanted colour.
+struct Ink {
+    int left = -1;
+    int right = -1;
+    int closest = 1000;
+};
+
+int Distance(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+           std::abs(qBlue(a) - qBlue(b));
+}
+
+Ink FindInk(const QImage& image, QRgb background, QRgb wanted) {
+    Ink ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (Distance(p, background) < 150) {
+                continue;
+            }
+            ink.left = ink.left < 0 ? x : std::min(ink.left, x);
+            ink.right = std::max(ink.right, x);
+            ink.closest = std::min(ink.closest, Distance(p, wanted));
+        }
+    }
+    return ink;
+}
+
+class MonitorRowPaint : public ::testing::TestWithParam<PaintRow> {};
+
+TEST_P(MonitorRowPaint, DrawsTheTextFromTheMarginInItsColourWithinTheRow) {
+    const PaintRow& row = GetParam();
+    const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QColor colour(0x1d, 0x4f, 0x7c);
+    QStandardItemModel model;
+    auto* item = new QStandardItem(QString::fromUtf16(row.text));
+    item->setForeground(colour);
+    model.appendRow(item);
+
+    QStyleOptionViewItem option;
+    option.font = font;
+    option.palette = QApplication::palette();
+    option.state = QStyle::State_Enabled | QStyle::State_Active |
+                   (row.selected ? QStyle::State_Selected : QStyle::State_None);
+    const int height = QFontMetrics(font).height() + 4;
+    option.rect = QRect(0, 0, row.width, height);
+    QImage image(row.width + 40, height, QImage::Format_RGB32);
+    const QRgb background =
+        row.selected ? option.palette.color(QPalette::Highlight).rgb() : QColor(Qt::white).rgb();
+    image.fill(background);
+    QPainter painter(&image);
+    painter.fillRect(option.rect, QColor::fromRgb(background));
+    MonitorRowPainter rows;
+    rows.paint(&painter, option, model.index(0, 0));
+    painter.end();
+
+    const QRgb wanted =
+        row.selected ? option.palette.color(QPalette::HighlightedText).rgb() : colour.rgb();
+    const Ink ink = FindInk(image, background, wanted);
+    const int margin = QApplication::style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    const double advance = QFontMetricsF(font).horizontalAdvance(QChar(u'0'));
+    const double textEnd = margin + QFontMetricsF(font).horizontalAdvance(item->text());
+    const QString text = item->text();
+    const qsizetype firstInk = text.size() - text.trimmed().size(); // the texts end in ink
+    const double textStart = margin + QFontMetricsF(font).horizontalAdvance(text.left(firstInk));
+    ASSERT_GE(ink.left, 0) << "nothing painted";
+    EXPECT_NEAR(ink.left, textStart, advance);
+    EXPECT_NEAR(ink.right, std::min(textEnd, double(row.width)), 1.5 * advance);
+    EXPECT_LT(ink.right, row.width); // never beyond the row
+    EXPECT_LT(ink.closest, 90) << "the row's colour";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MonitorRowPaint,
+    ::testing::Values(
+        PaintRow{"frame", u"  12.345  rx      live sample       512 7  | 00550008020007", false,
+                 900},
+        PaintRow{"selected", u"   0.020  status  Echo Check - Line Ok!", true, 900},
+        PaintRow{"not_ascii", u"   1.500  status  Temperatur 20 \u00b0C \u2013 ok", false, 900},
+        PaintRow{"cut_at_the_edge", u"  12.345  tx      get RAM  1 2 3 4 5 6 7 8 9 10 11 12 13",
+                 false, 160}),
+    testing::RowName());
+
+} // namespace
+} // namespace ovx::ui

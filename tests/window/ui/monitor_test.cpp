@@ -1,0 +1,154 @@
+// The protocol monitor's log and pane: what the trace module feeds them and what they keep.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/monitor_log.h"
+#include "platform/trace.h"
+#include "ui/protocol_monitor.h"
+#include "ui/status_history.h"
+
+namespace ovx::ui {
+namespace {
+
+constexpr char kFrame[] = "\x00\x55\x00\x08";
+
+std::vector<platform::MonitorEntry> Everything() {
+    std::vector<platform::MonitorEntry> out;
+    platform::ReadMonitorEntries(0, out);
+    return out;
+}
+
+class MonitorLog : public ::testing::Test {
+  protected:
+    void SetUp() override { platform::ClearMonitorLog(); }
+};
+
+TEST_F(MonitorLog, FramesAndTextsArriveInOneTimelineWithoutTheTrace) {
+    platform::EnableTrace(false);
+    platform::TraceBytes("tx", kFrame, 4);
+    platform::TraceText("status", "Line Ok!");
+    platform::TraceBytes("rx", kFrame, 4);
+    const auto entries = Everything();
+    ASSERT_EQ(entries.size(), 3U);
+    EXPECT_EQ(entries[0].kind, platform::MonitorKind::kTx);
+    EXPECT_EQ(platform::EntryText(entries[0]), "00550008");
+    EXPECT_EQ(entries[1].kind, platform::MonitorKind::kStatus);
+    EXPECT_EQ(platform::EntryText(entries[1]), "Line Ok!");
+    EXPECT_EQ(entries[2].kind, platform::MonitorKind::kRx);
+    EXPECT_LE(entries[0].time, entries[2].time);
+}
+
+TEST_F(MonitorLog, KeepsTheLastTenThousandEntries) {
+    for (int i = 0; i < platform::kMonitorCapacity + 5; ++i) {
+        platform::TraceBytes("tx", kFrame, 4);
+    }
+    const auto entries = Everything();
+    ASSERT_EQ(entries.size(), static_cast<std::size_t>(platform::kMonitorCapacity));
+    EXPECT_EQ(entries.back().seq - entries.front().seq, platform::kMonitorCapacity - 1U);
+}
+
+TEST_F(MonitorLog, StatusHistoryOutlivesAFloodOfFrames) {
+    platform::TraceText("status", "Table file not written");
+    platform::TraceText("status", "Timeout RS232-Line!");
+    for (int i = 0; i < 2 * platform::kMonitorCapacity; ++i) {
+        platform::TraceBytes("rx", kFrame, 4);
+    }
+    const QStringList items = StatusHistoryButton::Items();
+    ASSERT_GE(items.size(), 2);
+    EXPECT_TRUE(items[0].endsWith(QStringLiteral("  Timeout RS232-Line!")))
+        << items[0].toStdString();
+    EXPECT_TRUE(items[1].endsWith(QStringLiteral("  Table file not written")));
+}
+
+TEST_F(MonitorLog, StatusHistoryHoldsTheLastFifty) {
+    for (int i = 0; i < platform::kStatusHistory + 7; ++i) {
+        platform::TraceText("status", ("text " + std::to_string(i)).c_str());
+    }
+    const QStringList items = StatusHistoryButton::Items();
+    ASSERT_EQ(items.size(), platform::kStatusHistory);
+    EXPECT_TRUE(items.front().endsWith(QStringLiteral("text 56")));
+    EXPECT_TRUE(items.back().endsWith(QStringLiteral("text 7")));
+}
+
+// The pane, shown, with one sent frame, one received frame and one status text in the log.
+class MonitorPane : public ::testing::TestWithParam<std::pair<int, std::vector<std::string>>> {
+  protected:
+    void SetUp() override {
+        platform::ClearMonitorLog();
+        pane_.refresh();
+        pane_.clear();
+        platform::TraceBytes("tx", kFrame, 4);
+        platform::TraceBytes("rx", kFrame, 4);
+        platform::TraceText("status", "Line Ok!");
+        pane_.refresh();
+    }
+    std::vector<std::string> Kinds() const {
+        std::vector<std::string> kinds;
+        for (const QString& line : pane_.lines()) {
+            kinds.push_back(
+                line.section(QLatin1Char(' '), 1, 1, QString::SectionSkipEmpty).toStdString());
+        }
+        return kinds;
+    }
+    ProtocolMonitor pane_;
+};
+
+TEST_P(MonitorPane, DirectionFilterShowsItsKindOnly) {
+    pane_.setDirectionFilter(GetParam().first);
+    EXPECT_EQ(Kinds(), GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, MonitorPane,
+                         ::testing::Values(std::pair{0, std::vector<std::string>{"tx", "rx",
+                                                                                 "status"}},
+                                           std::pair{1, std::vector<std::string>{"tx"}},
+                                           std::pair{2, std::vector<std::string>{"rx"}},
+                                           std::pair{3, std::vector<std::string>{"status"}}));
+
+using MonitorPaneActions = MonitorPane;
+
+TEST_F(MonitorPaneActions, PauseHoldsTheListAndResumeCatchesUp) {
+    pane_.setPaused(true);
+    platform::TraceText("status", "while paused");
+    pane_.refresh();
+    EXPECT_EQ(pane_.lines().size(), 3);
+    pane_.setPaused(false);
+    ASSERT_EQ(pane_.lines().size(), 4);
+    EXPECT_TRUE(pane_.lines().back().endsWith(QStringLiteral("while paused")));
+}
+
+TEST_F(MonitorPaneActions, ClearEmptiesItAndNewEntriesFollow) {
+    pane_.clear();
+    EXPECT_TRUE(pane_.lines().isEmpty());
+    platform::TraceText("status", "after");
+    pane_.refresh();
+    EXPECT_EQ(pane_.lines().size(), 1);
+}
+
+TEST_F(MonitorPaneActions, CopyAndSaveTakeTheShownLines) {
+    pane_.setDirectionFilter(3);
+    pane_.copyToClipboard();
+    EXPECT_TRUE(QApplication::clipboard()->text().contains(QStringLiteral("status  Line Ok!")));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("monitor.txt"));
+    QString error;
+    ASSERT_TRUE(pane_.saveTo(path, error)) << error.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> saved = file.readAll().split('\n');
+    ASSERT_EQ(saved.size(), 2); // one line and the final newline
+    EXPECT_TRUE(saved[0].endsWith("Line Ok!"));
+    EXPECT_FALSE(pane_.saveTo(dir.filePath(QStringLiteral("no/such/dir/x.txt")), error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
+} // namespace ovx::ui

@@ -1,0 +1,258 @@
+// The live view's cheap painting keeps the look: indicators painted from a cached frame look as
+// the spin box would paint itself, the strip chart's cached background follows its range and
+// texts, and writing the value a control already shows repaints nothing.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QImage>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QWindow>
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "panel_fixture.h"
+#include "ui/indicator_painter.h"
+#include "ui/plot.h"
+#include "ui/repaint.h"
+#include "ui/strip_chart.h"
+
+namespace ovx::ui::testing {
+namespace {
+
+using namespace ovx::params;
+
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+class ShownPanel : public RealPanels {
+  protected:
+    void SetUp() override {
+        RealPanels::SetUp();
+        DisplayPanel(main_);
+        QElapsedTimer clock;
+        clock.start();
+        while (!Window(main_)->windowHandle()->isExposed() && clock.elapsed() < 2000) {
+            ProcessSystemEvents();
+        }
+        ASSERT_TRUE(Window(main_)->windowHandle()->isExposed());
+        Settle();
+    }
+
+    // Lets every paint that is due happen (the window paces its repaints at ~16 ms).
+    void Settle() {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 60) {
+            ProcessSystemEvents();
+        }
+    }
+
+    // The indicator as the window shows it, its surroundings included.
+    QImage Shown(QWidget* w) {
+        QWidget* window = Window(main_);
+        const QRect area(w->mapTo(window, QPoint()), w->size());
+        return window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    // Hands the painting back to the spin box itself, as Qt would paint it.
+    static void PaintAsQtDoes(QSpinBox* box) {
+        delete box->findChild<detail::IndicatorPainter*>();
+        box->setAttribute(Qt::WA_OpaquePaintEvent, false);
+        box->update();
+    }
+};
+
+// Values of every width, a text too long for the box, and a dimmed indicator.
+TEST_F(ShownPanel, IndicatorLooksExactlyAsTheSpinBoxPaintsItself) {
+    const std::array ids{PANEL_VALNORM, PANEL_ADCCHA, PANEL_ADCCHB, PANEL_LOVAL};
+    const std::array values{0, 517, -12, 4095, 2147483647, -2147483647};
+    SetCtrlAttribute(main_, PANEL_LOVAL, kAttrDimmed, 1);
+    std::vector<QImage> cheap;
+    for (const int v : values) {
+        for (const int id : ids) {
+            ASSERT_EQ(SetCtrlVal(main_, id, v), 0);
+            cheap.push_back(Shown(Ctrl<QSpinBox>(main_, id)));
+        }
+    }
+    for (const int id : ids) {
+        ASSERT_NE(Ctrl<QSpinBox>(main_, id)->findChild<detail::IndicatorPainter*>(), nullptr);
+        PaintAsQtDoes(Ctrl<QSpinBox>(main_, id));
+    }
+    std::size_t i = 0;
+    for (const int v : values) {
+        for (const int id : ids) {
+            SetCtrlVal(main_, id, v);
+            EXPECT_EQ(cheap[i++], Shown(Ctrl<QSpinBox>(main_, id)))
+                << "control " << id << " showing " << v;
+        }
+    }
+}
+
+// Without a style sheet: the frame is drawn again when the size or the state changes.
+TEST(IndicatorPainter, FrameFollowsSizeAndDimmedState) {
+    QWidget window;
+    auto* box = new QSpinBox(&window);
+    box->setReadOnly(true);
+    box->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    box->setRange(-1000000, 1000000);
+    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    box->setGeometry(10, 10, 90, 26);
+    window.resize(200, 60);
+    const auto shown = [&] {
+        return window.grab(box->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    detail::IndicatorPainter::AttachAll(&window);
+    ASSERT_NE(box->findChild<detail::IndicatorPainter*>(), nullptr);
+    std::vector<QImage> cheap;
+    const auto steps = [&](auto&& record) {
+        box->setValue(42);
+        record();
+        box->setGeometry(10, 10, 130, 30);
+        box->setValue(-77);
+        record();
+        box->setEnabled(false);
+        record();
+    };
+    steps([&] { cheap.push_back(shown()); });
+    delete box->findChild<detail::IndicatorPainter*>();
+    box->setAttribute(Qt::WA_OpaquePaintEvent, false);
+    box->setGeometry(10, 10, 90, 26);
+    box->setEnabled(true);
+    std::size_t i = 0;
+    steps([&] { EXPECT_EQ(cheap[i++], shown()) << "step " << i; });
+}
+
+TEST(IndicatorPainter, EditableSpinBoxesPaintThemselves) {
+    QWidget window;
+    auto* editable = new QSpinBox(&window);
+    auto* indicator = new QSpinBox(&window);
+    indicator->setReadOnly(true);
+    detail::IndicatorPainter::AttachAll(&window);
+    EXPECT_EQ(editable->findChild<detail::IndicatorPainter*>(), nullptr);
+    EXPECT_NE(indicator->findChild<detail::IndicatorPainter*>(), nullptr);
+    EXPECT_FALSE(editable->testAttribute(Qt::WA_OpaquePaintEvent));
+}
+
+TEST_F(ShownPanel, WritingTheValueAControlShowsRepaintsNothing) {
+    auto* indicator = Ctrl<QSpinBox>(main_, PANEL_ADCCHA);
+    auto* tolerance = Ctrl<QSpinBox>(main_, PANEL_TOLERANCE);
+    auto* led = static_cast<QWidget*>(CtrlWidget(main_, PANEL_LEDREF));
+    SetCtrlVal(main_, PANEL_ADCCHA, 1234);
+    SetCtrlVal(main_, PANEL_TOLERANCE, 100);
+    SetCtrlVal(main_, PANEL_LEDREF, 1);
+    Settle();
+    PaintCounter indicatorPaints(indicator), tolerancePaints(tolerance), ledPaints(led);
+    for (int frame = 0; frame < 5; ++frame) {
+        SetCtrlVal(main_, PANEL_ADCCHA, 1234);
+        SetCtrlVal(main_, PANEL_TOLERANCE, 100);
+        SetCtrlVal(main_, PANEL_LEDREF, 1);
+        Settle();
+    }
+    EXPECT_EQ(indicatorPaints.paints, 0);
+    EXPECT_EQ(tolerancePaints.paints, 0);
+    EXPECT_EQ(ledPaints.paints, 0);
+
+    SetCtrlVal(main_, PANEL_ADCCHA, 1235);
+    Settle();
+    EXPECT_GE(indicatorPaints.paints, 1);
+    EXPECT_EQ(indicator->text(), "1235");
+    // A value beyond the range is still clamped, the second time as the first.
+    for (int i = 0; i < 2; ++i) {
+        SetCtrlVal(main_, PANEL_TOLERANCE, 70000);
+        EXPECT_EQ(IntOf(main_, PANEL_TOLERANCE), 65535);
+    }
+}
+
+// A dialog that has just closed leaves its picture on the window until the window is painted
+// again; a flash run started by that dialog processes no events, so the paint must not wait for
+// the window's pacing of repaints, and it must reach the chart too.
+TEST_F(ShownPanel, EveryWindowIsPaintedAtOnceWhenADialogHasClosed) {
+    PaintCounter chartPaints(static_cast<QWidget*>(CtrlWidget(main_, PANEL_STRIPNORM)));
+    SetCtrlVal(main_, PANEL_ADCCHA, 4321);
+    detail::FlushPendingRepaints(); // a paint just now: the window holds the next one back
+    detail::RepaintWindowsNow();
+    EXPECT_GE(chartPaints.paints, 1);
+}
+
+// --- strip chart ---
+
+constexpr int kPoints = 101;
+constexpr int kTraces = 4;
+
+void Prepare(StripChart& chart) {
+    chart.resize(480, 300);
+    chart.setTraceCount(kTraces);
+    chart.setPointsPerScreen(kPoints);
+    chart.setTraceColor(4, QColor(0xFF0000));
+}
+
+void PushFrame(StripChart& chart, int frame) {
+    const double value = frame < 150 ? 500.0 + 300.0 * std::sin(frame * 0.2) : 2600.0 - frame;
+    for (const double v : {612.0, 412.0, 512.0, value}) {
+        chart.pushValue(v);
+    }
+}
+
+QImage Painted(StripChart& chart) {
+    return chart.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+int RedPixels(const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            n += c.red() > 200 && c.green() < 90 && c.blue() < 90 ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+// Frame after frame the range widens (values up to 2450) and narrows again as they scroll out,
+// and the y-axis name comes and goes: each painting equals a new chart's with the same data.
+TEST(StripChartPainting, ChartPaintedFrameAfterFrameLooksAsANewChartWithTheSameData) {
+    StripChart live;
+    Prepare(live);
+    int compared = 0;
+    for (int frame = 0; frame < 420; ++frame) {
+        PushFrame(live, frame);
+        if (frame == 200) {
+            live.setYName("NORM");
+        }
+        if (frame == 330) {
+            live.setYName("");
+        }
+        const QImage shown = Painted(live);
+        if (frame % 30 != 29) {
+            continue;
+        }
+        StripChart fresh;
+        Prepare(fresh);
+        fresh.setYName(frame >= 200 && frame < 330 ? "NORM" : "");
+        for (int f = std::max(0, frame - kPoints + 1); f <= frame; ++f) {
+            PushFrame(fresh, f);
+        }
+        const QImage expected = Painted(fresh);
+        EXPECT_GT(RedPixels(expected), 100) << "frame " << frame;
+        EXPECT_EQ(shown, expected) << "frame " << frame;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 14);
+}
+
+} // namespace
+} // namespace ovx::ui::testing
