@@ -13,7 +13,7 @@
 #include "link/com232.h"
 #include "params/gui.h"
 #include "params/panels.h"
-#include "params/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "params/variables.h"
 #include "platform/file_dialogs.h"
 #include "platform/files.h"

@@ -20,7 +20,7 @@
 #include "app/portring.h"
 #include "link/com232.h"
 #include "params/panels.h"
-#include "params/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "platform/help.h"
 #include "platform/panel.h"
 #include "platform/serial.h"

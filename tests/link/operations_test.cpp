@@ -12,7 +12,7 @@
 #include "link/com232.h"
 #include "link/operations.h"
 #include "params/lintable.h"
-#include "params/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "params/variables.h"
 #include "platform/serial.h"
 #include "sim/device_model.h"

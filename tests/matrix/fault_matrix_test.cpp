@@ -24,7 +24,7 @@
 #include "live/strip.h"
 #include "params/lintable.h"
 #include "params/panels.h"
-#include "params/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "params/variables.h"
 #include "platform/file_dialogs.h"
 #include "platform/files.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "params/lintable.h"
-#include "params/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "support/hostile_files.h"
 #include "support/row_name.h"
 

@@ -9,7 +9,7 @@
 
 #include "params/parameters.h"
 #include "params/paramfile.h"
-#include "params/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "support/row_name.h"
 
 namespace ovx::params {

@@ -13,12 +13,11 @@
 #include <ostream>
 #include <thread>
 
-#include "platform/event_watch_qt.h"
 #include "platform/events.h"
-#include "platform/panel.h"
 #include "platform/pty_device.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "support/event_hook_restore.h"
 #include "support/row_name.h"
 
 namespace ovx::platform {
@@ -36,6 +35,7 @@ constexpr double kNestedWait = 0.1;
 constexpr double kLate = 0.15; // how late a loaded machine may wake a waiting thread
 
 // Installs no hook and no backend for the test: the core serves watches and timers itself.
+// What the test program installed is put back afterwards.
 class WithoutEventHook : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -43,8 +43,9 @@ class WithoutEventHook : public ::testing::Test {
         SetWatchBackend(nullptr);
     }
     void TearDown() override {
-        SetEventHook(ProcessSystemEvents);
-        detail::InstallQtWatchBackend();
+        if (ovx::testing::RestoreEventHook()) {
+            ovx::testing::RestoreEventHook()();
+        }
     }
 };
 
