@@ -60,7 +60,7 @@ bool QueueReplyTo(int orderCode) {
     return platform::GetInQLen(1) == kFrameBytes;
 }
 
-class ConnectionTest : public testing::ToolFixture, public RecordsStatus {
+class ConnectionOnPanel : public testing::ToolFixture, public RecordsStatus {
   protected:
     Payload ControllerRam() {
         const std::lock_guard lock(Sim().ModelMutex());
@@ -68,7 +68,7 @@ class ConnectionTest : public testing::ToolFixture, public RecordsStatus {
     }
 };
 
-TEST_F(ConnectionTest, NormalStartShowsTheFirmwareTextAndTheControllerParameters) {
+TEST_F(ConnectionOnPanel, NormalStartShowsTheFirmwareTextAndTheControllerParameters) {
     params::target = params::EEPROM;
     WatchStatus();
     StartTool();

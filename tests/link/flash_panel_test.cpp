@@ -49,7 +49,7 @@ std::int32_t* const kImages[] = {params::flashp4, params::flashp5, params::flash
                                  params::flashp7};
 constexpr int kPageAddress[] = {PAGE4, PAGE5, PAGE6, PAGE7};
 
-class FlashProgramming : public testing::ToolFixture {
+class FlashOnPanel : public testing::ToolFixture {
   protected:
     void SetUp() override {
         ToolFixture::SetUp();
@@ -111,7 +111,7 @@ class FlashProgramming : public testing::ToolFixture {
     const char* healText_ = nullptr; // when shown, the controller's faults are cleared
 };
 
-TEST_F(FlashProgramming, AllPagesAcceptedLeaveTheImagesInFlashAndCountEveryPage) {
+TEST_F(FlashOnPanel, AllPagesAcceptedLeaveTheImagesInFlashAndCountEveryPage) {
     const double start = platform::Timer();
     SendCorrDataToFlash();
     const double elapsed = platform::Timer() - start;
@@ -152,7 +152,7 @@ TEST_F(FlashProgramming, AllPagesAcceptedLeaveTheImagesInFlashAndCountEveryPage)
     EXPECT_LE(elapsed, 128 * 0.05 + 4 * 0.15 + 3 * 0.05 + 1.5);
 }
 
-TEST_F(FlashProgramming, ProgressBarStepsThroughPagesTimesBlocksNamingThePage) {
+TEST_F(FlashOnPanel, ProgressBarStepsThroughPagesTimesBlocksNamingThePage) {
     SendCorrDataToFlash();
     ASSERT_EQ(shown_.size(), 4u * 17u);
     for (int p = 0; p < 4; ++p) {
@@ -167,7 +167,7 @@ TEST_F(FlashProgramming, ProgressBarStepsThroughPagesTimesBlocksNamingThePage) {
     EXPECT_EQ(ProgressText(), "Flash: 64 of 64 blocks written");
 }
 
-TEST_F(FlashProgramming, RejectedBlockEndsItsPageAndTheNextPagesAreStillWritten) {
+TEST_F(FlashOnPanel, RejectedBlockEndsItsPageAndTheNextPagesAreStillWritten) {
     sim::Faults f;
     f.rejectFlashAtBlock = 2;
     SetFaults(f);
@@ -187,7 +187,7 @@ TEST_F(FlashProgramming, RejectedBlockEndsItsPageAndTheNextPagesAreStillWritten)
     EXPECT_EQ(ProgressText(), "Flash: 50 of 64 blocks written"); // page 4 stopped at block 2
 }
 
-TEST_F(FlashProgramming, PageReturnsTheWordsStagedUpToTheFailedBlock) {
+TEST_F(FlashOnPanel, PageReturnsTheWordsStagedUpToTheFailedBlock) {
     sim::Faults f;
     f.rejectFlashAtBlock = 2;
     SetFaults(f);

@@ -3,8 +3,6 @@
 // be told apart. A tree of the kernel's shape is built for each row.
 #include <gtest/gtest.h>
 
-#include "support/scratch_dir.h"
-
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -13,6 +11,7 @@
 
 #include "platform/serial_os.h"
 #include "support/row_name.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::platform::detail {
 namespace {
@@ -70,7 +69,7 @@ class PortList : public ::testing::TestWithParam<ListRow> {
         fs::create_directory_symlink(tty, root / "class/tty" / name);
     }
     std::string ClassDir() const { return dir_.Path() + "/class/tty"; }
-    ScratchDir dir_;
+    ovx::testing::ScratchDir dir_;
 };
 
 TEST_P(PortList, ShowsTheAdapterAsTheKernelDescribesIt) {
