@@ -1,7 +1,11 @@
 # The core stays free of Qt: no file under the core's folders includes a Qt header or a header of
 # the window's folders, and no program built on the core alone loads a Qt library.
-# cmake -DCORE_DIR=DIR -DWINDOW_DIRS="ui;app" -DPROGRAMS="a;b" -P core_guard.cmake
-file(GLOB_RECURSE sources ${CORE_DIR}/*.h ${CORE_DIR}/*.cpp)
+# cmake "-DCORE_DIRS=DIR;DIR" "-DWINDOW_DIRS=ui;app" "-DPROGRAMS=A;B" -P core_guard.cmake
+set(sources "")
+foreach(dir ${CORE_DIRS})
+    file(GLOB_RECURSE found ${dir}/*.h ${dir}/*.cpp)
+    list(APPEND sources ${found})
+endforeach()
 set(failures "")
 foreach(source ${sources})
     file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include")

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "params/scratch_dir.h"
 #include "support/german_locale.h"
 #include "support/program_run.h"
 #include "support/row_name.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::cli {
 namespace {

@@ -21,11 +21,11 @@
 
 #include "link/frame.h"
 #include "params/lintable.h"
-#include "params/scratch_dir.h"
 #include "sim/device_model.h"
 #include "support/hostile_files.h"
 #include "support/program_run.h"
 #include "support/row_name.h"
+#include "support/scratch_dir.h"
 #include "support/scripted_peer.h"
 
 namespace ovx::cli {

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/events.h"
+#include "support/event_hook_restore.h"
 #include "support/modal_driver.h"
+#include "ui/event_watch_qt.h"
 #include "ui/panel.h"
 
 namespace {
@@ -45,6 +48,11 @@ int main(int argc, char** argv) {
     if (ovx::ui::InitEngine(argc, argv) < 0) {
         return 1;
     }
+    // Tests of the core's own waits remove the engine's hook and watch backend for a while.
+    ovx::testing::RestoreEventHook() = [] {
+        ovx::platform::SetEventHook(ovx::ui::ProcessSystemEvents);
+        ovx::ui::detail::InstallQtWatchBackend();
+    };
     ::testing::UnitTest::GetInstance()->listeners().Append(new ModalGuard);
     return RUN_ALL_TESTS();
 }

@@ -34,9 +34,6 @@ class ToolFixture : public PanelFixture {
     std::unique_ptr<sim::PtyHost> host_;
 };
 
-// Processes events until pred() holds or timeoutSeconds pass; returns pred().
-template <typename Pred> bool WaitUntil(Pred pred, double timeoutSeconds = 5.0);
-
 } // namespace ovx::testing
 
 #include "support/tool_fixture_impl.h"

@@ -1,16 +1,5 @@
+// WaitUntil of the window's tests is the core's: with the engine's hook installed each turn
+// processes the window's events.
 #pragma once
 
-#include "platform/timing.h"
-#include "ui/panel.h"
-
-namespace ovx::testing {
-
-template <typename Pred> bool WaitUntil(Pred pred, double timeoutSeconds) {
-    const double start = platform::Timer();
-    while (!pred() && platform::Timer() - start < timeoutSeconds) {
-        ui::ProcessSystemEvents();
-    }
-    return pred();
-}
-
-} // namespace ovx::testing
+#include "support/wait_until.h"

@@ -14,9 +14,9 @@
 #include "params/variables.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "support/line_fixture.h"
 #include "support/row_name.h"
 #include "support/scripted_peer.h"
-#include "support/tool_fixture.h"
 
 namespace ovx::link {
 namespace {
@@ -143,11 +143,11 @@ void PrintTo(const FetchRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-class FetchTakesOnlyItsReply : public testing::PanelFixture,
+class FetchTakesOnlyItsReply : public testing::LinkStateFixture,
                                public ::testing::WithParamInterface<FetchRow> {
   protected:
     void TearDown() override {
-        PanelFixture::TearDown();
+        LinkStateFixture::TearDown();
         peer_.reset();
     }
     std::unique_ptr<ScriptedPeer> peer_;

@@ -1,14 +1,9 @@
 // Text file arrays, the file popup and the program directory.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -22,40 +17,41 @@
 #include "platform/files.h"
 #include "platform/timing.h"
 #include "support/hostile_files.h"
-#include "support/modal_driver.h"
-#include "ui/file_dialogs.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::platform {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr int kInt = 1;
 constexpr int kUInt = 7;
 
 class FileArrays : public ::testing::Test {
   protected:
-    std::string Path(const char* name) const { return dir_.filePath(name).toStdString(); }
-    void Write(const char* name, const QByteArray& text) const {
-        QFile f(dir_.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
+    std::string Path(const char* name) const { return dir_.File(name); }
+    void Write(const char* name, const std::string& text) const {
+        ovx::testing::WriteText(Path(name), text);
+        ASSERT_TRUE(fs::is_regular_file(Path(name)));
     }
-    QByteArray Read(const char* name) const {
-        QFile f(dir_.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    std::string Read(const char* name) const { return ovx::testing::ReadText(Path(name)); }
+    // Split at newlines; a text ending in one ends with an empty line.
+    std::vector<std::string> Lines(const char* name) const {
+        return ovx::testing::SplitText(Read(name), '\n');
     }
     // The parameter-file shape: 16 unsigned values in one group.
     int LoadParams(const char* name, std::array<std::uint32_t, 16>& values) const {
         return FileToArray(Path(name).c_str(), values.data(), kUInt, 16, 1, 0, 0, 1);
     }
-    QTemporaryDir dir_;
+    ovx::testing::ScratchDir dir_;
 };
 
 TEST_F(FileArrays, ParameterFileKeepsFiveDigitValuesAtWidthFour) {
     const std::array<std::uint32_t, 16> saved{
         0, 1, 9999, 10000, 12345, 32767, 32768, 40000, 50000, 60000, 65534, 65535, 500, 2048, 7, 0};
     ASSERT_EQ(ArrayToFile(Path("p.dat").c_str(), saved.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0), 0);
-    const QList<QByteArray> lines = Read("p.dat").split('\n');
-    ASSERT_EQ(lines.size(), 17); // 16 lines and the final newline
+    const std::vector<std::string> lines = Lines("p.dat");
+    ASSERT_EQ(lines.size(), 17u); // 16 lines and the final newline
     EXPECT_EQ(lines[0], "   0");
     EXPECT_EQ(lines[2], "9999");
     EXPECT_EQ(lines[3], "10000");
@@ -74,8 +70,8 @@ TEST_F(FileArrays, GroupsAreWrittenAsTabSeparatedColumns) {
     }
     ASSERT_EQ(ArrayToFile(Path("lt.dat").c_str(), saved.data(), kInt, 3072, 3, 0, 0, 0, 6, 1, 0),
               0);
-    const QList<QByteArray> lines = Read("lt.dat").split('\n');
-    ASSERT_EQ(lines.size(), 1025);
+    const std::vector<std::string> lines = Lines("lt.dat");
+    ASSERT_EQ(lines.size(), 1025u);
     EXPECT_EQ(lines[0], "     0\t  1023\t-500000");
     EXPECT_EQ(lines[1023], "  1023\t     0\t523000");
     std::array<std::int32_t, 3 * 1024> loaded{};
@@ -157,7 +153,7 @@ TEST_F(FileArrays, UnsupportedCodesAreRejected) {
     EXPECT_EQ(ArrayToFile(p.c_str(), v.data(), kUInt, 16, 1, 0, 0, 0, 4, 0, 0),
               kFileInvalidArgument);
     EXPECT_EQ(FileToArray(p.c_str(), v.data(), kUInt, 0, 1, 0, 0, 1), kFileInvalidArgument);
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(p)));
+    EXPECT_FALSE(fs::exists(p));
 }
 
 // A write that fails half-way (here: the process may write no more than 64 bytes to a file)
@@ -173,7 +169,7 @@ TEST_F(FileArrays, FailedWriteKeepsTheOldFile) {
     full.reset();
     EXPECT_EQ(result, kFileWriteFailed);
     EXPECT_EQ(Read("keep.dat"), "old content\n");
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"keep.dat"});
+    EXPECT_EQ(ovx::testing::FileNames(dir_.Path()), std::vector<std::string>{"keep.dat"});
 }
 
 // The parameter file is small enough to sit in a write buffer: its failed write is seen too.
@@ -195,7 +191,7 @@ TEST_F(FileArrays, FailedWriteOfAParameterFileKeepsTheOldFile) {
 // device, a link to a device node that a save would replace, and a file far too long.
 struct OddFile {
     const char* name;
-    std::function<void(const QString& path)> make;
+    std::function<void(const std::string& path)> make;
     int loadResult;
     int saveResult;
 };
@@ -207,40 +203,37 @@ void PrintTo(const OddFile& row, std::ostream* os) {
 class OddFiles : public FileArrays, public ::testing::WithParamInterface<OddFile> {};
 
 TEST_P(OddFiles, AreNeitherReadNorReplaced) {
-    const QString path = dir_.filePath("odd.dat");
+    const std::string path = Path("odd.dat");
     GetParam().make(path);
-    const QFileInfo before(path);
+    const bool linkBefore = fs::is_symlink(path);
+    const bool fileBefore = fs::is_regular_file(path);
     std::array<std::uint32_t, 16> values{};
     values.fill(7);
     EXPECT_EQ(LoadParams("odd.dat", values), GetParam().loadResult);
     EXPECT_EQ(values[0], 7u);
     EXPECT_EQ(ArrayToFile(Path("odd.dat").c_str(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0),
               GetParam().saveResult);
-    const QFileInfo after(path);
-    EXPECT_EQ(after.isSymLink(), before.isSymLink());
-    EXPECT_EQ(after.isFile(), before.isFile());
+    EXPECT_EQ(fs::is_symlink(path), linkBefore);
+    EXPECT_EQ(fs::is_regular_file(path), fileBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, OddFiles,
     ::testing::Values(
-        OddFile{"Fifo", [](const QString& p) { ASSERT_EQ(mkfifo(qPrintable(p), 0600), 0); },
+        OddFile{"Fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
                 kFileNotRegular, kFileNotRegular},
-        OddFile{"LinkToDevZero", [](const QString& p) { ASSERT_TRUE(QFile::link("/dev/zero", p)); },
+        OddFile{"LinkToDevZero",
+                [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
                 kFileNotRegular, kFileNotRegular},
-        OddFile{"LinkToDevNull", [](const QString& p) { ASSERT_TRUE(QFile::link("/dev/null", p)); },
+        OddFile{"LinkToDevNull",
+                [](const std::string& p) { ASSERT_EQ(symlink("/dev/null", p.c_str()), 0); },
                 kFileNotRegular, kFileNotRegular},
-        OddFile{"Directory", [](const QString& p) { ASSERT_TRUE(QDir().mkdir(p)); },
+        OddFile{"Directory", [](const std::string& p) { ASSERT_TRUE(fs::create_directory(p)); },
                 kFileNotRegular, kFileNotRegular},
         OddFile{"FarTooLong",
-                [](const QString& p) {
-                    QFile f(p);
-                    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-                    const QByteArray line(1000, ' ');
-                    for (int i = 0; i < 10; ++i) {
-                        f.write(line);
-                    }
-                    f.write("1\n");
+                [](const std::string& p) {
+                    ovx::testing::WriteText(p, std::string(10 * 1000, ' ') + "1\n");
+                    ASSERT_TRUE(fs::is_regular_file(p));
                 },
                 kFileTooLarge, 0}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -265,24 +258,25 @@ class SaveLeftovers : public FileArrays, public ::testing::WithParamInterface<Le
 
 TEST_P(SaveLeftovers, OnlyTheTargetsOwnAreRemovedByItsNextSave) {
     const LeftoverRow& row = GetParam();
-    const QString entry = dir_.filePath(row.entry);
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(entry).absolutePath()));
+    const std::string entry = Path(row.entry);
+    std::error_code ec;
+    fs::create_directories(fs::path(entry).parent_path(), ec);
+    ASSERT_TRUE(fs::is_directory(fs::path(entry).parent_path()));
     Write("elsewhere.txt", "a link's target\n");
     if (row.kind == Kind::kFolder) {
-        ASSERT_TRUE(QDir().mkdir(entry));
+        ASSERT_TRUE(fs::create_directory(entry));
     } else if (row.kind == Kind::kLink) {
-        ASSERT_TRUE(QFile::link(dir_.filePath("elsewhere.txt"), entry));
+        ASSERT_EQ(symlink(Path("elsewhere.txt").c_str(), entry.c_str()), 0);
     } else {
-        QFile f(entry);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("1\n2\n3\n"); // the whole text of a killed save
+        ovx::testing::WriteText(entry, "1\n2\n3\n"); // the whole text of a killed save
+        ASSERT_TRUE(fs::is_regular_file(entry));
     }
     std::array<std::uint32_t, 16> values{};
     values.fill(9);
     ASSERT_EQ(
         ArrayToFile(Path("TARpara.dat").c_str(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0), 0);
-    EXPECT_EQ(QFileInfo(entry).exists() || QFileInfo(entry).isSymLink(), !row.removed);
-    EXPECT_TRUE(QFileInfo::exists(dir_.filePath("elsewhere.txt")));
+    EXPECT_EQ(fs::exists(entry) || fs::is_symlink(entry), !row.removed);
+    EXPECT_TRUE(fs::exists(Path("elsewhere.txt")));
     std::array<std::uint32_t, 16> loaded{};
     EXPECT_EQ(LoadParams("TARpara.dat", loaded), 0);
     EXPECT_EQ(loaded, values);
@@ -314,25 +308,25 @@ TEST_F(FileArrays, WritableFileInAClosedFolderIsWrittenInPlace) {
     if (geteuid() == 0) {
         GTEST_SKIP() << "root writes into any folder";
     }
-    const QString sub = dir_.filePath("closed");
-    ASSERT_TRUE(QDir().mkdir(sub));
-    const QString file = sub + "/p.dat";
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("old\n");
-    }
-    ASSERT_TRUE(QFile::setPermissions(sub, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const std::string sub = Path("closed");
+    ASSERT_TRUE(fs::create_directory(sub));
+    const std::string file = sub + "/p.dat";
+    ovx::testing::WriteText(file, "old\n");
+    ASSERT_TRUE(fs::is_regular_file(file));
+    ASSERT_EQ(chmod(sub.c_str(), 0500), 0);
     std::array<std::uint32_t, 16> values{};
     values.fill(42);
-    const int result =
-        ArrayToFile(file.toLocal8Bit().constData(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0);
-    QFile::setPermissions(sub,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const int result = ArrayToFile(file.c_str(), values.data(), kUInt, 16, 1, 0, 0, 0, 4, 1, 0);
+    chmod(sub.c_str(), 0700);
     EXPECT_EQ(result, 0);
     std::array<std::uint32_t, 16> loaded{};
-    EXPECT_EQ(FileToArray(file.toLocal8Bit().constData(), loaded.data(), kUInt, 16, 1, 0, 0, 1), 0);
+    EXPECT_EQ(FileToArray(file.c_str(), loaded.data(), kUInt, 16, 1, 0, 0, 1), 0);
     EXPECT_EQ(loaded, values);
+}
+
+// The folder of the running program, as the OS names it.
+std::string ProgramDir() {
+    return fs::read_symlink("/proc/self/exe").parent_path().string();
 }
 
 class ProjectDir : public ::testing::Test {
@@ -343,7 +337,7 @@ class ProjectDir : public ::testing::Test {
 TEST_F(ProjectDir, DefaultsToTheProgramsDirectory) {
     char dir[260] = "stale";
     ASSERT_EQ(GetProjectDir(dir), 0);
-    EXPECT_EQ(QString::fromLocal8Bit(dir), QCoreApplication::applicationDirPath());
+    EXPECT_EQ(std::string(dir), ProgramDir());
 }
 
 TEST_F(ProjectDir, FullPathJoinsDirectoryAndName) {
@@ -366,90 +360,6 @@ TEST_F(ProjectDir, PathThatDoesNotFitIsAnErrorNotCut) {
     EXPECT_STREQ(buffer, "");
     EXPECT_EQ(GetFullPathFromProject("1234567", buffer), 0) << "259 characters still fit";
     EXPECT_EQ(std::string(buffer).size(), 259u);
-}
-
-class FilePopup : public ::testing::Test {
-  protected:
-    void TearDown() override { ui::SetFileSelectResponder({}); }
-    int Open(int buttonCode, char* path, int restrictExt = 1) {
-        return ui::FileSelectPopup("/data", "TARpara.dat", "*.dat", "O-VEX-TAR Parameter File",
-                                   buttonCode, 0, restrictExt, 1, 1, path);
-    }
-};
-
-TEST_F(FilePopup, ResponderSeesTheRequestAndItsPathIsReturned) {
-    ui::FileSelectRequest seen{};
-    ui::SetFileSelectResponder([&](const ui::FileSelectRequest& r, std::string& path) {
-        seen = r;
-        path = "/data/mine.dat";
-        return 1;
-    });
-    char path[260] = {};
-    EXPECT_EQ(Open(3, path), 1);
-    EXPECT_STREQ(path, "/data/mine.dat");
-    EXPECT_EQ(seen.defaultDir, "/data");
-    EXPECT_EQ(seen.defaultName, "TARpara.dat");
-    EXPECT_EQ(seen.filter, "*.dat");
-    EXPECT_EQ(seen.title, "O-VEX-TAR Parameter File");
-    EXPECT_EQ(seen.buttonCode, 3);
-}
-
-TEST_F(FilePopup, RestrictedExtensionIsForced) {
-    std::string answer;
-    ui::SetFileSelectResponder([&](const ui::FileSelectRequest&, std::string& path) {
-        path = answer;
-        return 1;
-    });
-    char path[260] = {};
-    answer = "/data/params";
-    ASSERT_EQ(Open(0, path), 1);
-    EXPECT_STREQ(path, "/data/params.dat");
-    answer = "/data/TARCONFIG.DAT";
-    ASSERT_EQ(Open(0, path), 1);
-    EXPECT_STREQ(path, "/data/TARCONFIG.DAT");
-    answer = "/data/notes.txt";
-    ASSERT_EQ(Open(0, path, 0), 1);
-    EXPECT_STREQ(path, "/data/notes.txt");
-}
-
-TEST_F(FilePopup, CancelLeavesThePathAndTooLongPathIsRefused) {
-    int result = 0;
-    std::string answer;
-    ui::SetFileSelectResponder([&](const ui::FileSelectRequest&, std::string& path) {
-        path = answer;
-        return result;
-    });
-    char path[260] = "/data/previous.dat";
-    answer = "/data/other.dat";
-    EXPECT_EQ(Open(3, path), 0);
-    EXPECT_STREQ(path, "/data/previous.dat");
-    result = 1;
-    answer = "/" + std::string(256, 'x') + ".dat";
-    EXPECT_LT(Open(3, path), 0);
-    EXPECT_STREQ(path, "");
-}
-
-// The real dialog: answered by picking a file as a person would.
-TEST_F(FilePopup, RealDialogOffersTheLoadSideAndReturnsTheChosenFile) {
-    QTemporaryDir dir;
-    QFile existing(dir.filePath("TARpara.dat"));
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.close();
-    const std::string chosen = dir.filePath("TARpara.dat").toStdString();
-    char path[260] = {};
-    const std::string home = dir.path().toStdString();
-    std::vector<testing::SeenDialog> seen;
-    int result = 0;
-    {
-        testing::ModalDialogDriver driver({{testing::DialogKind::File, "Load them", chosen}});
-        result = ui::FileSelectPopup(home.c_str(), "TARpara.dat", "*.dat", "Load them", 3, 0, 1, 1,
-                                     1, path);
-        seen = driver.Seen();
-    }
-    EXPECT_EQ(result, 1);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].buttons.front(), "Load");
-    EXPECT_EQ(path, chosen);
 }
 
 } // namespace

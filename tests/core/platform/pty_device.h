@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/events.h"
 #include "platform/serial.h"
-#include "ui/panel.h"
+#include "platform/timing.h"
 
 namespace ovx::platform::testing {
 
@@ -100,14 +101,15 @@ inline bool WaitInQ(int port, int count, double timeoutSeconds = 2.0) {
     return true;
 }
 
-// Processes events until pred() holds or the time-out passes.
+// Runs turns of the event wait (short ones: another thread's change wakes no wait) until pred()
+// holds or the time-out passes. With the window's hook installed a turn processes its events.
 template <typename Pred> bool ProcessUntil(Pred pred, double timeoutSeconds = 2.0) {
     const auto start = Clock::now();
     while (!pred()) {
         if (SecondsSince(start) > timeoutSeconds) {
             return false;
         }
-        ui::ProcessSystemEvents();
+        WaitForEvents(Timer() + 0.002);
     }
     return true;
 }

@@ -3,26 +3,24 @@
 // permissions of the file it replaces.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/line_file.h"
 #include "support/hostile_files.h"
 #include "support/row_name.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::platform {
 namespace {
@@ -36,23 +34,17 @@ struct SaveRow {
 class AtomicSave : public ::testing::TestWithParam<SaveRow> {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
+        ASSERT_TRUE(dir_.Valid());
         Put("target.dat", "old content\n");
     }
-    std::string Path(const char* name) const { return dir_.filePath(name).toStdString(); }
-    void Put(const char* name, const QByteArray& text) const {
-        QFile f(dir_.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
+    std::string Path(const char* name) const { return dir_.File(name); }
+    void Put(const char* name, const std::string& text) const {
+        ovx::testing::WriteText(Path(name), text);
+        ASSERT_EQ(ovx::testing::ReadText(Path(name)), text);
     }
-    QByteArray Read(const char* name) const {
-        QFile f(dir_.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QStringList Entries() const {
-        return QDir(dir_.path()).entryList(QDir::Files | QDir::System | QDir::Hidden);
-    }
-    QTemporaryDir dir_;
+    std::string Read(const char* name) const { return ovx::testing::ReadText(Path(name)); }
+    std::vector<std::string> Entries() const { return ovx::testing::FileNames(dir_.Path()); }
+    ovx::testing::ScratchDir dir_;
 };
 
 TEST_P(AtomicSave, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
@@ -62,7 +54,7 @@ TEST_P(AtomicSave, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
     full.reset();
     EXPECT_EQ(result, kFileWriteFailed);
     EXPECT_EQ(Read("target.dat"), "old content\n");
-    EXPECT_EQ(Entries(), QStringList{"target.dat"});
+    EXPECT_EQ(Entries(), std::vector<std::string>{"target.dat"});
 }
 
 TEST_P(AtomicSave, KeepsThePermissionsOfTheFileItReplaces) {
@@ -77,9 +69,9 @@ TEST_P(AtomicSave, KeepsThePermissionsOfTheFileItReplaces) {
 TEST_P(AtomicSave, ReplacesTheFileALinkNamesAndKeepsTheLink) {
     ASSERT_EQ(symlink("target.dat", Path("link.dat").c_str()), 0);
     ASSERT_EQ(GetParam().save(Path("link.dat")), 0);
-    EXPECT_TRUE(QFileInfo(dir_.filePath("link.dat")).isSymLink());
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("link.dat")));
     EXPECT_NE(Read("target.dat"), "old content\n");
-    EXPECT_EQ(Entries(), (QStringList{"link.dat", "target.dat"}));
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"link.dat", "target.dat"}));
 }
 
 int SaveArray(const std::string& path) {

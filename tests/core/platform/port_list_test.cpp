@@ -3,8 +3,6 @@
 // be told apart. A tree of the kernel's shape is built for each row.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -13,6 +11,7 @@
 
 #include "platform/serial_os.h"
 #include "support/row_name.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::platform::detail {
 namespace {
@@ -45,7 +44,7 @@ class PortList : public ::testing::TestWithParam<ListRow> {
     // class/tty/NAME -> devices/.../NAME, as the kernel links it; the tty's device link names
     // the interface, whose parent is the USB device with its ids.
     void MakeTty(const ListRow& row, const std::string& name) const {
-        const fs::path root(dir_.path().toStdString());
+        const fs::path root(dir_.Path());
         const fs::path usbDevice = root / "devices/pci0000:00/0000:00:14.0/usb1/1-2";
         const fs::path parent = row.usb ? usbDevice / "1-2:1.0" : root / "devices/pnp0/00:05";
         const fs::path tty = parent / "tty" / name;
@@ -69,8 +68,8 @@ class PortList : public ::testing::TestWithParam<ListRow> {
         fs::create_directories(root / "class/tty");
         fs::create_directory_symlink(tty, root / "class/tty" / name);
     }
-    std::string ClassDir() const { return dir_.path().toStdString() + "/class/tty"; }
-    QTemporaryDir dir_;
+    std::string ClassDir() const { return dir_.Path() + "/class/tty"; }
+    ovx::testing::ScratchDir dir_;
 };
 
 TEST_P(PortList, ShowsTheAdapterAsTheKernelDescribesIt) {

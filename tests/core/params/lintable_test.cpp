@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "params/lintable.h"
-#include "params/scratch_dir.h"
 #include "support/hostile_files.h"
 #include "support/row_name.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::params {
 namespace {

@@ -16,9 +16,9 @@
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "sim/data_curve.h"
+#include "support/line_fixture.h"
 #include "support/row_name.h"
 #include "support/scripted_peer.h"
-#include "support/tool_fixture.h"
 
 namespace ovx::link {
 namespace {
@@ -29,14 +29,14 @@ constexpr const char* kTimedOut = "Timeout-RS-232 while reading 64 data-words!";
 constexpr const char* kRefused129 = "Data[64] block refused - 129 bytes instead of 128!";
 constexpr const char* kRefused133 = "Data[64] block refused - 133 bytes instead of 128!";
 
-class DataBlockRead : public testing::ToolFixture {
+class DataBlockRead : public testing::LineFixture {
   protected:
     void SetUp() override {
-        ToolFixture::SetUp();
+        LineFixture::SetUp();
         if (HasFatalFailure()) {
             return;
         }
-        StartTool();
+        InitRS232(com); // as at start-up
         // As the data-curve command does: the notification must not take the block answers.
         InstallRxNotification(false);
         std::fill(std::begin(yArrayA), std::end(yArrayA), kUntouched);
@@ -243,10 +243,11 @@ void PrintTo(const TailRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-class BlockTailRows : public testing::PanelFixture, public ::testing::WithParamInterface<TailRow> {
+class BlockTailRows : public testing::LinkStateFixture,
+                      public ::testing::WithParamInterface<TailRow> {
   protected:
     void TearDown() override {
-        PanelFixture::TearDown();
+        LinkStateFixture::TearDown();
         peer_.reset();
     }
     std::unique_ptr<testing::ScriptedPeer> peer_;

@@ -12,17 +12,15 @@
 #include <vector>
 
 #include "link/com232.h"
-#include "params/panels.h"
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "sim/device_model.h"
+#include "support/line_fixture.h"
 #include "support/row_name.h"
 #include "support/scripted_peer.h"
 #include "support/status_recorder.h"
-#include "support/tool_fixture.h"
-#include "ui/panel.h"
 
 namespace ovx::link {
 namespace {
@@ -62,12 +60,6 @@ std::vector<int> OrdersOf(const std::vector<FrameBytes>& requests) {
     return orders;
 }
 
-int PanelValue(int control) {
-    int v = -1;
-    ui::GetCtrlVal(params::panelHandle, control, &v);
-    return v;
-}
-
 // Writes a request straight to port 1 and waits, without events, until its 36-byte reply is
 // queued.
 bool QueueReplyTo(int orderCode) {
@@ -80,8 +72,9 @@ bool QueueReplyTo(int orderCode) {
     return platform::GetInQLen(1) == kFrameBytes;
 }
 
-class ConnectionTest : public testing::ToolFixture, public RecordsStatus {
+class ConnectionTest : public testing::LineFixture, public RecordsStatus {
   protected:
+    static void StartTool() { InitRS232(com); } // as at start-up
     std::vector<int> Orders() { return OrdersOf(Sim().Requests()); }
     Payload ControllerRam() {
         const std::lock_guard lock(Sim().ModelMutex());
@@ -105,27 +98,6 @@ TEST_F(ConnectionTest, StartupSendsEchoThenParameterThenFirmwareRequestAndNothin
         EXPECT_EQ(r[0], 0x00);
         EXPECT_EQ(r[1], 0x55);
     }
-}
-
-TEST_F(ConnectionTest, NormalStartShowsTheFirmwareTextAndTheControllerParameters) {
-    params::target = params::EEPROM;
-    WatchStatus();
-    StartTool();
-    EXPECT_EQ(StatusText(), kFirmware);
-    EXPECT_STREQ(szVersion, kFirmware);
-    EXPECT_EQ(params::target, params::RAM);
-    const Payload ram = ControllerRam();
-    EXPECT_EQ(VariablesNow(), ram);
-    EXPECT_EQ(PanelValue(params::PANEL_REFERENCE), ram[1]);
-    EXPECT_EQ(PanelValue(params::PANEL_TOLERANCE), ram[2]);
-    EXPECT_EQ(StatusLog(), (std::vector<std::string>{
-                               "Echo Check - Line Ok!", "Waiting for parameter-frame ...",
-                               "Parameter-frame received! - Line Ok!", "Echo Check - Line Ok!",
-                               "Waiting for firmware info ...", kFirmware, kFirmware}));
-    // The notification is back and the flag cleared after the firmware read.
-    EXPECT_EQ(rx_flag, 0);
-    ASSERT_TRUE(QueueReplyTo(kOrderReadRam));
-    EXPECT_TRUE(testing::WaitUntil([] { return rx_flag == 1; }));
 }
 
 TEST_F(ConnectionTest, SilentControllerTimesOutTheEchoCheckAndSendsNoFurtherRequest) {
@@ -291,7 +263,7 @@ TEST(ComErrorText, NamesTheKnownCodesAndCallsEveryOtherNegativeCodeAnRs232Error)
     }
 }
 
-class OpenFailureTest : public testing::PanelFixture {};
+class OpenFailureTest : public testing::LinkStateFixture {};
 
 TEST_F(OpenFailureTest, MissingDeviceShowsNoSerialPortFoundAndLeavesThePortClosed) {
     platform::RegisterPort(1, "/nonexistent/ovx-tty");
@@ -307,7 +279,7 @@ TEST_F(OpenFailureTest, PortNumberOutsideTheTableShowsInvalidPortNumber) {
 }
 
 // A stand-in that answers like the virtual controller except where a test says otherwise.
-class ScriptedTest : public testing::PanelFixture, public RecordsStatus {
+class ScriptedTest : public testing::LinkStateFixture, public RecordsStatus {
   protected:
     using Reply = testing::ScriptedPeer::Reply;
     // Fills reply and returns true where the stand-in departs from the controller.
@@ -326,7 +298,7 @@ class ScriptedTest : public testing::PanelFixture, public RecordsStatus {
         platform::RegisterPort(1, peer_->DevicePath());
     }
     void TearDown() override {
-        PanelFixture::TearDown();
+        LinkStateFixture::TearDown();
         peer_.reset();
     }
     sim::DeviceModel model_;
@@ -454,7 +426,7 @@ void PrintTo(const EchoRow& row, std::ostream* os) {
 }
 
 // A port on a scripted stand-in, opened as InitRS232 opens it.
-class ScriptedLine : public testing::PanelFixture {
+class ScriptedLine : public testing::LinkStateFixture {
   protected:
     void Open(ScriptedPeer::ScriptResponder responder) {
         peer_ = std::make_unique<ScriptedPeer>(std::move(responder));
@@ -464,7 +436,7 @@ class ScriptedLine : public testing::PanelFixture {
         ASSERT_EQ(OpenRS232(1), 1);
     }
     void TearDown() override {
-        PanelFixture::TearDown();
+        LinkStateFixture::TearDown();
         peer_.reset();
     }
     std::unique_ptr<ScriptedPeer> peer_;

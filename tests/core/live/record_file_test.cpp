@@ -2,15 +2,14 @@
 // its fields in order, and an open that fails leaves nothing recorded and no file named.
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QTemporaryDir>
-
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "live/record_file.h"
-#include "params/panels.h"
 #include "platform/errors.h"
 #include "support/row_name.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::live {
 namespace {
@@ -26,40 +25,50 @@ void PrintTo(const RecordRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-QStringList Lines(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
-    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
-    EXPECT_EQ(lines.takeLast(), QString()); // the file ends with a newline
+using testing::ReadText;
+using testing::SplitText;
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines = SplitText(ReadText(path), '\n');
+    EXPECT_EQ(lines.back(), std::string()); // the file ends with a newline
+    lines.pop_back();
     return lines;
+}
+
+// The fields from the third on, joined again.
+std::string FieldsFromThird(const std::vector<std::string>& fields) {
+    std::string joined;
+    for (std::size_t i = 2; i < fields.size(); ++i) {
+        joined += (i > 2 ? "," : "") + fields[i];
+    }
+    return joined;
 }
 
 class RecordFileRow : public ::testing::TestWithParam<RecordRow> {
   protected:
-    void SetUp() override { ASSERT_LE(params::panelHandle, 0) << "a panel is loaded"; }
     void TearDown() override { CloseRecordFile(); }
 };
 
 TEST_P(RecordFileRow, HoldsTheHeaderAndOneLinePerSample) {
     const RecordRow& row = GetParam();
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("rec.csv"));
-    ASSERT_EQ(OpenRecordFile(path.toLocal8Bit().constData()), 0);
+    testing::ScratchDir dir;
+    const std::string path = dir.File("rec.csv");
+    ASSERT_EQ(OpenRecordFile(path.c_str()), 0);
     EXPECT_EQ(recording, 1);
     ASSERT_EQ(RecordSample(row.sample, row.source), 0);
     ASSERT_EQ(RecordSample(row.sample, row.source), 0);
     EXPECT_EQ(recordFrames, 2);
     CloseRecordFile();
     EXPECT_EQ(recording, 0);
-    EXPECT_EQ(std::string(szRecordFile), path.toStdString()) << "the name stays after the close";
+    EXPECT_EQ(std::string(szRecordFile), path) << "the name stays after the close";
 
-    const QStringList lines = Lines(path);
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0].toStdString(), kRecordHeader);
-    for (int i = 1; i < 3; ++i) {
-        const QStringList f = lines[i].split(QLatin1Char(','));
-        ASSERT_EQ(f.size(), 11) << lines[i].toStdString();
-        EXPECT_EQ(f.mid(2).join(QLatin1Char(',')).toStdString(), row.fields);
+    const std::vector<std::string> lines = Lines(path);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], kRecordHeader);
+    for (std::size_t i = 1; i < 3; ++i) {
+        const std::vector<std::string> f = SplitText(lines[i], ',');
+        ASSERT_EQ(f.size(), 11u) << lines[i];
+        EXPECT_EQ(FieldsFromThird(f), row.fields);
     }
 }
 
@@ -89,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::RowName());
 
 TEST(RecordFile, OpenInAMissingFolderRecordsNothingAndNamesNoFile) {
-    QTemporaryDir dir;
-    const std::string path = dir.filePath(QStringLiteral("none/rec.csv")).toStdString();
+    testing::ScratchDir dir;
+    const std::string path = dir.File("none/rec.csv");
     EXPECT_EQ(OpenRecordFile(path.c_str()), platform::kFileCannotOpen);
     EXPECT_EQ(recording, 0);
     EXPECT_EQ(szRecordFile[0], '\0');

@@ -15,7 +15,6 @@
 #include "sim/faults.h"
 #include "support/line_fixture.h"
 #include "support/row_name.h"
-#include "support/tool_fixture.h"
 
 namespace ovx::live {
 namespace {

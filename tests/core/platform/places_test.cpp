@@ -2,16 +2,11 @@
 // installed tree (bin/ and share/ovextar/), and a working directory that must not take over.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <unistd.h>
-
+#include <filesystem>
 #include <string>
 
 #include "platform/places.h"
-#include "window/ui/panel_fixture.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::platform::detail {
 namespace {
@@ -29,25 +24,36 @@ void PrintTo(const Layout& row, std::ostream* os) {
     *os << row.name;
 }
 
+namespace fs = std::filesystem;
+
+// The path without "." and ".." steps, doubled or trailing separators.
+std::string Clean(const std::string& path) {
+    std::string clean = fs::path(path).lexically_normal().string();
+    if (clean.size() > 1 && clean.back() == '/') {
+        clean.pop_back();
+    }
+    return clean;
+}
+
 class Places : public ::testing::TestWithParam<Layout> {
   protected:
-    void SetUp() override { ASSERT_TRUE(root_.isValid()); }
-    std::string Path(const char* relative) const {
-        return QDir::cleanPath(root_.filePath(QString::fromLatin1(relative))).toStdString();
-    }
+    void SetUp() override { ASSERT_TRUE(root_.Valid()); }
+    std::string Path(const char* relative) const { return Clean(root_.File(relative)); }
     void Put(const char* relative) const {
-        const QString path = QString::fromStdString(Path(relative));
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const std::string path = Path(relative);
+        std::error_code ec;
+        fs::create_directories(fs::path(path).parent_path(), ec);
+        ASSERT_TRUE(fs::is_directory(fs::path(path).parent_path()));
+        ovx::testing::WriteText(path, "");
+        ASSERT_TRUE(fs::exists(path));
     }
-    QTemporaryDir root_;
+    ovx::testing::ScratchDir root_;
 };
 
 TEST_P(Places, PanelFileAndProgramDirectoryFollowTheLayout) {
     const Layout& l = GetParam();
-    QDir().mkpath(QString::fromStdString(Path("bin")));
-    QDir().mkpath(QString::fromStdString(Path("work")));
+    fs::create_directories(Path("bin"));
+    fs::create_directories(Path("work"));
     if (l.besideProgram) {
         Put("bin/panel.uir");
     }
@@ -59,7 +65,7 @@ TEST_P(Places, PanelFileAndProgramDirectoryFollowTheLayout) {
     }
     const std::string found =
         FindShippedFile("panel.uir", ShippedFileDirs(Path("bin")), Path("work"));
-    EXPECT_EQ(QDir::cleanPath(QString::fromStdString(found)).toStdString(), Path(l.found));
+    EXPECT_EQ(Clean(found), Path(l.found));
     EXPECT_EQ(ChooseProgramDir("panel.uir", Path("bin"), Path("home/Documents"), "ovextar"),
               Path(l.programDir));
 }
@@ -77,23 +83,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Layout{"NowhereNamesTheWorkingDirectory", false, false, false,
                              "work/panel.uir", "home/Documents/ovextar"}),
     [](const auto& row) { return std::string(row.param.name); });
-
-// The real panel file beside the test program is found by its bare name from anywhere, even
-// where the working directory holds a damaged file of that name.
-TEST(PanelLookup, BareNameIsFoundBesideTheProgramWhateverTheWorkingDirectory) {
-    QTemporaryDir elsewhere;
-    ASSERT_TRUE(elsewhere.isValid());
-    QFile junk(elsewhere.filePath("OVEXTAR1V12.uir"));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("not a panel file\n");
-    junk.close();
-    const QString saved = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
-    const int handle = ui::LoadPanel(0, "OVEXTAR1V12.uir", params::PANEL);
-    QDir::setCurrent(saved);
-    EXPECT_GT(handle, 0);
-    ui::DiscardPanel(handle);
-}
 
 } // namespace
 } // namespace ovx::platform::detail

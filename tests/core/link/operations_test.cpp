@@ -12,13 +12,12 @@
 #include "link/com232.h"
 #include "link/operations.h"
 #include "params/lintable.h"
-#include "params/scratch_dir.h"
 #include "params/variables.h"
 #include "platform/serial.h"
 #include "sim/device_model.h"
 #include "support/line_fixture.h"
 #include "support/row_name.h"
-#include "support/tool_fixture.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::link {
 

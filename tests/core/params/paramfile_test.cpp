@@ -9,8 +9,8 @@
 
 #include "params/parameters.h"
 #include "params/paramfile.h"
-#include "params/scratch_dir.h"
 #include "support/row_name.h"
+#include "support/scratch_dir.h"
 
 namespace ovx::params {
 namespace {

@@ -17,9 +17,8 @@
 #include "platform/pty_device.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "support/event_hook_restore.h"
 #include "support/row_name.h"
-#include "ui/event_watch_qt.h"
-#include "ui/panel.h"
 
 namespace ovx::platform {
 namespace {
@@ -36,15 +35,20 @@ constexpr double kNestedWait = 0.1;
 constexpr double kLate = 0.15; // how late a loaded machine may wake a waiting thread
 
 // Installs no hook and no backend for the test: the core serves watches and timers itself.
+// What the test program installed is put back afterwards.
 class WithoutEventHook : public ::testing::Test {
   protected:
     void SetUp() override {
         SetEventHook(nullptr);
         SetWatchBackend(nullptr);
+        // A wake-up an earlier test left pending (an interrupted serial wait) ends a zero-length
+        // turn here, not the first turn of this test.
+        WaitForEvents(Timer());
     }
     void TearDown() override {
-        SetEventHook(ui::ProcessSystemEvents);
-        ui::detail::InstallQtWatchBackend();
+        if (ovx::testing::RestoreEventHook()) {
+            ovx::testing::RestoreEventHook()();
+        }
     }
 };
 

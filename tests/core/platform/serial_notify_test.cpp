@@ -2,107 +2,33 @@
 // never re-entered.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QObject>
-
 #include <sys/resource.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
-#include <vector>
 
 #include "platform/errors.h"
 #include "platform/pty_device.h"
 #include "platform/serial.h"
+#include "platform/serial_notify_fixture.h"
 #include "platform/timing.h"
 
 namespace ovx::platform {
 namespace {
 
 using testing::Clock;
+using testing::kFrame;
+using testing::kMask;
+using testing::kPort;
 using testing::OpenAs;
 using testing::ProcessFor;
 using testing::ProcessUntil;
 using testing::PtyDevice;
+using testing::Record;
+using testing::Recorder;
+using testing::SerialNotification;
 using testing::WaitInQ;
-
-constexpr int kPort = 211;
-constexpr int kFrame = 36;
-constexpr int kMask = 32774; // notify count, plus two events that are never reported
-
-// What the callback saw, and what it does when called.
-struct Recorder {
-    int calls = 0;
-    int depth = 0;
-    int maxDepth = 0;
-    int port = 0;
-    int eventWord = 0;
-    std::vector<char> bytes;
-    int readCount = kFrame;
-    bool processEvents = false;
-    bool closePort = false;
-};
-
-void Record(int port, int eventWord, void* data) {
-    Recorder& r = *static_cast<Recorder*>(data);
-    ++r.calls;
-    r.maxDepth = std::max(r.maxDepth, ++r.depth);
-    r.port = port;
-    r.eventWord = eventWord;
-    if (r.processEvents) {
-        ProcessFor(0.05);
-    }
-    if (r.readCount > 0) {
-        r.bytes.assign(static_cast<std::size_t>(r.readCount), 0);
-        ComRd(port, r.bytes.data(), r.readCount);
-    }
-    if (r.closePort) {
-        CloseCom(port);
-    }
-    --r.depth;
-}
-
-// Counts the notifier wake-ups that reach the application.
-class SocketActivity : public QObject {
-  public:
-    SocketActivity() { QCoreApplication::instance()->installEventFilter(this); }
-    ~SocketActivity() override { QCoreApplication::instance()->removeEventFilter(this); }
-    int count = 0;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::SockAct) {
-            ++count;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-class SerialNotification : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(device_.Ok());
-        ASSERT_EQ(OpenAs(kPort, device_), 0);
-        ASSERT_EQ(SetComTime(kPort, 2.0), 0);
-        ASSERT_EQ(Install(rec_), 0);
-    }
-    void TearDown() override {
-        CloseCom(kPort);
-        RegisterPort(kPort, "");
-    }
-    static int Install(Recorder& r) {
-        return InstallComCallback(kPort, kMask, kFrame, 85, Record, &r);
-    }
-    bool WaitCalls(const Recorder& r, int calls) {
-        return ProcessUntil([&] { return r.calls >= calls; });
-    }
-
-    PtyDevice device_;
-    Recorder rec_;
-};
 
 TEST_F(SerialNotification, FiresOnceFor36BytesAndOnlyInsideEventProcessing) {
     ASSERT_TRUE(device_.Send(kFrame));
@@ -116,18 +42,6 @@ TEST_F(SerialNotification, FiresOnceFor36BytesAndOnlyInsideEventProcessing) {
     EXPECT_EQ(rec_.calls, 1);
 }
 
-TEST_F(SerialNotification, WaitsForTheWholeNotifyCount) {
-    ASSERT_TRUE(device_.Send(kFrame - 1));
-    ASSERT_TRUE(WaitInQ(kPort, kFrame - 1));
-    SocketActivity activity;
-    ProcessFor(0.1);
-    EXPECT_EQ(rec_.calls, 0);
-    EXPECT_LT(activity.count, 10); // the OS does not wake the loop for a partial frame
-    ASSERT_TRUE(device_.Send(1, kFrame - 1));
-    ASSERT_TRUE(WaitCalls(rec_, 1));
-    EXPECT_EQ(rec_.bytes, PtyDevice::Pattern(kFrame));
-}
-
 TEST_F(SerialNotification, FiresAgainWhenTheNextFrameArrives) {
     ASSERT_TRUE(device_.Send(kFrame));
     ASSERT_TRUE(WaitCalls(rec_, 1));
@@ -136,18 +50,6 @@ TEST_F(SerialNotification, FiresAgainWhenTheNextFrameArrives) {
     EXPECT_EQ(rec_.bytes, PtyDevice::Pattern(kFrame, 100));
     ProcessFor(0.05);
     EXPECT_EQ(rec_.calls, 2);
-}
-
-TEST_F(SerialNotification, IsNotReenteredWhenTheCallbackProcessesEvents) {
-    rec_.processEvents = true; // its frame stays queued while it processes events
-    SocketActivity activity;
-    ASSERT_TRUE(device_.Send(2 * kFrame));
-    ASSERT_TRUE(WaitCalls(rec_, 2));
-    ProcessFor(0.05);
-    EXPECT_EQ(rec_.calls, 2);
-    EXPECT_EQ(rec_.maxDepth, 1);
-    EXPECT_LT(activity.count, 10); // the notifier was off, not firing unanswered
-    EXPECT_EQ(GetInQLen(kPort), 0);
 }
 
 TEST_F(SerialNotification, FrameLeftQueuedByTheCallbackIsReportedNext) {
@@ -169,26 +71,6 @@ TEST_F(SerialNotification, BytesTheCallbackLeftUntouchedAreNotReportedTwice) {
     ASSERT_TRUE(WaitCalls(rec_, 2));
     char buf[kFrame + 1];
     EXPECT_EQ(ComRd(kPort, buf, kFrame + 1), kFrame + 1);
-}
-
-TEST_F(SerialNotification, DirectReadsAndPollingDoNotLowerTheNotifyCount) {
-    // As the echo check does: read a reply directly with the notification installed, here a
-    // short one that ends by the time-out.
-    ASSERT_EQ(SetComTime(kPort, 0.05), 0);
-    ASSERT_TRUE(device_.Send(4));
-    char buf[10];
-    ASSERT_EQ(ComRd(kPort, buf, 10), 4);
-    for (int i = 0; i < 5; ++i) {
-        GetInQLen(kPort); // a polling wait on an empty queue
-    }
-    ASSERT_TRUE(device_.Send(kFrame - 1));
-    SocketActivity activity;
-    ProcessFor(0.1);
-    EXPECT_EQ(rec_.calls, 0);
-    EXPECT_LT(activity.count, 10);
-    EXPECT_EQ(GetInQLen(kPort), kFrame - 1);
-    ASSERT_TRUE(device_.Send(1));
-    ASSERT_TRUE(WaitCalls(rec_, 1));
 }
 
 TEST_F(SerialNotification, MaskZeroOrNoCallbackRemovesIt) {
@@ -239,16 +121,6 @@ TEST_F(SerialNotification, CallbackMayCloseItsOwnPort) {
     ProcessFor(0.05);
     EXPECT_EQ(rec_.calls, 1);
     EXPECT_EQ(GetInQLen(kPort), kComPortNotOpen);
-}
-
-TEST_F(SerialNotification, HangUpLeavesTheNotifierQuiet) {
-    SocketActivity activity;
-    device_.HangUp();
-    ProcessFor(0.2);
-    EXPECT_EQ(rec_.calls, 0);
-    EXPECT_LE(activity.count, 2);
-    char c = 0;
-    EXPECT_EQ(ComRd(kPort, &c, 1), kComUnknownIoError);
 }
 
 // --- a frame that comes at the line's pace ---
