@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/datacurve.h"
+#include "app/panel_handles.h"
 #include "bench_tool.h"
 #include "link/com232.h"
 #include "link/datablock.h"
@@ -40,14 +41,13 @@ int main(int argc, char** argv) {
                 "+ think time %.1f ms = %.1f ms\n",
                 kLineBytes, 1e3 * kLineBytes * kByteTime, 1e3 * (kBlocks + 1) * kLatency,
                 1e3 * kFloor);
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 0);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, 0);
     double sum = 0.0, worst = 0.0;
     for (int r = 0; r < runs; ++r) {
         const double start = platform::Timer();
-        app::CC_BTNData(params::panelHandle, params::PANEL_BTNDATA, ui::kEventCommit, nullptr, 0,
-                        0);
+        app::CC_BTNData(app::panelHandle, params::PANEL_BTNDATA, ui::kEventCommit, nullptr, 0, 0);
         const double t = platform::Timer() - start;
-        const int plots = ui::GetGraphPlotCount(params::panelHandle, params::PANEL_GRAPHDATA);
+        const int plots = ui::GetGraphPlotCount(app::panelHandle, params::PANEL_GRAPHDATA);
         std::printf("run %d  %.1f ms  (+%.1f %%)  %d plots  \"%s\"\n", r + 1, 1e3 * t,
                     100.0 * (t - kFloor) / kFloor, plots, link::szStatus);
         sum += t;

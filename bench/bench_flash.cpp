@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/OVEXTAR1V12.h"
+#include "app/panel_handles.h"
 #include "link/com232.h"
 #include "link/flash.h"
 #include "link/frame.h"
@@ -58,9 +59,9 @@ int StartTool(sim::PtyHost& host, int argc, char** argv) {
         return -1;
     }
     app::RegisterAllCallbacks();
-    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
-    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
-    if (params::panelHandle < 0 || params::panelPopUp < 0) {
+    app::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
+    app::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
+    if (app::panelHandle < 0 || app::panelPopUp < 0) {
         std::fprintf(stderr, "bench_flash: cannot load the panel file\n");
         return -1;
     }

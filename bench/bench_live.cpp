@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/panel_handles.h"
 #include "app/runloop.h"
 #include "bench_tool.h"
 #include "link/com232.h"
@@ -74,7 +75,7 @@ struct RunFigures {
 // One live run of the given length with the graph source selected; stopped by the stop
 // command from a timer, as the operator would.
 RunFigures MeasureRun(double seconds, int source) {
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
     platform::InstallComCallback(link::com, link::eventMask, link::kFrameBytes, link::sync,
                                  CountingRx, nullptr);
     gExchange.clear();
@@ -95,10 +96,9 @@ RunFigures MeasureRun(double seconds, int source) {
         f.frames = gFrames - framesAtStart;
         f.seconds = platform::Timer() - start;
         f.cpuSeconds = bench::ProcessCpuSeconds() - cpuStart;
-        app::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0,
-                        0);
+        app::CC_BTNStop(app::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0, 0);
     });
-    app::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, ui::kEventCommit, nullptr, 0, 0);
+    app::CC_BTNRun(app::panelHandle, params::PANEL_BTNRUN, ui::kEventCommit, nullptr, 0, 0);
     return f;
 }
 
@@ -143,9 +143,9 @@ int LineEmulated(double seconds, int argc, char** argv) {
     std::printf("(a) 19200 baud emulated, think time %.1f ms: %s\n", kLatencyMs, link::szStatus);
     ReportLineRun("panel shown", MeasureRun(seconds, 1));
     // The same without painting, to tell the painting's share from the loop's own.
-    ui::HidePanel(params::panelHandle);
+    ui::HidePanel(app::panelHandle);
     ReportLineRun("panel hidden", MeasureRun(seconds, 1));
-    ui::DisplayPanel(params::panelHandle);
+    ui::DisplayPanel(app::panelHandle);
     return 0;
 }
 

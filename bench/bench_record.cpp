@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/monitor.h"
+#include "app/panel_handles.h"
 #include "app/recorder.h"
 #include "app/runloop.h"
 #include "bench_tool.h"
@@ -74,21 +75,21 @@ Figures MeasureRun(double seconds, long frames) {
             f.cpuSeconds = bench::ProcessCpuSeconds() - cpuStart;
             f.frames = plotted;
             watch.stop();
-            app::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr,
-                            0, 0);
+            app::CC_BTNStop(app::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0,
+                            0);
         }
     });
     // A zero timer would spin: check every 20 ms instead.
     watch.setInterval(20);
     watch.start();
-    app::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, ui::kEventCommit, nullptr, 0, 0);
+    app::CC_BTNRun(app::panelHandle, params::PANEL_BTNRUN, ui::kEventCommit, nullptr, 0, 0);
     return f;
 }
 
 void SetMonitor(int on) {
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNMONITOR, on);
-    app::CC_TOGBTNMonitor(params::panelHandle, params::PANEL_TOGBTNMONITOR, ui::kEventCommit,
-                          nullptr, 0, 0);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_TOGBTNMONITOR, on);
+    app::CC_TOGBTNMonitor(app::panelHandle, params::PANEL_TOGBTNMONITOR, ui::kEventCommit, nullptr,
+                          0, 0);
 }
 
 void Report(const char* what, const Figures& f, double cpuTarget) {

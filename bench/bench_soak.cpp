@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/datacurve.h"
+#include "app/panel_handles.h"
 #include "app/runloop.h"
 #include "bench_tool.h"
 #include "link/com232.h"
@@ -157,11 +158,11 @@ class Recorder {
 
 void Press(int control) {
     if (control == params::PANEL_BTNRUN) {
-        app::CC_BTNRun(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
+        app::CC_BTNRun(app::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
     } else if (control == params::PANEL_BTNSTOP) {
-        app::CC_BTNStop(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
+        app::CC_BTNStop(app::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
     } else {
-        app::CC_BTNData(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
+        app::CC_BTNData(app::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
     }
 }
 
@@ -208,7 +209,7 @@ bool StartStopSoak(int cycles) {
 bool DataCurveSoak(int curves) {
     Recorder rec("(c) data curves");
     for (int i = 0; i < curves; ++i) {
-        ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, i % 2);
+        ui::SetCtrlVal(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, i % 2);
         Press(params::PANEL_BTNDATA);
         rec.Poll();
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/OVEXTAR1V12.h"
+#include "app/panel_handles.h"
 #include "app/paramfile.h"
 #include "link/com232.h"
 #include "params/panels.h"
@@ -46,8 +47,8 @@ StartTimes StartUp() {
     StartTimes t;
     const double start = platform::Timer();
     app::RegisterAllCallbacks();
-    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
-    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
+    app::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
+    app::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
     app::ShowStatusOnPanel();
     platform::GetProjectDir(app::proj_dir);
     app::InitVars();
@@ -55,7 +56,7 @@ StartTimes StartUp() {
     const double lineStart = platform::Timer();
     link::InitRS232(link::com);
     t.line = platform::Timer() - lineStart;
-    ui::DisplayPanel(params::panelHandle);
+    ui::DisplayPanel(app::panelHandle);
     ui::ProcessSystemEvents();
     t.shown = platform::Timer() - start;
     return t;
@@ -63,14 +64,14 @@ StartTimes StartUp() {
 
 void ShutDown() {
     platform::CloseCom(link::com);
-    ui::DiscardPanel(params::panelPopUp);
-    ui::DiscardPanel(params::panelHandle);
+    ui::DiscardPanel(app::panelPopUp);
+    ui::DiscardPanel(app::panelHandle);
     ui::ProcessSystemEvents();
 }
 
 std::string StatusText() {
     char text[300] = {};
-    ui::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, text, sizeof text);
+    ui::GetCtrlVal(app::panelHandle, params::PANEL_STATUS, text, sizeof text);
     return text;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/OVEXTAR1V12.h"
+#include "app/panel_handles.h"
 #include "link/com232.h"
 #include "params/panels.h"
 #include "platform/serial.h"
@@ -90,9 +91,9 @@ inline bool StartTool(const std::string& device, int argc, char** argv) {
         return false;
     }
     app::RegisterAllCallbacks();
-    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
-    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
-    if (params::panelHandle < 0 || params::panelPopUp < 0) {
+    app::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
+    app::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
+    if (app::panelHandle < 0 || app::panelPopUp < 0) {
         std::fprintf(stderr, "cannot load the panel file\n");
         return false;
     }
@@ -100,7 +101,7 @@ inline bool StartTool(const std::string& device, int argc, char** argv) {
     app::InitVars();
     platform::RegisterPort(1, device);
     link::InitRS232(1);
-    ui::DisplayPanel(params::panelHandle);
+    ui::DisplayPanel(app::panelHandle);
     return true;
 }
 

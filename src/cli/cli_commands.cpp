@@ -18,7 +18,6 @@
 #include "link/flash.h"
 #include "link/operations.h"
 #include "live/exchange.h"
-#include "live/outputs.h"
 #include "params/lintable.h"
 #include "params/paramfile.h"
 #include "params/variables.h"
@@ -152,13 +151,8 @@ class Cli {
 
     // The window's start state of the variables, without its panels.
     static void InitState() {
-        params::SetParameterStartValues();
-        live::InitThresholds();
-        link::InitLinkVars();
-        params::target = params::RAM;
-        params::type = 1;
-        live::stop_flag = 1;
-        link::ShowStatus("InitVars");
+        live::SetStartState();
+        link::ShowStatus();
     }
 
     int Prepare() {

@@ -655,6 +655,8 @@ struct WireRow {
     const char* name;
     std::vector<std::string> window; // ovx_window_session arguments
     std::vector<std::string> cli;    // ovextar-cli arguments after --simulator --no-line --trace
+    // The CLI's command is the first part of the window's (check: the echo check of start-up).
+    bool firstPartOfWindow = false;
 };
 
 void PrintTo(const WireRow& row, std::ostream* os) {
@@ -679,7 +681,16 @@ TEST_P(CliWire, SendsWhatTheWindowSends) {
     }
     const ProgramResult cli = Run(args);
     ASSERT_EQ(cli.exitCode, 0) << cli.err;
-    EXPECT_EQ(Wire(cli.err, "tx"), Wire(window.err, "tx"));
+    // What the window did beyond the CLI's command, when the command is the first part of it.
+    auto cut = [&row](std::vector<std::string> windowLines, std::size_t cliCount) {
+        if (row.firstPartOfWindow && windowLines.size() > cliCount) {
+            windowLines.resize(cliCount);
+        }
+        return windowLines;
+    };
+    const auto cliTx = Wire(cli.err, "tx");
+    ASSERT_FALSE(cliTx.empty()) << cli.err;
+    EXPECT_EQ(cliTx, cut(Wire(window.err, "tx"), cliTx.size()));
     // The send button's click says "Transmit..." before it programs the flash; the CLI has no
     // button to click.
     auto statusOf = [](const std::string& err) {
@@ -687,12 +698,14 @@ TEST_P(CliWire, SendsWhatTheWindowSends) {
         std::erase(lines, "status: Transmit...");
         return lines;
     };
-    EXPECT_EQ(statusOf(cli.err), statusOf(window.err));
+    const auto cliStatus = statusOf(cli.err);
+    EXPECT_EQ(cliStatus, cut(statusOf(window.err), cliStatus.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CliWire,
-    ::testing::Values(WireRow{"Info", {"startup"}, {"info"}}, WireRow{"Get", {"get"}, {"get"}},
+    ::testing::Values(WireRow{"Check", {"startup"}, {"check"}, true},
+                      WireRow{"Info", {"startup"}, {"info"}}, WireRow{"Get", {"get"}, {"get"}},
                       WireRow{"GetEeprom", {"get", "eeprom"}, {"get", "--eeprom"}},
                       WireRow{"Send", {"send"}, {"send", "power=500"}},
                       WireRow{

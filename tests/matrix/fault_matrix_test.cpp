@@ -17,6 +17,7 @@
 
 #include "app/commands.h"
 #include "app/datacurve.h"
+#include "app/panel_handles.h"
 #include "app/paramfile.h"
 #include "app/runloop.h"
 #include "app/strip.h"
@@ -191,17 +192,16 @@ Words Variables() {
 }
 
 void Click(int (*callback)(int, int, int, void*, int, int), int control) {
-    callback(params::panelHandle, control, ui::kEventLeftClick, nullptr, 0, 0);
-    callback(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
+    callback(app::panelHandle, control, ui::kEventLeftClick, nullptr, 0, 0);
+    callback(app::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
 }
 
 void RunThenStop() {
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 1);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, 1);
     QTimer::singleShot(static_cast<int>(kRunFor * 1000.0), [] {
-        app::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0,
-                        0);
+        app::CC_BTNStop(app::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0, 0);
     });
-    app::CC_BTNRun(params::panelHandle, params::PANEL_BTNRUN, ui::kEventCommit, nullptr, 0, 0);
+    app::CC_BTNRun(app::panelHandle, params::PANEL_BTNRUN, ui::kEventCommit, nullptr, 0, 0);
 }
 
 // A measurement file whose table is entry n = 3 * n + 7, chosen in the file popup.
@@ -231,10 +231,9 @@ void FaultMatrix::Perform(Action a) {
         break;
     case Action::kDataNorm:
     case Action::kDataRaw:
-        ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE,
+        ui::SetCtrlVal(app::panelHandle, params::PANEL_RNGGRAPHSOURCE,
                        a == Action::kDataNorm ? 1 : 0);
-        app::CC_BTNData(params::panelHandle, params::PANEL_BTNDATA, ui::kEventCommit, nullptr, 0,
-                        0);
+        app::CC_BTNData(app::panelHandle, params::PANEL_BTNDATA, ui::kEventCommit, nullptr, 0, 0);
         break;
     case Action::kGetRam:
     case Action::kGetEeprom:
@@ -257,9 +256,8 @@ void FaultMatrix::Perform(Action a) {
         break;
     case Action::kPortChange:
         platform::RegisterPort(2, Sim().DevicePath());
-        ui::SetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, 2);
-        app::CC_DropDCom(params::panelHandle, params::PANEL_DROPDCOM, ui::kEventCommit, nullptr, 0,
-                         0);
+        ui::SetCtrlVal(app::panelHandle, params::PANEL_DROPDCOM, 2);
+        app::CC_DropDCom(app::panelHandle, params::PANEL_DROPDCOM, ui::kEventCommit, nullptr, 0, 0);
         break;
     }
 }

@@ -4,14 +4,13 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "platform/events.h"
 #include "support/event_hook_restore.h"
 #include "support/modal_driver.h"
+#include "support/settings_dir.h"
 #include "ui/event_watch_qt.h"
 #include "ui/panel.h"
 
@@ -34,16 +33,9 @@ class ModalGuard : public ::testing::EmptyTestEventListener {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     // The settings of the tool under test live in a directory of this run, never the user's.
-    char configDir[] = "/tmp/ovx-test-config-XXXXXX";
-    if (mkdtemp(configDir) == nullptr) {
+    if (!ovx::testing::UseSettingsDirOfThisRun()) {
         return 1;
     }
-    setenv("XDG_CONFIG_HOME", configDir, 1);
-    static std::string made = configDir;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(made, ignored);
-    });
     ::testing::InitGoogleTest(&argc, argv);
     if (ovx::ui::InitEngine(argc, argv) < 0) {
         return 1;

@@ -1,6 +1,7 @@
 #include "support/tool_fixture.h"
 
 #include "app/OVEXTAR1V12.h"
+#include "app/panel_handles.h"
 #include "app/runloop.h"
 #include "link/com232.h"
 #include "link/flash.h"
@@ -18,10 +19,10 @@ void PanelFixture::SetUp() {
     // No test may block on a real file dialog: the popup is cancelled unless a test answers it.
     ui::SetFileSelectResponder([](const ui::FileSelectRequest&, std::string&) { return 0; });
     app::RegisterAllCallbacks();
-    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
-    ASSERT_GT(params::panelHandle, 0);
-    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
-    ASSERT_GT(params::panelPopUp, 0);
+    app::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
+    ASSERT_GT(app::panelHandle, 0);
+    app::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
+    ASSERT_GT(app::panelPopUp, 0);
     app::ShowStatusOnPanel();
     app::InitVars();
 }
@@ -36,14 +37,14 @@ void PanelFixture::TearDown() {
     // What the panels were told of the link goes with them.
     params::SetValuesChangedHook(nullptr);
     link::SetFlashDisplay({});
-    ui::DiscardPanel(params::panelPopUp);
-    ui::DiscardPanel(params::panelHandle);
-    params::panelHandle = params::panelPopUp = 0;
+    ui::DiscardPanel(app::panelPopUp);
+    ui::DiscardPanel(app::panelHandle);
+    app::panelHandle = app::panelPopUp = 0;
 }
 
 std::string PanelFixture::StatusText() const {
     char text[512] = {};
-    ui::GetCtrlVal(params::panelHandle, params::PANEL_STATUS, text, sizeof text);
+    ui::GetCtrlVal(app::panelHandle, params::PANEL_STATUS, text, sizeof text);
     return text;
 }
 

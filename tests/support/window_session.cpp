@@ -16,6 +16,7 @@
 #include "app/commands.h"
 #include "app/datacurve.h"
 #include "app/gui.h"
+#include "app/panel_handles.h"
 #include "app/paramfile.h"
 #include "app/runloop.h"
 #include "link/com232.h"
@@ -39,14 +40,13 @@ int framesLeft = 0;
 void CountingRx(int port, int eventWord, void* data) {
     link::RX_Receive_Function(port, eventWord, data);
     if (link::rx_flag == 1 && --framesLeft == 0) {
-        app::CC_BTNStop(params::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0,
-                        0);
+        app::CC_BTNStop(app::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0, 0);
     }
 }
 
 void Click(int (*callback)(int, int, int, void*, int, int), int control) {
-    callback(params::panelHandle, control, ui::kEventLeftClick, nullptr, 0, 0);
-    callback(params::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
+    callback(app::panelHandle, control, ui::kEventLeftClick, nullptr, 0, 0);
+    callback(app::panelHandle, control, ui::kEventCommit, nullptr, 0, 0);
 }
 
 void SelectTarget(bool eeprom) {
@@ -54,8 +54,8 @@ void SelectTarget(bool eeprom) {
 }
 
 void SelectSource(int source) {
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
-    app::CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, ui::kEventCommit,
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, source);
+    app::CC_RNGGraphSource(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, ui::kEventCommit,
                            nullptr, 0, 0);
 }
 
@@ -127,9 +127,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     app::RegisterAllCallbacks();
-    params::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
-    params::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
-    if (params::panelHandle < 0 || params::panelPopUp < 0) {
+    app::panelHandle = ui::LoadPanel(0, params::kPanelFile, params::PANEL);
+    app::panelPopUp = ui::LoadPanel(0, params::kPanelFile, params::POPUP);
+    if (app::panelHandle < 0 || app::panelPopUp < 0) {
         return 1;
     }
     platform::RegisterPort(1, host.DevicePath());

@@ -1,6 +1,9 @@
 #include "live/exchange.h"
 
 #include "link/com232.h"
+#include "link/status.h"
+#include "live/outputs.h"
+#include "params/variables.h"
 #include "platform/timing.h"
 
 namespace ovx::live {
@@ -22,6 +25,16 @@ bool SendLiveRequest() {
 }
 
 } // namespace
+
+void SetStartState() {
+    params::SetParameterStartValues();
+    InitThresholds();
+    link::InitLinkVars();
+    params::target = params::RAM;
+    params::type = 1;
+    stop_flag = 1;
+    link::SetStatus("InitVars");
+}
 
 void StartLiveExchange() {
     if (SendLiveRequest()) {

@@ -6,6 +6,11 @@ namespace ovx::live {
 
 extern int stop_flag; // 0 while a run is active
 
+// The start state of the program's variables, the window's and ovextar-cli's alike: the
+// parameters' start values, the switching thresholds, the link's variables, target RAM, type 1,
+// no run active. szStatus holds "InitVars", to be shown by the caller.
+void SetStartState();
+
 // The first live request of a run, with the parameter variables, after a quiet line and
 // flushed queues; "Line Ok!" once it went out whole. The run's clock and stop flag start here.
 void StartLiveExchange();

@@ -1,4 +1,6 @@
-// The two panels and their controls, by the numeric IDs that bind any panel definition.
+// The two panels and their controls, by the numeric IDs that bind any panel definition. The
+// parameter table names each parameter's control; the window loads the panels
+// (app/panel_handles.h).
 #pragma once
 
 #include <array>
@@ -9,10 +11,6 @@ namespace ovx::params {
 constexpr const char* kPanelFile = "OVEXTAR1V12.uir";
 constexpr int PANEL = 1;
 constexpr int POPUP = 2;
-
-// Handles of the loaded panels (set at start-up).
-extern int panelHandle;
-extern int panelPopUp;
 
 // Main panel.
 constexpr int PANEL_DROPDCOM = 2;

@@ -10,6 +10,7 @@
 #include "app/inspect.h"
 #include "app/leds.h"
 #include "app/monitor.h"
+#include "app/panel_handles.h"
 #include "app/paramfile.h"
 #include "app/portring.h"
 #include "app/runloop.h"
@@ -18,6 +19,7 @@
 #include "link/com232.h"
 #include "link/datablock.h"
 #include "link/operations.h"
+#include "live/exchange.h"
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/errors.h"
@@ -65,7 +67,7 @@ void ApplyOptions(const Options& options) {
     }
     InstallMonitor();
     simulatorPortNumber = options.simulator ? 1 : 0;
-    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, simulatorPortNumber);
+    FillPortRing(app::panelHandle, params::PANEL_DROPDCOM, simulatorPortNumber);
 }
 
 // A build runs beside its panel file and keeps the program's folder; an installed program's
@@ -110,39 +112,33 @@ int WinMain(const Options& options) {
         return -1;
     }
     RegisterAllCallbacks();
-    params::panelHandle = LoadPanelOrReport(params::PANEL);
-    if (params::panelHandle < 0) {
+    app::panelHandle = LoadPanelOrReport(params::PANEL);
+    if (app::panelHandle < 0) {
         return -1;
     }
-    params::panelPopUp = LoadPanelOrReport(params::POPUP);
-    if (params::panelPopUp < 0) {
+    app::panelPopUp = LoadPanelOrReport(params::POPUP);
+    if (app::panelPopUp < 0) {
         return -1;
     }
     ShowStatusOnPanel();
     ApplyOptions(options);
     ChooseProgramDirectory();
     platform::GetProjectDir(proj_dir);
-    ui::SetPanelShortcut(params::panelHandle, "F1", ShowAbout);
+    ui::SetPanelShortcut(app::panelHandle, "F1", ShowAbout);
     InitVars();
     RestoreWindowState(options);
     link::OpenController(link::com);
-    ui::DisplayPanel(params::panelHandle);
+    ui::DisplayPanel(app::panelHandle);
     ui::RunUserInterface();
     SaveWindowState();
     platform::CloseCom(link::com);
-    ui::DiscardPanel(params::panelPopUp);
-    ui::DiscardPanel(params::panelHandle);
+    ui::DiscardPanel(app::panelPopUp);
+    ui::DiscardPanel(app::panelHandle);
     return 0;
 }
 
 void InitVars() {
-    params::SetParameterStartValues();
-    live::InitThresholds();
-    link::InitLinkVars();
-    params::target = params::RAM;
-    params::type = 1;
-    live::stop_flag = 1;
-    link::SetStatus("InitVars");
+    live::SetStartState();
     ShowInfoText(kTitle, kTitleLeft, kTitleTop, kTitlePointSize);
     link::ShowStatus();
     app::GetPanelValues();
@@ -153,11 +149,11 @@ void InitVars() {
 
 void ShowStatusOnPanel() {
     link::SetStatusSink(
-        [](const char* text) { ui::SetCtrlVal(params::panelHandle, params::PANEL_STATUS, text); });
+        [](const char* text) { ui::SetCtrlVal(app::panelHandle, params::PANEL_STATUS, text); });
 }
 
 void ShowInfoText(const char* text, int left, int top, int pointSize) {
-    const int panel = params::panelHandle;
+    const int panel = app::panelHandle;
     const int id = ui::NewCtrl(panel, ui::kCtrlTextMsg, "", top, left);
     ui::SetCtrlAttribute(panel, id, ui::kAttrTextFont, ui::kAppFont);
     ui::SetCtrlAttribute(panel, id, ui::kAttrTextBgColor, kTitleBackground);
@@ -176,8 +172,8 @@ int CC_PANEL(int /*panel*/, int event, void* /*cbData*/, int /*d1*/, int /*d2*/)
 
 int CC_POPUP(int /*panel*/, int event, void* /*cbData*/, int /*d1*/, int /*d2*/) {
     if (event == ui::kEventClose) {
-        ui::HidePanel(params::panelPopUp);
-        ui::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNPARAII, 0);
+        ui::HidePanel(app::panelPopUp);
+        ui::SetCtrlVal(app::panelHandle, params::PANEL_TOGBTNPARAII, 0);
     }
     return 0;
 }
@@ -199,12 +195,12 @@ void ShowLinkOnPanels() {
     params::SetValuesChangedHook(app::SetPanelValues);
     link::SetFlashDisplay({
         [](int blocksDone, int /*blocksTotal*/, const char* text) {
-            ui::SetCtrlVal(params::panelHandle, params::PANEL_FLASHPROGRESS, blocksDone);
-            ui::SetCtrlAttribute(params::panelHandle, params::PANEL_FLASHPROGRESS,
+            ui::SetCtrlVal(app::panelHandle, params::PANEL_FLASHPROGRESS, blocksDone);
+            ui::SetCtrlAttribute(app::panelHandle, params::PANEL_FLASHPROGRESS,
                                  ui::kAttrProgressText, text);
         },
         [](int wordsStaged) {
-            ui::SetCtrlVal(params::panelHandle, params::PANEL_VALNORM, wordsStaged);
+            ui::SetCtrlVal(app::panelHandle, params::PANEL_VALNORM, wordsStaged);
         },
     });
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/gui.h"
+#include "app/panel_handles.h"
 #include "app/paramfile.h"
 #include "link/com232.h"
 #include "link/operations.h"
@@ -146,7 +147,7 @@ int CC_DropDCom(int, int, int event, void*, int, int) {
         return 0;
     }
     platform::CloseCom(link::com);
-    ui::GetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, &link::com);
+    ui::GetCtrlVal(app::panelHandle, params::PANEL_DROPDCOM, &link::com);
     link::ShowStatus("Init COM-Port ...");
     link::OpenController(link::com);
     return 0;

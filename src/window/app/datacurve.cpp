@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "app/panel_handles.h"
 #include "app/recorder.h"
 #include "app/runloop.h"
 #include "app/strip.h"
@@ -19,7 +20,7 @@ std::uint16_t xArray[link::kCurveArrayPoints];
 
 namespace {
 
-using params::panelHandle;
+using app::panelHandle;
 
 using link::kCurvePoints;
 constexpr double kYMax = 1000.0;

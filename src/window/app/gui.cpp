@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "app/panel_handles.h"
 #include "app/popup.h"
 #include "params/panels.h"
 #include "params/parameters.h"
@@ -22,7 +23,7 @@ constexpr int kEvalModeExcludingIntern = 2;
 constexpr int kTrigModeIntern = 1;
 
 int PanelOf(const params::Parameter& p) {
-    return p.popup ? params::panelPopUp : params::panelHandle;
+    return p.popup ? app::panelPopUp : app::panelHandle;
 }
 
 // Reads a control as an int; 0 when it cannot be read.
@@ -48,14 +49,14 @@ constexpr TargetButton kFileButton{params::PANEL_RBTFILE, params::DATFILE, param
 
 // Switched on: it becomes the only one on. Switched off: the target falls back to RAM.
 void SelectTarget(const TargetButton& button) {
-    if (ReadInt(params::panelHandle, button.own) != 0) {
-        SetCtrlVal(params::panelHandle, button.own, 1);
+    if (ReadInt(app::panelHandle, button.own) != 0) {
+        SetCtrlVal(app::panelHandle, button.own, 1);
         params::target = button.selects;
-        SetCtrlVal(params::panelHandle, button.other1, 0);
-        SetCtrlVal(params::panelHandle, button.other2, 0);
+        SetCtrlVal(app::panelHandle, button.other1, 0);
+        SetCtrlVal(app::panelHandle, button.other2, 0);
     } else {
         params::target = params::RAM;
-        SetCtrlVal(params::panelHandle, params::PANEL_RBTRAM, 1);
+        SetCtrlVal(app::panelHandle, params::PANEL_RBTRAM, 1);
     }
 }
 
@@ -88,7 +89,7 @@ void SetPanelValues() {
             SetCtrlVal(PanelOf(p), p.control, static_cast<int>(*p.variable));
         }
     }
-    ui::ReplaceTextBoxLine(params::panelHandle, params::PANEL_TRIGMODETEXT, 0,
+    ui::ReplaceTextBoxLine(app::panelHandle, params::PANEL_TRIGMODETEXT, 0,
                            TrigModeName(params::trigmode));
 }
 
@@ -96,12 +97,12 @@ void SetPanelValues() {
 // forced control, so that it never names a mode the popup no longer shows.
 int CC_DROP_EvalMode(int, int, int event, void*, int, int) {
     if (event != ui::kEventValueChanged ||
-        ReadInt(params::panelHandle, params::PANEL_DROP_EVALMODE) != kEvalModeExcludingIntern) {
+        ReadInt(app::panelHandle, params::PANEL_DROP_EVALMODE) != kEvalModeExcludingIntern) {
         return 0;
     }
-    if (ReadInt(params::panelPopUp, params::POPUP_DROPTRIGMODE) == kTrigModeIntern) {
-        SetCtrlVal(params::panelPopUp, params::POPUP_DROPTRIGMODE, 0);
-        ui::ReplaceTextBoxLine(params::panelHandle, params::PANEL_TRIGMODETEXT, 0, TrigModeName(0));
+    if (ReadInt(app::panelPopUp, params::POPUP_DROPTRIGMODE) == kTrigModeIntern) {
+        SetCtrlVal(app::panelPopUp, params::POPUP_DROPTRIGMODE, 0);
+        ui::ReplaceTextBoxLine(app::panelHandle, params::PANEL_TRIGMODETEXT, 0, TrigModeName(0));
     }
     return 0;
 }
@@ -131,14 +132,14 @@ int CC_RNGGraphSource(int, int, int event, void*, int, int) {
     if (event != ui::kEventCommit) {
         return 0;
     }
-    const bool raw = ReadInt(params::panelHandle, params::PANEL_RNGGRAPHSOURCE) == 0;
+    const bool raw = ReadInt(app::panelHandle, params::PANEL_RNGGRAPHSOURCE) == 0;
     if (raw) {
-        ui::SetCtrlAttribute(params::panelHandle, params::PANEL_STRIPRAW, ui::kAttrVisible, 1);
-        ui::SetCtrlAttribute(params::panelHandle, params::PANEL_STRIPNORM, ui::kAttrVisible, 0);
+        ui::SetCtrlAttribute(app::panelHandle, params::PANEL_STRIPRAW, ui::kAttrVisible, 1);
+        ui::SetCtrlAttribute(app::panelHandle, params::PANEL_STRIPNORM, ui::kAttrVisible, 0);
         params::type = 0;
     } else {
-        ui::SetCtrlAttribute(params::panelHandle, params::PANEL_STRIPRAW, ui::kAttrVisible, 0);
-        ui::SetCtrlAttribute(params::panelHandle, params::PANEL_STRIPNORM, ui::kAttrVisible, 1);
+        ui::SetCtrlAttribute(app::panelHandle, params::PANEL_STRIPRAW, ui::kAttrVisible, 0);
+        ui::SetCtrlAttribute(app::panelHandle, params::PANEL_STRIPNORM, ui::kAttrVisible, 1);
         params::type = 1;
     }
     return 0;
@@ -148,17 +149,17 @@ int CC_TOGBTNparaII(int, int, int event, void*, int, int) {
     if (event != ui::kEventValueChanged) {
         return 0;
     }
-    if (ReadInt(params::panelHandle, params::PANEL_TOGBTNPARAII) == 0) {
-        ui::HidePanel(params::panelPopUp);
+    if (ReadInt(app::panelHandle, params::PANEL_TOGBTNPARAII) == 0) {
+        ui::HidePanel(app::panelPopUp);
     } else {
-        ui::DisplayPanel(params::panelPopUp);
+        ui::DisplayPanel(app::panelPopUp);
     }
     return 0;
 }
 
 int CC_TogButtonParaII(int, int, int event, void*, int, int) {
     if (event == ui::kEventCommit) {
-        ReadInt(params::panelHandle, params::PANEL_TOGBTNPARAII);
+        ReadInt(app::panelHandle, params::PANEL_TOGBTNPARAII);
     }
     return 0;
 }

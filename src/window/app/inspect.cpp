@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/panel_handles.h"
 #include "app/recorder.h"
 #include "link/com232.h"
 #include "params/panels.h"
@@ -17,7 +18,7 @@ namespace ovx::app {
 
 namespace {
 
-using params::panelHandle;
+using app::panelHandle;
 
 bool Visible(int control) {
     int v = 0;

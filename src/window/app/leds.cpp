@@ -1,6 +1,7 @@
 // Switching-output indicators: the judgement of each frame shown on the panel's LEDs.
 #include "app/leds.h"
 
+#include "app/panel_handles.h"
 #include "params/panels.h"
 #include "params/variables.h"
 #include "ui/panel.h"
@@ -8,11 +9,11 @@
 namespace ovx::app {
 
 void SetREFLed(int value) {
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_LEDREF, live::JudgeREF(value));
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_LEDREF, live::JudgeREF(value));
 }
 
 void SetTOLLed(int value) {
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_LEDTOL, live::JudgeTOL(value));
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_LEDTOL, live::JudgeTOL(value));
 }
 
 } // namespace ovx::app

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/gui.h"
+#include "app/panel_handles.h"
 #include "params/panels.h"
 #include "ui/panel.h"
 
@@ -14,9 +15,8 @@ int CC_DropTrigmode(int, int, int event, void*, int, int) {
         return 0;
     }
     std::uint16_t mode = 0;
-    if (ui::GetCtrlVal(params::panelPopUp, params::POPUP_DROPTRIGMODE, &mode) >= 0) {
-        ui::ReplaceTextBoxLine(params::panelHandle, params::PANEL_TRIGMODETEXT, 0,
-                               TrigModeName(mode));
+    if (ui::GetCtrlVal(app::panelPopUp, params::POPUP_DROPTRIGMODE, &mode) >= 0) {
+        ui::ReplaceTextBoxLine(app::panelHandle, params::PANEL_TRIGMODETEXT, 0, TrigModeName(mode));
     }
     return 0;
 }
@@ -24,7 +24,7 @@ int CC_DropTrigmode(int, int, int event, void*, int, int) {
 int CC_DROP_Diffbuff(int, int, int event, void*, int, int) {
     if (event == ui::kEventValueChanged) {
         std::uint16_t value = 0;
-        ui::GetCtrlVal(params::panelPopUp, params::POPUP_DROP_DIFFBUFF, &value);
+        ui::GetCtrlVal(app::panelPopUp, params::POPUP_DROP_DIFFBUFF, &value);
     }
     return 0;
 }

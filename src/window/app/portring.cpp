@@ -1,6 +1,7 @@
 // The port ring PANEL_DROPDCOM.
 #include "app/portring.h"
 
+#include "app/panel_handles.h"
 #include "link/com232.h"
 #include "params/panels.h"
 #include "platform/port_watch.h"
@@ -59,7 +60,7 @@ int CC_BTNRefreshPorts(int panel, int /*control*/, int event, void* /*cbData*/, 
 }
 
 void ShowPortOpenResult(int /*port*/, const char* reason) {
-    const int panel = params::panelHandle;
+    const int panel = app::panelHandle;
     const bool failed = reason != nullptr && reason[0] != '\0';
     ui::SetCtrlVal(panel, params::PANEL_PORTHINT, failed ? reason : "");
     ui::SetCtrlAttribute(panel, params::PANEL_PORTHINT, ui::kAttrVisible, failed ? 1 : 0);

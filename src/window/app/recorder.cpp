@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/panel_handles.h"
 #include "live/sample.h"
 #include "params/panels.h"
 #include "params/variables.h"
@@ -19,7 +20,7 @@ char szRecordDir[live::kRecordPathSize] = {};
 
 namespace {
 
-using params::panelHandle;
+using app::panelHandle;
 
 constexpr int kRecordColour = 0xC01818;
 constexpr int kIdleColour = 0x3C4650;

@@ -3,6 +3,7 @@
 // button sets stop_flag or the line stays silent for more than 2.0 s.
 #include "app/runloop.h"
 
+#include "app/panel_handles.h"
 #include "app/recorder.h"
 #include "app/strip.h"
 #include "link/com232.h"
@@ -16,7 +17,7 @@ namespace ovx::app {
 
 namespace {
 
-using params::panelHandle;
+using app::panelHandle;
 
 constexpr double kLineTimeout = 2.0;
 constexpr const char* kLineTimeoutText = "Timeout RS232-Line!";

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/leds.h"
+#include "app/panel_handles.h"
 #include "params/panels.h"
 #include "params/variables.h"
 #include "ui/panel.h"
@@ -40,7 +41,7 @@ constexpr int kErrShiftTooLarge = -20102;
 constexpr std::array<int, kNormTraces> kNormTraceColors{0x000000, 0x000000, 0x000000, 0xFF0000};
 
 void PrepareChart(int control, int traces) {
-    const int panel = params::panelHandle;
+    const int panel = app::panelHandle;
     ui::SetCtrlAttribute(panel, control, ui::kAttrPointsPerScreen, kPointsPerScreen);
     ui::SetCtrlAttribute(panel, control, ui::kAttrScrollMode, kContinuousScroll);
     ui::SetCtrlAttribute(panel, control, ui::kAttrNumTraces, traces);
@@ -48,7 +49,7 @@ void PrepareChart(int control, int traces) {
 
 // Indicators in their fixed order; PANEL_TOLERANCE shows the tolerance the plot used.
 void ShowIndicators(int shownTolerance) {
-    const int panel = params::panelHandle;
+    const int panel = app::panelHandle;
     const std::array<std::pair<int, int>, 7> values{{
         {params::PANEL_VALNORM, live::valNORM},
         {params::PANEL_ADCCHA, live::adcCHA},
@@ -72,7 +73,7 @@ void JudgeOutputs() {
 // tolerance the controller reports.
 int NormTolerance() {
     unsigned short mode = 0;
-    ui::GetCtrlVal(params::panelHandle, params::PANEL_HWMODE, &mode);
+    ui::GetCtrlVal(app::panelHandle, params::PANEL_HWMODE, &mode);
     return (mode == 0 || mode == 2) ? params::tolerance : live::tolval;
 }
 
@@ -104,7 +105,7 @@ void PlotRAWValues() {
     arrayRAW[kRawSlots - 2] = live::adcCHA;
     arrayRAW[kRawSlots - 1] = live::adcCHB;
     PrepareChart(params::PANEL_STRIPRAW, kRawTraces);
-    ui::PlotStripChart(params::panelHandle, params::PANEL_STRIPRAW, arrayRAW, kRawSlots, 0, 0,
+    ui::PlotStripChart(app::panelHandle, params::PANEL_STRIPRAW, arrayRAW, kRawSlots, 0, 0,
                        ui::kTypeDouble);
     ShowIndicators(live::tolval);
     JudgeOutputs();
@@ -129,10 +130,10 @@ void PlotNORMValues(double* history) {
     history[kNormSlots - 1] = live::valNORM;
     PrepareChart(params::PANEL_STRIPNORM, kNormTraces);
     for (int trace = 1; trace <= kNormTraces; ++trace) {
-        ui::SetTraceAttribute(params::panelHandle, params::PANEL_STRIPNORM, trace,
-                              ui::kAttrTraceColor, kNormTraceColors[trace - 1]);
+        ui::SetTraceAttribute(app::panelHandle, params::PANEL_STRIPNORM, trace, ui::kAttrTraceColor,
+                              kNormTraceColors[trace - 1]);
     }
-    ui::PlotStripChart(params::panelHandle, params::PANEL_STRIPNORM, history, kNormSlots, 0, 0,
+    ui::PlotStripChart(app::panelHandle, params::PANEL_STRIPNORM, history, kNormSlots, 0, 0,
                        ui::kTypeDouble);
     ShowIndicators(tol);
     JudgeOutputs();

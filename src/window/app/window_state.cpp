@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/panel_handles.h"
 #include "app/recorder.h"
 #include "link/com232.h"
 #include "params/panels.h"
@@ -44,7 +45,7 @@ int StartPort(const Options& options) {
 }
 
 void RestoreWindowState(const Options& options) {
-    const int panel = params::panelHandle;
+    const int panel = app::panelHandle;
     ui::RestorePanelGeometry(panel, kGeometryKey);
     const int monitor = ui::GetSetting(kMonitorKey, "0") == "1" ? 1 : 0;
     ui::SetCtrlVal(panel, params::PANEL_TOGBTNMONITOR, monitor);
@@ -56,7 +57,7 @@ void RestoreWindowState(const Options& options) {
 }
 
 void SaveWindowState() {
-    const int panel = params::panelHandle;
+    const int panel = app::panelHandle;
     ui::SavePanelGeometry(panel, kGeometryKey);
     int shown = 0;
     ui::GetCtrlAttribute(panel, params::PANEL_MONITOR, ui::kAttrVisible, &shown);

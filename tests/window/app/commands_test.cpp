@@ -13,6 +13,7 @@
 
 #include "app/commands.h"
 #include "app/gui.h"
+#include "app/panel_handles.h"
 #include "app/paramfile.h"
 #include "app/portring.h"
 #include "link/com232.h"
@@ -79,8 +80,8 @@ class Commands : public testing::ToolFixture {
     }
 
     static void Click(int (*callback)(int, int, int, void*, int, int), int control) {
-        callback(params::panelHandle, control, kEventLeftClick, nullptr, 0, 0);
-        callback(params::panelHandle, control, kEventCommit, nullptr, 0, 0);
+        callback(app::panelHandle, control, kEventLeftClick, nullptr, 0, 0);
+        callback(app::panelHandle, control, kEventCommit, nullptr, 0, 0);
     }
     void UseFileTarget() { params::target = params::DATFILE; }
     void AnswerPopupWith(const std::string& path) {
@@ -132,8 +133,8 @@ constexpr Words kControllerEeprom = {520, 2200, 310, 26, 0, 91, 1, 8, 0, 0, 901,
 // ---- Send ----------------------------------------------------------------------------------
 
 TEST_F(Commands, SendToRamWritesThePanelValuesIntoTheController) {
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_POWER, 777);
-    CC_BTNSend(params::panelHandle, params::PANEL_BTNSEND, kEventLeftClick, nullptr, 0, 0);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_POWER, 777);
+    CC_BTNSend(app::panelHandle, params::PANEL_BTNSEND, kEventLeftClick, nullptr, 0, 0);
     EXPECT_EQ(log_, (std::vector<std::string>{"Transmit...", "Transmit Ok!"}));
     EXPECT_EQ(link::order, 1);
     EXPECT_TRUE(testing::WaitUntil([&] { return SimRam()[0] == 777; }));
@@ -142,9 +143,9 @@ TEST_F(Commands, SendToRamWritesThePanelValuesIntoTheController) {
 
 TEST_F(Commands, SendToEepromCarriesThePanelValuesAfterTheInterlock) {
     params::target = params::EEPROM;
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_DROP_EVALMODE, 2);
-    ui::SetCtrlVal(params::panelPopUp, params::POPUP_DROPTRIGMODE, 1);
-    CC_BTNSend(params::panelHandle, params::PANEL_BTNSEND, kEventLeftClick, nullptr, 0, 0);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_DROP_EVALMODE, 2);
+    ui::SetCtrlVal(app::panelPopUp, params::POPUP_DROPTRIGMODE, 1);
+    CC_BTNSend(app::panelHandle, params::PANEL_BTNSEND, kEventLeftClick, nullptr, 0, 0);
     EXPECT_EQ(link::order, 3);
     ASSERT_TRUE(testing::WaitUntil([&] { return SimEeprom()[8] == 2; }));
     EXPECT_EQ(SimEeprom()[11], 0) << "evaluation mode 2 excludes trigger mode 1";
@@ -153,8 +154,8 @@ TEST_F(Commands, SendToEepromCarriesThePanelValuesAfterTheInterlock) {
 
 TEST_F(Commands, CommitWithoutLeftClickSendsNothing) {
     const std::uint16_t before = SimRam()[0];
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_POWER, before + 1);
-    CC_BTNSend(params::panelHandle, params::PANEL_BTNSEND, kEventCommit, nullptr, 0, 0);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_POWER, before + 1);
+    CC_BTNSend(app::panelHandle, params::PANEL_BTNSEND, kEventCommit, nullptr, 0, 0);
     EXPECT_TRUE(log_.empty());
     // A get answers after anything sent before it: the controller still holds its value.
     Click(CC_BTNGet, params::PANEL_BTNGET);
@@ -164,7 +165,7 @@ TEST_F(Commands, CommitWithoutLeftClickSendsNothing) {
 
 TEST_F(Commands, SendOnClosedPortShowsNoSuccess) {
     platform::CloseCom(link::com);
-    CC_BTNSend(params::panelHandle, params::PANEL_BTNSEND, kEventLeftClick, nullptr, 0, 0);
+    CC_BTNSend(app::panelHandle, params::PANEL_BTNSEND, kEventLeftClick, nullptr, 0, 0);
     EXPECT_EQ(log_, std::vector<std::string>{"Transmit..."});
     EXPECT_EQ(StatusText(), "Transmit...");
 }
@@ -176,27 +177,27 @@ TEST_F(Commands, GetFromRamOrEepromShowsTheControllerParameters) {
     Click(CC_BTNGet, params::PANEL_BTNGET);
     EXPECT_EQ(log_, (std::vector<std::string>{"Receive...", "Transmit Ok!", "Data Transfer Ok!"}));
     EXPECT_EQ(Variables(), kControllerRam);
-    EXPECT_EQ(PanelInt(params::panelHandle, params::PANEL_POWER), 510);
-    EXPECT_EQ(PanelInt(params::panelPopUp, params::POPUP_SDELAY), 450);
+    EXPECT_EQ(PanelInt(app::panelHandle, params::PANEL_POWER), 510);
+    EXPECT_EQ(PanelInt(app::panelPopUp, params::POPUP_SDELAY), 450);
 
     params::target = params::EEPROM;
     Click(CC_BTNGet, params::PANEL_BTNGET);
     EXPECT_EQ(link::order, 4);
     EXPECT_EQ(Variables(), kControllerEeprom);
-    EXPECT_EQ(PanelInt(params::panelHandle, params::PANEL_REFERENCE), 2200);
+    EXPECT_EQ(PanelInt(app::panelHandle, params::PANEL_REFERENCE), 2200);
 }
 
 TEST_F(Commands, GetWithoutAnswerTimesOutAndRewritesThePanelsFromTheVariables) {
     Silence();
     const Words before = Variables();
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_POWER, before[0] + 7);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_POWER, before[0] + 7);
     const double start = platform::Timer();
     Click(CC_BTNGet, params::PANEL_BTNGET);
     EXPECT_GT(platform::Timer() - start, 2.0);
     EXPECT_EQ(log_,
               (std::vector<std::string>{"Receive...", "Transmit Ok!", "Timeout RS232-Line!"}));
     EXPECT_EQ(Variables(), before);
-    EXPECT_EQ(PanelInt(params::panelHandle, params::PANEL_POWER), before[0]);
+    EXPECT_EQ(PanelInt(app::panelHandle, params::PANEL_POWER), before[0]);
 }
 
 TEST_F(Commands, GetFromFileLoadsAndShowsTheFileOrKeepsTheVariables) {
@@ -210,15 +211,15 @@ TEST_F(Commands, GetFromFileLoadsAndShowsTheFileOrKeepsTheVariables) {
     AnswerPopupWith(path);
     Click(CC_BTNGet, params::PANEL_BTNGET);
     EXPECT_EQ(Variables(), kControllerEeprom);
-    EXPECT_EQ(PanelInt(params::panelHandle, params::PANEL_TRIGLVL), 901);
+    EXPECT_EQ(PanelInt(app::panelHandle, params::PANEL_TRIGLVL), 901);
     ASSERT_EQ(requests_.size(), 1u);
     EXPECT_EQ(requests_[0].buttonCode, 3);
 
     // Cancelled: the panel edit is overwritten from the unchanged variables.
     AnswerPopupWith("");
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_TRIGLVL, 5);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_TRIGLVL, 5);
     Click(CC_BTNGet, params::PANEL_BTNGET);
-    EXPECT_EQ(PanelInt(params::panelHandle, params::PANEL_TRIGLVL), 901);
+    EXPECT_EQ(PanelInt(app::panelHandle, params::PANEL_TRIGLVL), 901);
     EXPECT_EQ(StatusText(), "Receive...");
 
     // A short file: the variables stay, the status line says why.
@@ -235,7 +236,7 @@ TEST_F(Commands, SendToFileSavesThePanelParametersWithoutTouchingTheController) 
     UseFileTarget();
     const std::string path = dir_.File("TARpara.dat");
     AnswerPopupWith(path);
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_HYSTERESIS, 33);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_HYSTERESIS, 33);
     Click(CC_BTNSend, params::PANEL_BTNSEND);
     const std::vector<long long> saved = testing::ReadIntegers(path);
     ASSERT_EQ(saved.size(), 16u);
@@ -478,7 +479,7 @@ TEST_F(Commands, AcknowledgedTeachFetchesTheTaughtParameters) {
     EXPECT_TRUE(Contains(log_, "Parameter-frame received! - Line Ok!"));
     EXPECT_FALSE(Contains(log_, "Timeout RS-232!!"));
     EXPECT_EQ(Variables(), SimRam());
-    EXPECT_EQ(PanelInt(params::panelHandle, params::PANEL_REFERENCE), SimRam()[1]);
+    EXPECT_EQ(PanelInt(app::panelHandle, params::PANEL_REFERENCE), SimRam()[1]);
 }
 
 TEST_F(Commands, TeachWithoutControllerTimesOutAfterTheWait) {
@@ -510,17 +511,17 @@ TEST_F(Commands, ResetOnClosedPortShowsOnlyTheTimeout) {
 
 TEST_F(Commands, PortChangeToAMissingPortAndBack) {
     platform::RegisterPort(7, dir_.File("no-such-tty"));
-    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, 0);
-    ASSERT_EQ(ui::SetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, 7), 0);
-    CC_DropDCom(params::panelHandle, params::PANEL_DROPDCOM, kEventValueChanged, nullptr, 0, 0);
+    FillPortRing(app::panelHandle, params::PANEL_DROPDCOM, 0);
+    ASSERT_EQ(ui::SetCtrlVal(app::panelHandle, params::PANEL_DROPDCOM, 7), 0);
+    CC_DropDCom(app::panelHandle, params::PANEL_DROPDCOM, kEventValueChanged, nullptr, 0, 0);
     EXPECT_EQ(link::com, 7);
     EXPECT_EQ(log_, (std::vector<std::string>{"Init COM-Port ...", "No serial port found"}));
 
     log_.clear();
     params::target = params::EEPROM;
     SetSimMemory(kControllerRam, kControllerEeprom);
-    ASSERT_EQ(ui::SetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, 1), 0);
-    CC_DropDCom(params::panelHandle, params::PANEL_DROPDCOM, kEventCommit, nullptr, 0, 0);
+    ASSERT_EQ(ui::SetCtrlVal(app::panelHandle, params::PANEL_DROPDCOM, 1), 0);
+    CC_DropDCom(app::panelHandle, params::PANEL_DROPDCOM, kEventCommit, nullptr, 0, 0);
     EXPECT_EQ(link::com, 1);
     ASSERT_FALSE(log_.empty());
     EXPECT_EQ(log_[0], "Init COM-Port ...");
@@ -530,11 +531,11 @@ TEST_F(Commands, PortChangeToAMissingPortAndBack) {
 }
 
 TEST_F(Commands, PortChangeRunsOncePerEventItActsOn) {
-    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, 0);
-    CC_DropDCom(params::panelHandle, params::PANEL_DROPDCOM, kEventLeftClick, nullptr, 0, 0);
+    FillPortRing(app::panelHandle, params::PANEL_DROPDCOM, 0);
+    CC_DropDCom(app::panelHandle, params::PANEL_DROPDCOM, kEventLeftClick, nullptr, 0, 0);
     EXPECT_TRUE(log_.empty());
-    CC_DropDCom(params::panelHandle, params::PANEL_DROPDCOM, kEventValueChanged, nullptr, 0, 0);
-    CC_DropDCom(params::panelHandle, params::PANEL_DROPDCOM, kEventCommit, nullptr, 0, 0);
+    CC_DropDCom(app::panelHandle, params::PANEL_DROPDCOM, kEventValueChanged, nullptr, 0, 0);
+    CC_DropDCom(app::panelHandle, params::PANEL_DROPDCOM, kEventCommit, nullptr, 0, 0);
     // The whole sequence twice: close, "Init COM-Port ...", echo check, fetch, firmware.
     ASSERT_EQ(log_.size() % 2, 0u);
     const auto half = log_.begin() + static_cast<std::ptrdiff_t>(log_.size() / 2);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/panel_handles.h"
 #include "link/com232.h"
 #include "params/panels.h"
 #include "params/variables.h"
@@ -44,7 +45,7 @@ Payload VariablesNow() {
 
 int PanelValue(int control) {
     int v = -1;
-    ui::GetCtrlVal(params::panelHandle, control, &v);
+    ui::GetCtrlVal(app::panelHandle, control, &v);
     return v;
 }
 

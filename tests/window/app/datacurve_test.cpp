@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/datacurve.h"
+#include "app/panel_handles.h"
 #include "app/strip.h"
 #include "link/com232.h"
 #include "link/datablock.h"
@@ -26,7 +27,7 @@
 namespace ovx::app {
 namespace {
 
-using params::panelHandle;
+using app::panelHandle;
 
 constexpr std::uint16_t kUntouched = 0xBEEF;
 constexpr const char* kReceived = "Data[64] block received!";

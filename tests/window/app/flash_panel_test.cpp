@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/panel_handles.h"
 #include "link/com232.h"
 #include "link/flash.h"
 #include "params/lintable.h"
@@ -31,17 +32,17 @@ struct Shown {
 };
 
 std::string ProgressText() {
-    auto* bar = static_cast<QProgressBar*>(
-        ui::CtrlWidget(params::panelHandle, params::PANEL_FLASHPROGRESS));
+    auto* bar =
+        static_cast<QProgressBar*>(ui::CtrlWidget(app::panelHandle, params::PANEL_FLASHPROGRESS));
     return bar != nullptr ? bar->format().toStdString() : "";
 }
 
 // What the panel shows at the moment a status text is shown.
 Shown ShownNow(const std::string& text) {
     int counter = -1;
-    ui::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &counter);
+    ui::GetCtrlVal(app::panelHandle, params::PANEL_VALNORM, &counter);
     int progress = -1;
-    ui::GetCtrlVal(params::panelHandle, params::PANEL_FLASHPROGRESS, &progress);
+    ui::GetCtrlVal(app::panelHandle, params::PANEL_FLASHPROGRESS, &progress);
     return {text, counter, progress, ProgressText()};
 }
 
@@ -102,7 +103,7 @@ class FlashOnPanel : public testing::ToolFixture {
     }
     int Counter() const {
         int v = -1;
-        ui::GetCtrlVal(params::panelHandle, params::PANEL_VALNORM, &v);
+        ui::GetCtrlVal(app::panelHandle, params::PANEL_VALNORM, &v);
         return v;
     }
 

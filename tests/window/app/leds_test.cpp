@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/leds.h"
+#include "app/panel_handles.h"
 #include "params/panels.h"
 #include "params/variables.h"
 #include "support/tool_fixture.h"
@@ -27,7 +28,7 @@ class LedTest : public testing::PanelFixture {
     }
     static int Led(int control) {
         int v = -1;
-        ui::GetCtrlVal(params::panelHandle, control, &v);
+        ui::GetCtrlVal(app::panelHandle, control, &v);
         return v;
     }
     std::vector<int> RefSequence(const std::vector<int>& values) {

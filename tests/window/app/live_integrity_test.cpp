@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/panel_handles.h"
 #include "app/runloop.h"
 #include "link/com232.h"
 #include "params/panels.h"
@@ -30,7 +31,7 @@
 namespace ovx::app {
 namespace {
 
-using params::panelHandle;
+using app::panelHandle;
 using testing::Garbage;
 using testing::ScriptedPeer;
 using Bytes = ScriptedPeer::Reply;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/monitor.h"
+#include "app/panel_handles.h"
 #include "link/com232.h"
 #include "link/frame.h"
 #include "params/panels.h"
@@ -136,13 +137,13 @@ TEST_F(MonitorOnTheTool, EveryStatusTextIsInTheHistoryEvenWhenOverwritten) {
 }
 
 TEST_F(MonitorOnTheTool, ToggleShowsAndHidesThePane) {
-    auto* pane = static_cast<QWidget*>(ui::CtrlWidget(params::panelHandle, params::PANEL_MONITOR));
+    auto* pane = static_cast<QWidget*>(ui::CtrlWidget(app::panelHandle, params::PANEL_MONITOR));
     ASSERT_NE(pane, nullptr);
     EXPECT_TRUE(pane->isHidden());
     for (int on : {1, 0}) {
-        ui::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNMONITOR, on);
-        CC_TOGBTNMonitor(params::panelHandle, params::PANEL_TOGBTNMONITOR, ui::kEventCommit,
-                         nullptr, 0, 0);
+        ui::SetCtrlVal(app::panelHandle, params::PANEL_TOGBTNMONITOR, on);
+        CC_TOGBTNMonitor(app::panelHandle, params::PANEL_TOGBTNMONITOR, ui::kEventCommit, nullptr,
+                         0, 0);
         EXPECT_EQ(pane->isHidden(), on == 0);
     }
 }

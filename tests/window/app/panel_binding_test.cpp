@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/gui.h"
+#include "app/panel_handles.h"
 #include "app/popup.h"
 #include "params/panels.h"
 #include "params/variables.h"
@@ -49,7 +50,7 @@ const std::array<Bound, 15> kBound{{
 
 class PanelBinding : public testing::PanelFixture {
   protected:
-    static int Panel(bool onPopup) { return onPopup ? params::panelPopUp : params::panelHandle; }
+    static int Panel(bool onPopup) { return onPopup ? app::panelPopUp : app::panelHandle; }
     static int Value(int panel, int control) {
         int v = -1;
         EXPECT_GE(ui::GetCtrlVal(panel, control, &v), 0) << "control " << control;
@@ -60,12 +61,12 @@ class PanelBinding : public testing::PanelFixture {
     }
     static std::string NameLine() {
         char line[64] = {};
-        ui::GetTextBoxLine(params::panelHandle, params::PANEL_TRIGMODETEXT, 0, line, sizeof line);
+        ui::GetTextBoxLine(app::panelHandle, params::PANEL_TRIGMODETEXT, 0, line, sizeof line);
         return line;
     }
     static void SetModes(int evalMode, int trigMode) {
-        Set(params::panelHandle, params::PANEL_DROP_EVALMODE, evalMode);
-        Set(params::panelPopUp, params::POPUP_DROPTRIGMODE, trigMode);
+        Set(app::panelHandle, params::PANEL_DROP_EVALMODE, evalMode);
+        Set(app::panelPopUp, params::POPUP_DROPTRIGMODE, trigMode);
     }
     static bool Visible(int panel, int control) {
         int v = -1;
@@ -73,7 +74,7 @@ class PanelBinding : public testing::PanelFixture {
         return v == 1;
     }
     static bool PopupShown() {
-        return static_cast<QWidget*>(ui::PanelWidget(params::panelPopUp))->isVisible();
+        return static_cast<QWidget*>(ui::PanelWidget(app::panelPopUp))->isVisible();
     }
 };
 
@@ -101,16 +102,15 @@ TEST_F(PanelBinding, Para15NeverTravelsThroughThePanels) {
 
 TEST_F(PanelBinding, InterlockForcesOnlyTheVariable) {
     SetModes(2, 1);
-    CC_DropTrigmode(params::panelPopUp, params::POPUP_DROPTRIGMODE, kEventValueChanged, nullptr, 0,
-                    0);
+    CC_DropTrigmode(app::panelPopUp, params::POPUP_DROPTRIGMODE, kEventValueChanged, nullptr, 0, 0);
     ASSERT_EQ(NameLine(), "INTERN");
     GetPanelValues();
     EXPECT_EQ(params::evalmode, 2);
     EXPECT_EQ(params::trigmode, 0);
-    EXPECT_EQ(Value(params::panelPopUp, params::POPUP_DROPTRIGMODE), 1);
+    EXPECT_EQ(Value(app::panelPopUp, params::POPUP_DROPTRIGMODE), 1);
     EXPECT_EQ(NameLine(), "INTERN");
     SetPanelValues();
-    EXPECT_EQ(Value(params::panelPopUp, params::POPUP_DROPTRIGMODE), 0);
+    EXPECT_EQ(Value(app::panelPopUp, params::POPUP_DROPTRIGMODE), 0);
     EXPECT_EQ(NameLine(), "CONT");
 }
 
@@ -134,7 +134,7 @@ TEST_F(PanelBinding, NameLineShowsTheTriggerModeAndContForAnyOther) {
         params::trigmode = static_cast<std::uint16_t>(mode);
         SetPanelValues();
         EXPECT_EQ(NameLine(), "CONT");
-        EXPECT_EQ(Value(params::panelPopUp, params::POPUP_DROPTRIGMODE), mode)
+        EXPECT_EQ(Value(app::panelPopUp, params::POPUP_DROPTRIGMODE), mode)
             << "written as received";
     }
     EXPECT_STREQ(TrigModeName(-1), "CONT");
@@ -142,25 +142,23 @@ TEST_F(PanelBinding, NameLineShowsTheTriggerModeAndContForAnyOther) {
 
 TEST_F(PanelBinding, TriggerModeChangeRewritesOnlyTheNameLine) {
     params::trigmode = 0;
-    ui::ReplaceTextBoxLine(params::panelHandle, params::PANEL_TRIGMODETEXT, 0, "");
-    Set(params::panelPopUp, params::POPUP_DROPTRIGMODE, 3);
-    CC_DropTrigmode(params::panelPopUp, params::POPUP_DROPTRIGMODE, kEventCommit, nullptr, 0, 0);
+    ui::ReplaceTextBoxLine(app::panelHandle, params::PANEL_TRIGMODETEXT, 0, "");
+    Set(app::panelPopUp, params::POPUP_DROPTRIGMODE, 3);
+    CC_DropTrigmode(app::panelPopUp, params::POPUP_DROPTRIGMODE, kEventCommit, nullptr, 0, 0);
     EXPECT_NE(NameLine(), "EXT-LO") << "only value changed acts";
-    CC_DropTrigmode(params::panelPopUp, params::POPUP_DROPTRIGMODE, kEventValueChanged, nullptr, 0,
-                    0);
+    CC_DropTrigmode(app::panelPopUp, params::POPUP_DROPTRIGMODE, kEventValueChanged, nullptr, 0, 0);
     EXPECT_EQ(NameLine(), "EXT-LO");
     EXPECT_EQ(params::trigmode, 0);
 }
 
 TEST_F(PanelBinding, EvaluationModeTwoForcesTheTriggerRingOffIntern) {
     SetModes(2, 1);
-    CC_DropTrigmode(params::panelPopUp, params::POPUP_DROPTRIGMODE, kEventValueChanged, nullptr, 0,
-                    0);
+    CC_DropTrigmode(app::panelPopUp, params::POPUP_DROPTRIGMODE, kEventValueChanged, nullptr, 0, 0);
     params::evalmode = 7;
     params::trigmode = 1;
-    CC_DROP_EvalMode(params::panelHandle, params::PANEL_DROP_EVALMODE, kEventValueChanged, nullptr,
-                     0, 0);
-    EXPECT_EQ(Value(params::panelPopUp, params::POPUP_DROPTRIGMODE), 0);
+    CC_DROP_EvalMode(app::panelHandle, params::PANEL_DROP_EVALMODE, kEventValueChanged, nullptr, 0,
+                     0);
+    EXPECT_EQ(Value(app::panelPopUp, params::POPUP_DROPTRIGMODE), 0);
     EXPECT_EQ(NameLine(), "CONT") << "the name line follows the forced ring";
     EXPECT_EQ(params::evalmode, 7);
     EXPECT_EQ(params::trigmode, 1) << "no variable changes";
@@ -170,15 +168,14 @@ TEST_F(PanelBinding, EvaluationModeChangeLeavesOtherCasesAlone) {
     const std::array<std::array<int, 2>, 3> pairs{{{2, 3}, {1, 1}, {0, 1}}};
     for (const auto& [evalMode, trigMode] : pairs) {
         SetModes(evalMode, trigMode);
-        CC_DROP_EvalMode(params::panelHandle, params::PANEL_DROP_EVALMODE, kEventValueChanged,
-                         nullptr, 0, 0);
-        EXPECT_EQ(Value(params::panelPopUp, params::POPUP_DROPTRIGMODE), trigMode)
+        CC_DROP_EvalMode(app::panelHandle, params::PANEL_DROP_EVALMODE, kEventValueChanged, nullptr,
+                         0, 0);
+        EXPECT_EQ(Value(app::panelPopUp, params::POPUP_DROPTRIGMODE), trigMode)
             << "evaluation " << evalMode;
     }
     SetModes(2, 1);
-    CC_DROP_EvalMode(params::panelHandle, params::PANEL_DROP_EVALMODE, kEventCommit, nullptr, 0, 0);
-    EXPECT_EQ(Value(params::panelPopUp, params::POPUP_DROPTRIGMODE), 1)
-        << "only value changed acts";
+    CC_DROP_EvalMode(app::panelHandle, params::PANEL_DROP_EVALMODE, kEventCommit, nullptr, 0, 0);
+    EXPECT_EQ(Value(app::panelPopUp, params::POPUP_DROPTRIGMODE), 1) << "only value changed acts";
 }
 
 // The target radio buttons: (button, its callback, the target it selects).
@@ -196,13 +193,13 @@ const std::array<Radio, 3> kRadios{{
 TEST_F(PanelBinding, SwitchingATargetOnSwitchesTheOthersOff) {
     for (const Radio& on : kRadios) {
         for (const Radio& r : kRadios) {
-            Set(params::panelHandle, r.control, 1);
+            Set(app::panelHandle, r.control, 1);
         }
         params::target = 0;
-        on.callback(params::panelHandle, on.control, kEventValueChanged, nullptr, 0, 0);
+        on.callback(app::panelHandle, on.control, kEventValueChanged, nullptr, 0, 0);
         EXPECT_EQ(params::target, on.selects);
         for (const Radio& r : kRadios) {
-            EXPECT_EQ(Value(params::panelHandle, r.control), r.control == on.control ? 1 : 0)
+            EXPECT_EQ(Value(app::panelHandle, r.control), r.control == on.control ? 1 : 0)
                 << "button " << r.control << " after switching " << on.control << " on";
         }
     }
@@ -211,85 +208,79 @@ TEST_F(PanelBinding, SwitchingATargetOnSwitchesTheOthersOff) {
 TEST_F(PanelBinding, SwitchingATargetOffFallsBackToRam) {
     for (const Radio& off : kRadios) {
         for (const Radio& r : kRadios) {
-            Set(params::panelHandle, r.control, 0);
+            Set(app::panelHandle, r.control, 0);
         }
         params::target = off.selects;
-        off.callback(params::panelHandle, off.control, kEventValueChanged, nullptr, 0, 0);
+        off.callback(app::panelHandle, off.control, kEventValueChanged, nullptr, 0, 0);
         EXPECT_EQ(params::target, params::RAM);
-        EXPECT_EQ(Value(params::panelHandle, params::PANEL_RBTRAM), 1);
+        EXPECT_EQ(Value(app::panelHandle, params::PANEL_RBTRAM), 1);
         if (off.control != params::PANEL_RBTRAM) {
-            EXPECT_EQ(Value(params::panelHandle, off.control), 0) << "keeps the operator's 0";
+            EXPECT_EQ(Value(app::panelHandle, off.control), 0) << "keeps the operator's 0";
         }
     }
 }
 
 TEST_F(PanelBinding, TargetButtonsActOnlyOnValueChanged) {
     for (const Radio& r : kRadios) {
-        Set(params::panelHandle, r.control, 1);
+        Set(app::panelHandle, r.control, 1);
         params::target = 0;
-        r.callback(params::panelHandle, r.control, kEventCommit, nullptr, 0, 0);
-        r.callback(params::panelHandle, r.control, ui::kEventLeftClick, nullptr, 0, 0);
+        r.callback(app::panelHandle, r.control, kEventCommit, nullptr, 0, 0);
+        r.callback(app::panelHandle, r.control, ui::kEventLeftClick, nullptr, 0, 0);
         EXPECT_EQ(params::target, 0);
     }
 }
 
 TEST_F(PanelBinding, GraphSourceShowsOneStripChartAndSetsType) {
-    Set(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 0);
-    CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventCommit, nullptr, 0,
-                      0);
+    Set(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, 0);
+    CC_RNGGraphSource(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventCommit, nullptr, 0, 0);
     EXPECT_EQ(params::type, 0);
-    EXPECT_TRUE(Visible(params::panelHandle, params::PANEL_STRIPRAW));
-    EXPECT_FALSE(Visible(params::panelHandle, params::PANEL_STRIPNORM));
-    Set(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 1);
-    CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventValueChanged,
-                      nullptr, 0, 0);
+    EXPECT_TRUE(Visible(app::panelHandle, params::PANEL_STRIPRAW));
+    EXPECT_FALSE(Visible(app::panelHandle, params::PANEL_STRIPNORM));
+    Set(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, 1);
+    CC_RNGGraphSource(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventValueChanged, nullptr,
+                      0, 0);
     EXPECT_EQ(params::type, 0) << "only commit acts";
-    CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventCommit, nullptr, 0,
-                      0);
+    CC_RNGGraphSource(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventCommit, nullptr, 0, 0);
     EXPECT_EQ(params::type, 1);
-    EXPECT_FALSE(Visible(params::panelHandle, params::PANEL_STRIPRAW));
-    EXPECT_TRUE(Visible(params::panelHandle, params::PANEL_STRIPNORM));
-    Set(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 0);
-    CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventCommit, nullptr, 0,
-                      0);
-    Set(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, 2);
-    CC_RNGGraphSource(params::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventCommit, nullptr, 0,
-                      0);
+    EXPECT_FALSE(Visible(app::panelHandle, params::PANEL_STRIPRAW));
+    EXPECT_TRUE(Visible(app::panelHandle, params::PANEL_STRIPNORM));
+    Set(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, 0);
+    CC_RNGGraphSource(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventCommit, nullptr, 0, 0);
+    Set(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, 2);
+    CC_RNGGraphSource(app::panelHandle, params::PANEL_RNGGRAPHSOURCE, kEventCommit, nullptr, 0, 0);
     EXPECT_EQ(params::type, 1) << "any non-zero source is NORM";
-    EXPECT_TRUE(Visible(params::panelHandle, params::PANEL_STRIPNORM));
+    EXPECT_TRUE(Visible(app::panelHandle, params::PANEL_STRIPNORM));
 }
 
 TEST_F(PanelBinding, ToggleShowsAndHidesThePopup) {
-    Set(params::panelHandle, params::PANEL_TOGBTNPARAII, 1);
-    CC_TOGBTNparaII(params::panelHandle, params::PANEL_TOGBTNPARAII, kEventValueChanged, nullptr, 0,
+    Set(app::panelHandle, params::PANEL_TOGBTNPARAII, 1);
+    CC_TOGBTNparaII(app::panelHandle, params::PANEL_TOGBTNPARAII, kEventValueChanged, nullptr, 0,
                     0);
     EXPECT_TRUE(PopupShown());
-    Set(params::panelHandle, params::PANEL_TOGBTNPARAII, 0);
-    CC_TogButtonParaII(params::panelHandle, params::PANEL_TOGBTNPARAII, kEventCommit, nullptr, 0,
-                       0);
+    Set(app::panelHandle, params::PANEL_TOGBTNPARAII, 0);
+    CC_TogButtonParaII(app::panelHandle, params::PANEL_TOGBTNPARAII, kEventCommit, nullptr, 0, 0);
     EXPECT_TRUE(PopupShown()) << "the commit callback has no effect";
-    CC_TOGBTNparaII(params::panelHandle, params::PANEL_TOGBTNPARAII, kEventValueChanged, nullptr, 0,
+    CC_TOGBTNparaII(app::panelHandle, params::PANEL_TOGBTNPARAII, kEventValueChanged, nullptr, 0,
                     0);
     EXPECT_FALSE(PopupShown());
 }
 
 TEST_F(PanelBinding, ClosingThePopupWindowResetsTheToggle) {
-    Set(params::panelHandle, params::PANEL_TOGBTNPARAII, 1);
-    CC_TOGBTNparaII(params::panelHandle, params::PANEL_TOGBTNPARAII, kEventValueChanged, nullptr, 0,
+    Set(app::panelHandle, params::PANEL_TOGBTNPARAII, 1);
+    CC_TOGBTNparaII(app::panelHandle, params::PANEL_TOGBTNPARAII, kEventValueChanged, nullptr, 0,
                     0);
     ASSERT_TRUE(PopupShown());
-    static_cast<QWidget*>(ui::PanelWidget(params::panelPopUp))->close();
+    static_cast<QWidget*>(ui::PanelWidget(app::panelPopUp))->close();
     EXPECT_TRUE(testing::WaitUntil([] { return !PopupShown(); }));
-    EXPECT_EQ(Value(params::panelHandle, params::PANEL_TOGBTNPARAII), 0);
+    EXPECT_EQ(Value(app::panelHandle, params::PANEL_TOGBTNPARAII), 0);
 }
 
 TEST_F(PanelBinding, CallbacksAreAttachedByNameFromThePanelFile) {
     params::power = 1;
     // The operator picks another item in the popup's trigger ring.
-    Set(params::panelPopUp, params::POPUP_DROPTRIGMODE, 0);
-    ui::ReplaceTextBoxLine(params::panelHandle, params::PANEL_TRIGMODETEXT, 0, "");
-    auto* ring =
-        static_cast<QWidget*>(ui::CtrlWidget(params::panelPopUp, params::POPUP_DROPTRIGMODE));
+    Set(app::panelPopUp, params::POPUP_DROPTRIGMODE, 0);
+    ui::ReplaceTextBoxLine(app::panelHandle, params::PANEL_TRIGMODETEXT, 0, "");
+    auto* ring = static_cast<QWidget*>(ui::CtrlWidget(app::panelPopUp, params::POPUP_DROPTRIGMODE));
     ASSERT_NE(ring, nullptr);
     ASSERT_TRUE(QMetaObject::invokeMethod(ring, "setCurrentIndex", Q_ARG(int, 2)));
     EXPECT_TRUE(testing::WaitUntil([] { return NameLine() == "EXT-HI"; }));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/gui.h"
+#include "app/panel_handles.h"
 #include "params/panels.h"
 #include "params/parameters.h"
 #include "params/variables.h"
@@ -25,7 +26,7 @@ class ParameterRow : public testing::PanelFixture,
     // The value the panel transfer reads back after the control was given value.
     long ThroughPanel(long value) const {
         const Parameter& p = Param();
-        const int panel = p.popup ? panelPopUp : panelHandle;
+        const int panel = p.popup ? app::panelPopUp : app::panelHandle;
         ui::SetCtrlVal(panel, p.control, static_cast<int>(value));
         app::GetPanelValues();
         return *p.variable;
@@ -47,7 +48,7 @@ TEST_P(ParameterRow, TakesExactlyWhatItsControlTakes) {
         GTEST_SKIP() << p.name << " has no control";
     }
     if (!p.choices.empty()) { // before a foreign value adds an item
-        const int panel = p.popup ? panelPopUp : panelHandle;
+        const int panel = p.popup ? app::panelPopUp : app::panelHandle;
         EXPECT_EQ(ui::GetNumRingItems(panel, p.control), static_cast<int>(p.choices.size()));
     }
     for (const long v : Candidates()) {

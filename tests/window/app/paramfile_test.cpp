@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/gui.h"
+#include "app/panel_handles.h"
 #include "app/paramfile.h"
 #include "link/com232.h"
 #include "params/panels.h"

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/panel_handles.h"
 #include "app/portring.h"
 #include "link/com232.h"
 #include "params/panels.h"
@@ -89,14 +90,14 @@ class PortOpenHint : public testing::PanelFixture, public ::testing::WithParamIn
     }
     bool HintShown() const {
         int shown = -1;
-        ui::GetCtrlAttribute(params::panelHandle, params::PANEL_PORTHINT, ui::kAttrVisible, &shown);
+        ui::GetCtrlAttribute(app::panelHandle, params::PANEL_PORTHINT, ui::kAttrVisible, &shown);
         return shown == 1;
     }
     std::string StatusToolTip() const {
         return static_cast<QWidget*>(CtrlWidget(params::PANEL_STATUS))->toolTip().toStdString();
     }
     static QWidget* CtrlWidget(int control) {
-        return static_cast<QWidget*>(ui::CtrlWidget(params::panelHandle, control));
+        return static_cast<QWidget*>(ui::CtrlWidget(app::panelHandle, control));
     }
 };
 

@@ -17,6 +17,7 @@
 
 #include "app/datacurve.h"
 #include "app/inspect.h"
+#include "app/panel_handles.h"
 #include "app/recorder.h"
 #include "app/runloop.h"
 #include "app/strip.h"
@@ -36,7 +37,7 @@
 namespace ovx::app {
 namespace {
 
-using params::panelHandle;
+using app::panelHandle;
 
 std::vector<std::array<std::uint16_t, 7>>* gSent = nullptr;
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/gui.h"
+#include "app/panel_handles.h"
 #include "app/runloop.h"
 #include "app/strip.h"
 #include "link/com232.h"
@@ -28,7 +29,7 @@
 namespace ovx::app {
 namespace {
 
-using params::panelHandle;
+using app::panelHandle;
 
 // Words 0 to 8 of every live frame the tool decoded, in arrival order.
 using LiveWords = std::array<std::uint16_t, 9>;

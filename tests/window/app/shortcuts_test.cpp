@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/OVEXTAR1V12.h"
+#include "app/panel_handles.h"
 #include "params/panels.h"
 #include "support/tool_fixture.h"
 #include "ui/panel.h"
@@ -47,8 +48,8 @@ TEST_P(Shortcuts, ActLikeTheirButton) {
     std::vector<std::pair<int, int>> events;
     gEvents = &events;
     ui::RegisterCallback(GetParam().callback, RecordEvent);
-    auto* window = static_cast<QWidget*>(ui::PanelWidget(params::panelHandle));
-    ui::DisplayPanel(params::panelHandle);
+    auto* window = static_cast<QWidget*>(ui::PanelWidget(app::panelHandle));
+    ui::DisplayPanel(app::panelHandle);
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     QTest::keySequence(window, GetParam().keys);
@@ -87,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, Shortcuts,
 using Controls = testing::PanelFixture;
 
 TEST_F(Controls, EveryControlHasATooltipAndANameAndTooltipsNameTheShortcut) {
-    for (int panel : {params::panelHandle, params::panelPopUp}) {
+    for (int panel : {app::panelHandle, app::panelPopUp}) {
         auto* window = static_cast<QWidget*>(ui::PanelWidget(panel));
         for (QWidget* w : window->findChildren<QWidget*>()) {
             if (!w->property("ctrlId").isValid()) {

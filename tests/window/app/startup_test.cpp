@@ -28,6 +28,7 @@
 #include "app/datacurve.h"
 #include "app/gui.h"
 #include "app/leds.h"
+#include "app/panel_handles.h"
 #include "app/paramfile.h"
 #include "app/portring.h"
 #include "app/runloop.h"
@@ -76,9 +77,9 @@ TEST_F(StartStateTest, InitVarsResetsTheStartStateAndReadsTheParametersFromThePa
     app::xArray[200] = 0;
     link::yArrayA[3] = 5;
     link::yArrayB[255] = 5;
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_REFERENCE, 1234);
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_TOLERANCE, 111);
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_STATUS, "something else");
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_REFERENCE, 1234);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_TOLERANCE, 111);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_STATUS, "something else");
 
     InitVars();
 
@@ -124,47 +125,47 @@ int FindTitle(int panel) {
 }
 
 TEST_F(StartStateTest, TitleTextIsCreatedWithItsColoursSizeAndPlace) {
-    const int id = FindTitle(params::panelHandle);
+    const int id = FindTitle(app::panelHandle);
     ASSERT_GT(id, 0);
     int colour = -1;
-    ui::GetCtrlAttribute(params::panelHandle, id, ui::kAttrTextBgColor, &colour);
+    ui::GetCtrlAttribute(app::panelHandle, id, ui::kAttrTextBgColor, &colour);
     EXPECT_EQ(colour, 0x0080FF);
-    ui::GetCtrlAttribute(params::panelHandle, id, ui::kAttrTextColor, &colour);
+    ui::GetCtrlAttribute(app::panelHandle, id, ui::kAttrTextColor, &colour);
     EXPECT_EQ(colour, 0xFFFFFF);
     int size = -1;
-    ui::GetCtrlAttribute(params::panelHandle, id, ui::kAttrTextPointSize, &size);
+    ui::GetCtrlAttribute(app::panelHandle, id, ui::kAttrTextPointSize, &size);
     EXPECT_EQ(size, 18);
-    const auto* title = static_cast<QWidget*>(ui::CtrlWidget(params::panelHandle, id));
+    const auto* title = static_cast<QWidget*>(ui::CtrlWidget(app::panelHandle, id));
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->x(), 30);
     EXPECT_EQ(title->y(), 19);
 }
 
 TEST_F(StartStateTest, ClosingThePopupHidesItAndSwitchesTheToggleOff) {
-    ui::SetCtrlVal(params::panelPopUp, params::POPUP_SDELAY, 777);
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNPARAII, 1);
-    ui::DisplayPanel(params::panelPopUp);
-    ASSERT_TRUE(Window(params::panelPopUp)->isVisible());
-    Window(params::panelPopUp)->close();
-    EXPECT_FALSE(Window(params::panelPopUp)->isVisible());
-    EXPECT_EQ(Value(params::panelHandle, params::PANEL_TOGBTNPARAII), 0);
+    ui::SetCtrlVal(app::panelPopUp, params::POPUP_SDELAY, 777);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_TOGBTNPARAII, 1);
+    ui::DisplayPanel(app::panelPopUp);
+    ASSERT_TRUE(Window(app::panelPopUp)->isVisible());
+    Window(app::panelPopUp)->close();
+    EXPECT_FALSE(Window(app::panelPopUp)->isVisible());
+    EXPECT_EQ(Value(app::panelHandle, params::PANEL_TOGBTNPARAII), 0);
     // The toggle shows it again with the values it held.
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNPARAII, 1);
-    app::CC_TOGBTNparaII(params::panelHandle, params::PANEL_TOGBTNPARAII, ui::kEventValueChanged,
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_TOGBTNPARAII, 1);
+    app::CC_TOGBTNparaII(app::panelHandle, params::PANEL_TOGBTNPARAII, ui::kEventValueChanged,
                          nullptr, 0, 0);
-    EXPECT_TRUE(Window(params::panelPopUp)->isVisible());
-    EXPECT_EQ(Value(params::panelPopUp, params::POPUP_SDELAY), 777);
+    EXPECT_TRUE(Window(app::panelPopUp)->isVisible());
+    EXPECT_EQ(Value(app::panelPopUp, params::POPUP_SDELAY), 777);
 }
 
 TEST_F(StartStateTest, PanelCallbacksIgnoreEveryEventButClose) {
-    ui::DisplayPanel(params::panelPopUp);
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_TOGBTNPARAII, 1);
+    ui::DisplayPanel(app::panelPopUp);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_TOGBTNPARAII, 1);
     for (int event : {ui::kEventCommit, ui::kEventValueChanged, ui::kEventLeftClick}) {
-        EXPECT_EQ(CC_POPUP(params::panelPopUp, event, nullptr, 0, 0), 0);
-        EXPECT_EQ(CC_PANEL(params::panelHandle, event, nullptr, 0, 0), 0);
+        EXPECT_EQ(CC_POPUP(app::panelPopUp, event, nullptr, 0, 0), 0);
+        EXPECT_EQ(CC_PANEL(app::panelHandle, event, nullptr, 0, 0), 0);
     }
-    EXPECT_TRUE(Window(params::panelPopUp)->isVisible());
-    EXPECT_EQ(Value(params::panelHandle, params::PANEL_TOGBTNPARAII), 1);
+    EXPECT_TRUE(Window(app::panelPopUp)->isVisible());
+    EXPECT_EQ(Value(app::panelHandle, params::PANEL_TOGBTNPARAII), 1);
 }
 
 class ShutdownTest : public testing::ToolFixture {};
@@ -172,9 +173,9 @@ class ShutdownTest : public testing::ToolFixture {};
 TEST_F(ShutdownTest, ClosingTheMainPanelClosesThePortAndEndsTheEventLoop) {
     StartTool();
     ASSERT_GE(platform::GetInQLen(link::com), 0);
-    ui::DisplayPanel(params::panelHandle);
-    ui::DisplayPanel(params::panelPopUp);
-    QTimer::singleShot(0, [] { Window(params::panelHandle)->close(); });
+    ui::DisplayPanel(app::panelHandle);
+    ui::DisplayPanel(app::panelPopUp);
+    QTimer::singleShot(0, [] { Window(app::panelHandle)->close(); });
     EXPECT_EQ(ui::RunUserInterface(), 0);
     EXPECT_EQ(platform::GetInQLen(link::com), platform::kComPortNotOpen);
 }
@@ -190,21 +191,21 @@ class PortRingTest : public testing::ToolFixture {};
 
 TEST_F(PortRingTest, RingListsThePortsWithThePortNumberAsValueAndSelectsPort1) {
     platform::RegisterPort(7, "/dev/ovx-test-port7");
-    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, 1);
-    const int count = ui::GetNumRingItems(params::panelHandle, params::PANEL_DROPDCOM);
+    FillPortRing(app::panelHandle, params::PANEL_DROPDCOM, 1);
+    const int count = ui::GetNumRingItems(app::panelHandle, params::PANEL_DROPDCOM);
     std::vector<std::string> labels;
     for (int i = 0; i < count; ++i) {
         char label[300] = {};
-        ui::GetRingItemLabel(params::panelHandle, params::PANEL_DROPDCOM, i, label, sizeof label);
+        ui::GetRingItemLabel(app::panelHandle, params::PANEL_DROPDCOM, i, label, sizeof label);
         labels.emplace_back(label);
     }
     EXPECT_NE(std::find(labels.begin(), labels.end(),
                         "COM1  " + Sim().DevicePath() + " (virtual controller)"),
               labels.end());
     EXPECT_NE(std::find(labels.begin(), labels.end(), "COM7  /dev/ovx-test-port7"), labels.end());
-    EXPECT_EQ(Value(params::panelHandle, params::PANEL_DROPDCOM), 1);
-    ui::SetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, 7);
-    EXPECT_EQ(Value(params::panelHandle, params::PANEL_DROPDCOM), 7);
+    EXPECT_EQ(Value(app::panelHandle, params::PANEL_DROPDCOM), 1);
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_DROPDCOM, 7);
+    EXPECT_EQ(Value(app::panelHandle, params::PANEL_DROPDCOM), 7);
 }
 
 // ---- The program as a subprocess ---------------------------------------------------------
@@ -454,14 +455,14 @@ TEST_F(AboutBox, F1InEitherWindowNamesTheVersionAndTheProgramDirectory) {
     ui::SetMessageResponder([&](const std::string& title, const std::string& text) {
         shown.push_back(title + "|" + text);
     });
-    ASSERT_EQ(ui::SetPanelShortcut(params::panelHandle, "F1", ShowAbout), 0);
-    EXPECT_EQ(ui::SetPanelShortcut(params::panelHandle, "NoSuchKey", ShowAbout),
+    ASSERT_EQ(ui::SetPanelShortcut(app::panelHandle, "F1", ShowAbout), 0);
+    EXPECT_EQ(ui::SetPanelShortcut(app::panelHandle, "NoSuchKey", ShowAbout),
               platform::kUiInvalidArgument);
     EXPECT_EQ(ui::SetPanelShortcut(9999, "F1", ShowAbout), platform::kUiInvalidPanel);
-    ui::DisplayPanel(params::panelHandle);
-    ui::DisplayPanel(params::panelPopUp);
+    ui::DisplayPanel(app::panelHandle);
+    ui::DisplayPanel(app::panelPopUp);
     // A key reaches the shortcuts of the active window only.
-    for (const int panel : {params::panelHandle, params::panelPopUp}) {
+    for (const int panel : {app::panelHandle, app::panelPopUp}) {
         Window(panel)->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Window(panel)));
         QTest::keyClick(Window(panel), Qt::Key_F1);

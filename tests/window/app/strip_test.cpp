@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/leds.h"
+#include "app/panel_handles.h"
 #include "app/strip.h"
 #include "link/com232.h"
 #include "params/panels.h"
@@ -80,23 +81,23 @@ class StripTest : public testing::PanelFixture {
     }
     static int Value(int control) {
         int v = -1;
-        ui::GetCtrlVal(params::panelHandle, control, &v);
+        ui::GetCtrlVal(app::panelHandle, control, &v);
         return v;
     }
     static int Attribute(int control, int attribute) {
         int v = -1;
-        ui::GetCtrlAttribute(params::panelHandle, control, attribute, &v);
+        ui::GetCtrlAttribute(app::panelHandle, control, attribute, &v);
         return v;
     }
     static std::vector<double> Trace(int control, int trace) {
         std::vector<double> points(1000);
         const int n =
-            ui::GetStripChartPoints(params::panelHandle, control, trace, points.data(), 1000);
+            ui::GetStripChartPoints(app::panelHandle, control, trace, points.data(), 1000);
         points.resize(static_cast<std::size_t>(std::max(n, 0)));
         return points;
     }
     static void SetHwMode(int mode) {
-        ui::SetCtrlVal(params::panelHandle, params::PANEL_HWMODE, mode);
+        ui::SetCtrlVal(app::panelHandle, params::PANEL_HWMODE, mode);
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/panel_handles.h"
 #include "app/portring.h"
 #include "app/recorder.h"
 #include "app/window_state.h"
@@ -24,10 +25,10 @@ constexpr const char* kRememberedDevice = "/dev/ovx-test-remembered";
 
 class WindowState : public testing::PanelFixture {
   protected:
-    QWidget* Window() const { return static_cast<QWidget*>(ui::PanelWidget(params::panelHandle)); }
+    QWidget* Window() const { return static_cast<QWidget*>(ui::PanelWidget(app::panelHandle)); }
     int MonitorShown() const {
         int v = -1;
-        ui::GetCtrlAttribute(params::panelHandle, params::PANEL_MONITOR, ui::kAttrVisible, &v);
+        ui::GetCtrlAttribute(app::panelHandle, params::PANEL_MONITOR, ui::kAttrVisible, &v);
         return v;
     }
 };
@@ -35,13 +36,13 @@ class WindowState : public testing::PanelFixture {
 TEST_F(WindowState, RoundTripOfGeometryMonitorDirectoryAndPort) {
     platform::RegisterPort(kRememberedPort, kRememberedDevice);
     Window()->setGeometry(40, 30, 1200, 705);
-    ui::SetCtrlAttribute(params::panelHandle, params::PANEL_MONITOR, ui::kAttrVisible, 1);
+    ui::SetCtrlAttribute(app::panelHandle, params::PANEL_MONITOR, ui::kAttrVisible, 1);
     std::snprintf(app::szRecordDir, sizeof app::szRecordDir, "%s", "/tmp/records");
     link::com = kRememberedPort;
     SaveWindowState();
 
     Window()->setGeometry(0, 0, 1240, 690);
-    ui::SetCtrlAttribute(params::panelHandle, params::PANEL_MONITOR, ui::kAttrVisible, 0);
+    ui::SetCtrlAttribute(app::panelHandle, params::PANEL_MONITOR, ui::kAttrVisible, 0);
     app::szRecordDir[0] = '\0';
     link::com = 1;
     RestoreWindowState(Options{});
@@ -49,12 +50,12 @@ TEST_F(WindowState, RoundTripOfGeometryMonitorDirectoryAndPort) {
     EXPECT_EQ(Window()->size(), QSize(1200, 705));
     EXPECT_EQ(MonitorShown(), 1);
     int toggle = -1;
-    ui::GetCtrlVal(params::panelHandle, params::PANEL_TOGBTNMONITOR, &toggle);
+    ui::GetCtrlVal(app::panelHandle, params::PANEL_TOGBTNMONITOR, &toggle);
     EXPECT_EQ(toggle, 1);
     EXPECT_STREQ(app::szRecordDir, "/tmp/records");
     EXPECT_EQ(link::com, kRememberedPort);
     int ring = -1;
-    ui::GetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, &ring);
+    ui::GetCtrlVal(app::panelHandle, params::PANEL_DROPDCOM, &ring);
     EXPECT_EQ(ring, kRememberedPort);
 }
 
@@ -90,21 +91,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(WindowState, RefreshListsAPortAddedAfterStartAndKeepsThePortInUse) {
-    FillPortRing(params::panelHandle, params::PANEL_DROPDCOM, 0);
-    auto* ring =
-        static_cast<QComboBox*>(ui::CtrlWidget(params::panelHandle, params::PANEL_DROPDCOM));
+    FillPortRing(app::panelHandle, params::PANEL_DROPDCOM, 0);
+    auto* ring = static_cast<QComboBox*>(ui::CtrlWidget(app::panelHandle, params::PANEL_DROPDCOM));
     ASSERT_NE(ring, nullptr);
     EXPECT_EQ(ring->findData(201), -1);
     platform::RegisterPort(201, "/dev/ovx-test-plugged-later");
     link::com = 1;
-    CC_BTNRefreshPorts(params::panelHandle, params::PANEL_BTNREFRESHPORTS, ui::kEventCommit,
-                       nullptr, 0, 0);
+    CC_BTNRefreshPorts(app::panelHandle, params::PANEL_BTNREFRESHPORTS, ui::kEventCommit, nullptr,
+                       0, 0);
     const int index = ring->findData(201);
     ASSERT_GE(index, 0);
     EXPECT_TRUE(
         ring->itemText(index).startsWith(QStringLiteral("COM201  /dev/ovx-test-plugged-later")));
     int value = -1;
-    ui::GetCtrlVal(params::panelHandle, params::PANEL_DROPDCOM, &value);
+    ui::GetCtrlVal(app::panelHandle, params::PANEL_DROPDCOM, &value);
     EXPECT_EQ(value, 1);
 }
 
