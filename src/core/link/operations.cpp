@@ -150,7 +150,10 @@ std::string PageList(const std::array<int, kFlashPages>& pages) {
     std::string list;
     for (int i = 0; i < kFlashPages; ++i) {
         if (pages[i] != kPageWritten) {
-            list += (list.empty() ? "" : " ") + std::to_string(4 + i);
+            if (!list.empty()) {
+                list += ' ';
+            }
+            list += std::to_string(4 + i);
         }
     }
     return list;

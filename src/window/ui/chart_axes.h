@@ -1,4 +1,4 @@
-// Inside the platform: axis ranges, tick steps and the frame (grid, tick labels, axis names)
+// Inside the engine: axis ranges, tick steps and the frame (grid, tick labels, axis names)
 // shared by the strip chart and the graph. The arithmetic is free of widgets.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Inside the platform: the cursor readout of the graph and the paused strip chart, a vertical
+// Inside the engine: the cursor readout of the graph and the paused strip chart, a vertical
 // line at x and a box with x and the value of each trace in its colour.
 #pragma once
 

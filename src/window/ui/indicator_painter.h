@@ -1,4 +1,4 @@
-// Inside the platform: paints a read-only spin box (a numeric indicator) from a cached image of
+// Inside the engine: paints a read-only spin box (a numeric indicator) from a cached image of
 // its frame plus its text. The live view rewrites its indicators every frame, and the spin box's
 // own painting (style sheet rules, style options, its line edit's panel, the group box behind
 // it) costs several times as much as copying the frame and drawing the number.

@@ -192,7 +192,7 @@ int DisplayPanel(int panel) {
         return platform::kUiInvalidPanel;
     }
     p->window->show();
-    // The headless platform has no stacking order (and says so on every call).
+    // The headless display has no stacking order (and says so on every call).
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
         p->window->raise();
         p->window->activateWindow();

@@ -1,4 +1,4 @@
-// Inside the platform: turns what the operator does on a control or a panel window into the
+// Inside the engine: turns what the operator does on a control or a panel window into the
 // events of the callbacks (panel.h).
 #pragma once
 

@@ -1,4 +1,4 @@
-// Inside the platform: reads a panel file and hands out one of its panels as a widget tree,
+// Inside the engine: reads a panel file and hands out one of its panels as a widget tree,
 // with the custom controls (strip chart, graph, LED) built as their own classes.
 #pragma once
 

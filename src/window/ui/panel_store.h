@@ -1,6 +1,6 @@
-// Inside the platform: the loaded panels, their controls by ID, and the callbacks by name.
+// Inside the engine: the loaded panels, their controls by ID, and the callbacks by name.
 // Controls are looked up by (panel handle, control ID) on every call; nothing outside the
-// platform holds a widget pointer.
+// engine holds a widget pointer.
 #pragma once
 
 #include <QPointer>
