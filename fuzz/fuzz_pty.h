@@ -8,8 +8,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <QObject>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,9 +15,9 @@
 
 #include "fuzz_check.h"
 #include "link/com232.h"
+#include "platform/events.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
-#include "ui/repaint.h"
 
 namespace ovx::fuzz {
 
@@ -64,17 +62,13 @@ inline std::size_t Deliver(int master, const std::uint8_t* bytes, std::size_t si
 }
 
 // Runs play whenever the tool is about to wait in the OS for more bytes: every polling loop of
-// the serial services flushes pending repaints first, and the flush runs its hooks. There the
-// target plays the line (sends what the controller would send next), so that a wait of the tool
-// ends as soon as the bytes arrive instead of running out its time-out; the tool's time-outs
-// stay as they are.
+// the serial services calls the blocking hook first. There the target plays the line (sends what
+// the controller would send next), so that a wait of the tool ends as soon as the bytes arrive
+// instead of running out its time-out; the tool's time-outs stay as they are.
 inline void OnToolWaits(void (*play)()) {
-    static QObject owner;
     static void (*current)() = nullptr;
-    if (current == nullptr) {
-        ui::detail::AddFlushHook(&owner, [](QObject*) { current(); });
-    }
     current = play;
+    platform::SetBlockingHook([] { current(); });
 }
 
 // Waits (in the OS, a millisecond at a time) until the tool's input queue holds at least count
