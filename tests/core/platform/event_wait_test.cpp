@@ -114,6 +114,8 @@ TEST_P(WaitTurn, ServesWhatComesOrReturnsAtItsEnd) {
     calls_.nest = row.nest;
     ASSERT_TRUE(device_.Send(row.queued));
     ASSERT_TRUE(WaitInQ(kPort, row.queued));
+    // From before the timer starts and the sender sleeps: neither can end the wait earlier.
+    const double start = Timer();
     bool timerRan = false;
     const int timer = AddTimer([&timerRan] { timerRan = true; });
     if (row.timer) {
@@ -125,7 +127,6 @@ TEST_P(WaitTurn, ServesWhatComesOrReturnsAtItsEnd) {
             device_.Send(row.later);
         });
     }
-    const double start = Timer();
     int turns = 0;
     while (calls_.count == 0 && !timerRan && Timer() < start + kTurn) {
         WaitForEvents(start + kTurn);
