@@ -20,5 +20,7 @@ struct PolledFd {
 bool WaitForReadable(std::span<PolledFd> fds, std::chrono::steady_clock::time_point deadline);
 // Async-signal-safe.
 void WakeOsWait();
+// Forgets a WakeOsWait that no wait has taken yet: the interrupt it told of has been handled.
+void ClearOsWake();
 
 } // namespace ovx::platform::detail

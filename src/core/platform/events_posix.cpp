@@ -58,6 +58,10 @@ bool WaitForReadable(std::span<PolledFd> fds, Clock::time_point deadline) {
     return true;
 }
 
+void ClearOsWake() {
+    DrainWakePipe();
+}
+
 void WakeOsWait() {
     if (kWakePipeMade) {
         const char byte = 1;

@@ -19,6 +19,7 @@
 
 #include "platform/errors.h"
 #include "platform/events.h"
+#include "platform/events_os.h"
 #include "platform/port_watch.h"
 #include "platform/serial_os.h"
 #include "platform/trace.h"
@@ -492,6 +493,7 @@ bool ComWaitsInterrupted() {
 
 void ResumeComWaits() {
     detail::ResumeWaits();
+    detail::ClearOsWake(); // the interrupt is handled: it ends no later wait of the core either
 }
 
 // Only the notify-count event is reported, so the event character plays no part.

@@ -41,9 +41,6 @@ class WithoutEventHook : public ::testing::Test {
     void SetUp() override {
         SetEventHook(nullptr);
         SetWatchBackend(nullptr);
-        // A wake-up an earlier test left pending (an interrupted serial wait) ends a zero-length
-        // turn here, not the first turn of this test.
-        WaitForEvents(Timer());
     }
     void TearDown() override {
         if (ovx::testing::RestoreEventHook()) {
