@@ -1,8 +1,6 @@
 #include "platform/places.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "build_info.h"
@@ -15,7 +13,7 @@ namespace fs = std::filesystem;
 
 // name inside dir, as given when name is absolute.
 std::string Join(const std::string& dir, const std::string& name) {
-    if (!name.empty() && name.front() == '/') {
+    if (!name.empty() && (name.front() == '/' || fs::path(name).is_absolute())) {
         return name;
     }
     if (dir.empty() || dir.back() == '/') {
@@ -29,55 +27,20 @@ bool IsFile(const std::string& path) {
     return fs::is_regular_file(fs::status(path, ec));
 }
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-// The folder that user-dirs.dirs names for key ("DOCUMENTS"): the line XDG_<key>_DIR="..." that
-// comes last, quotes dropped, a leading $HOME replaced; "" when the file names none.
-std::string XdgUserDir(const std::string& key) {
-    std::string config = Environment("XDG_CONFIG_HOME");
-    if (config.empty()) {
-        config = HomeDir() + "/.config";
-    }
-    std::ifstream in(config + "/user-dirs.dirs");
-    const std::string head = "XDG_" + key + "_DIR=";
-    std::string result;
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind(head, 0) != 0) {
-            continue;
-        }
-        std::string value = line.substr(head.size());
-        if (value.size() > 2 && value.front() == '"' && value.back() == '"') {
-            value = value.substr(1, value.size() - 2);
-        }
-        result = value.rfind("$HOME", 0) == 0 ? HomeDir() + value.substr(5) : value;
-        if (result.size() > 1 && result.back() == '/') {
-            result.pop_back();
-        }
-    }
-    return result;
-}
-
 } // namespace
 
 std::string CleanPath(const std::string& path) {
     std::string clean = fs::path(path).lexically_normal().string();
-    while (clean.size() > 1 && clean.back() == '/') {
+    // "C:\" is a drive's root; "C:" alone would name the drive's current folder.
+    const auto isDriveRoot = [](const fs::path& p) {
+        return p.has_root_name() && !p.has_relative_path();
+    };
+    while (clean.size() > 1 &&
+           (clean.back() == '/' || clean.back() == fs::path::preferred_separator) &&
+           !isDriveRoot(clean)) {
         clean.pop_back();
     }
     return clean;
-}
-
-std::string HomeDir() {
-    const std::string home = Environment("HOME");
-    return home.empty() ? "/" : home;
-}
-
-std::string DocumentsDir() {
-    const std::string docs = XdgUserDir("DOCUMENTS");
-    return docs.empty() ? HomeDir() + "/Documents" : docs;
 }
 
 std::vector<std::string> ShippedFileDirs(const std::string& binaryDir) {

@@ -15,6 +15,7 @@
 
 #include "platform/errors.h"
 #include "platform/events.h"
+#include "platform/time_os.h"
 
 namespace ovx::platform {
 
@@ -93,7 +94,7 @@ Moment LocalMoment(std::int64_t msSinceEpoch) {
     Moment m;
     m.ms = static_cast<int>(msSinceEpoch - second * 1000);
     const auto t = static_cast<std::time_t>(second);
-    localtime_r(&t, &m.tm);
+    detail::LocalTime(t, m.tm);
     return m;
 }
 
