@@ -54,6 +54,11 @@ void RemovePollable(int id) {
     pollables.erase(id);
 }
 
+bool PollableReady(int id) {
+    const auto it = pollables.find(id);
+    return it != pollables.end() && it->second();
+}
+
 bool WaitForReadable(std::span<PolledFd> fds, Clock::time_point deadline) {
     constexpr DWORD kProbeMs = 1;
     for (;;) {

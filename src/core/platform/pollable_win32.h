@@ -11,5 +11,8 @@ namespace ovx::platform::detail {
 // Registers a probe; returns the number (> 0) to give AddWatch as its descriptor.
 int AddPollable(std::function<bool()> ready);
 void RemovePollable(int id);
+// Asks the probe at once (a program with its own event loop, the window, polls through this);
+// false for an unknown id.
+bool PollableReady(int id);
 
 } // namespace ovx::platform::detail
