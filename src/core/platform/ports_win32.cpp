@@ -6,8 +6,8 @@
 #include <setupapi.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <cstring>
+#include <cwctype>
 #include <map>
 #include <string>
 #include <vector>
