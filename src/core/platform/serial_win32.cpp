@@ -368,6 +368,12 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
                                  nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
+        const DWORD attributes = GetFileAttributesW(DevicePath(device).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            error = kComNoPortFound; // a folder named as the port is no port, as a plain file
+            reason = "cannot open " + device + ": not a serial port.";
+            return nullptr;
+        }
         error = MapOpenError(err);
         reason = OpenFailureReason(device, err);
         return nullptr;
