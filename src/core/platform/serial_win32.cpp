@@ -100,6 +100,10 @@ class Win32Port final : public OsPort {
 
 Win32Port::Win32Port(HANDLE handle) : handle_(handle) {
     timeBeginPeriod(1); // waits of a millisecond, not of the default 15.6 ms tick
+    // A known start, whatever the driver's defaults: reads return what is queued at once.
+    timeouts_.ReadIntervalTimeout = MAXDWORD;
+    timeouts_.WriteTotalTimeoutConstant = 1000;
+    SetCommTimeouts(handle_, &timeouts_);
 }
 
 Win32Port::~Win32Port() {
