@@ -26,42 +26,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_process.h"
+
 namespace {
 
-constexpr double kByteTime = 10.0 / 19200.0;
-constexpr double kExchangeTime = 72 * kByteTime + 0.002; // request + reply + controller latency
-constexpr double kPausesFloor = 128 * 0.05 + 4 * 0.15 + 3 * 0.05;
-
-QString Program(const char* name) {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
-}
+using namespace ovx::bench;
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
-}
-
-// ovextar-sim on a pty, linked as path, ended when this goes.
-class Controller {
-  public:
-    explicit Controller(const QString& link) {
-        process_.start(Program("ovextar-sim"), {"--link", link});
-        process_.waitForReadyRead(10000);
-    }
-    ~Controller() {
-        process_.terminate();
-        process_.waitForFinished(5000);
-    }
-
-  private:
-    QProcess process_;
-};
-
-double ChildCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
 std::string ReadAll(const std::filesystem::path& file) {
@@ -133,23 +106,6 @@ double FrameRate(const std::string& csv, int& frames) {
     return frames > 1 && last > first ? (frames - 1) / (last - first) : 0.0;
 }
 
-// Seconds from the first order-20 request to the last line of the trace.
-double FlashSpan(const std::string& trace) {
-    std::istringstream in(trace);
-    std::string line;
-    double first = -1.0, last = -1.0;
-    while (std::getline(in, line)) {
-        const double t = std::atof(line.c_str());
-        if (first < 0 && line.find("tx: 00550014") != std::string::npos) {
-            first = t;
-        }
-        if (line.find(" rx: ") != std::string::npos) {
-            last = t;
-        }
-    }
-    return first < 0 ? 0.0 : last - first;
-}
-
 QString ComLink(const std::string& prefix) {
     return QString::fromStdString(prefix + "/dosdevices/com9");
 }
@@ -182,13 +138,6 @@ void Live(const QString& dir, const std::string& prefix, int seconds) {
     std::printf("live  CPU in %.2f s wall: exe %.3f s, wineserver %.3f s%s = %.2f %% of one core\n",
                 run.wall, exeCpu, serverCpu, server > 0 ? "" : " (not found)",
                 100.0 * (exeCpu + serverCpu) / run.wall);
-}
-
-void WriteMeasurement(const std::string& path) {
-    std::ofstream out(path);
-    for (int k = 0; k < 1024; ++k) {
-        out << 4 * (1023 - k) + 3 << '\t' << k << '\n';
-    }
 }
 
 void Flash(const QString& dir, const std::string& prefix, const QString& measurement) {
