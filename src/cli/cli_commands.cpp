@@ -4,7 +4,6 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -92,6 +91,9 @@ void ErrLine(std::string line) {
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
+
+// Far more than the table file's 1024 lines of three values take.
+constexpr long long kTableTextLimit = 1 << 20;
 
 int PrintError(const std::string& message, int code) {
     ErrLine(std::string(kProgram).append(": ").append(message));
@@ -304,12 +306,15 @@ class Cli {
         const auto temp = std::filesystem::temp_directory_path() /
                           ("ovextar-cli-table-" + std::to_string(std::random_device{}()));
         const std::string tempText = platform::TextOf(temp);
-        if (params::WriteTableFile(tempText.c_str()) < 0) {
+        std::string table;
+        const bool made = params::WriteTableFile(tempText.c_str()) >= 0 &&
+                          platform::ReadWholeFile(tempText.c_str(), kTableTextLimit, table) == 0;
+        std::error_code ec;
+        std::filesystem::remove(temp, ec); // closed by now: Windows removes no open file
+        if (!made) {
             return Error("cannot write " + tempText, kExitFile);
         }
-        std::ifstream in(temp);
-        std::fputs(std::string(std::istreambuf_iterator<char>(in), {}).c_str(), stdout);
-        std::filesystem::remove(temp);
+        std::fputs(table.c_str(), stdout);
         return kExitDone;
     }
 
