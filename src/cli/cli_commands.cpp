@@ -14,6 +14,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_live.h"
 #include "cli/cli_params.h"
+#include "cli/console_os.h"
 #include "link/com232.h"
 #include "link/flash.h"
 #include "link/operations.h"
@@ -24,6 +25,7 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/number_text.h"
+#include "platform/path_text.h"
 #include "platform/serial.h"
 #include "platform/trace.h"
 #include "sim/pty_host.h"
@@ -294,8 +296,9 @@ class Cli {
         }
         const auto temp = std::filesystem::temp_directory_path() /
                           ("ovextar-cli-table-" + std::to_string(std::random_device{}()));
-        if (params::WriteTableFile(temp.string().c_str()) < 0) {
-            return Error("cannot write " + temp.string(), kExitFile);
+        const std::string tempText = platform::TextOf(temp);
+        if (params::WriteTableFile(tempText.c_str()) < 0) {
+            return Error("cannot write " + tempText, kExitFile);
         }
         std::ifstream in(temp);
         std::fputs(std::string(std::istreambuf_iterator<char>(in), {}).c_str(), stdout);
@@ -526,6 +529,7 @@ void RequestCliStop() {
 }
 
 int RunCli(const CliOptions& options) {
+    PrepareConsole();
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     const int rc = Cli(options).Run();

@@ -10,6 +10,7 @@
 #include "live/live_feed.h"
 #include "platform/files.h"
 #include "platform/number_text.h"
+#include "platform/path_text.h"
 
 namespace ovx::cli {
 
@@ -65,7 +66,7 @@ class CliLive::OutputFile {
         if (out_.is_open()) {
             out_.close();
             std::error_code ec;
-            std::filesystem::remove(temp_, ec);
+            std::filesystem::remove(platform::PathOf(temp_), ec);
         }
     }
     // Empty, or why path cannot be written.
@@ -82,7 +83,7 @@ class CliLive::OutputFile {
     bool Close() {
         out_.close();
         std::error_code ec;
-        std::filesystem::rename(temp_, path_, ec);
+        std::filesystem::rename(platform::PathOf(temp_), platform::PathOf(path_), ec);
         return !out_.fail() && !ec;
     }
 

@@ -13,6 +13,7 @@
 
 #include "platform/errors.h"
 #include "platform/files_os.h"
+#include "platform/path_text.h"
 #include "platform/places.h"
 
 namespace ovx::platform {
@@ -204,16 +205,16 @@ void RemoveSaveLeftovers(const char* target) {
     }
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path path = fs::absolute(fs::path(target), ec);
+    const fs::path path = fs::absolute(PathOf(target), ec);
     if (ec) {
         return;
     }
-    const std::string name = path.filename().string();
+    const std::string name = TextOf(path.filename());
     for (fs::directory_iterator it(path.parent_path(), ec), end; !ec && it != end;
          it.increment(ec)) {
         std::error_code kind;
         if (fs::is_regular_file(it->symlink_status(kind)) &&
-            IsLeftoverName(it->path().filename().string(), name)) {
+            IsLeftoverName(TextOf(it->path().filename()), name)) {
             fs::remove(it->path(), kind);
         }
     }
@@ -297,8 +298,8 @@ int RegularFileOrNone(const char* file) {
     }
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::file_status followed = fs::status(file, ec);
-    if (!fs::exists(followed) && !fs::is_symlink(fs::symlink_status(file, ec))) {
+    const fs::file_status followed = fs::status(PathOf(file), ec);
+    if (!fs::exists(followed) && !fs::is_symlink(fs::symlink_status(PathOf(file), ec))) {
         return 0;
     }
     return fs::is_regular_file(followed) ? 0 : kFileNotRegular; // a dangling link too
@@ -318,7 +319,8 @@ int ReadWholeFile(const char* file, long long maxBytes, std::string& text) {
 
 bool FileExists(const char* path) {
     std::error_code ec;
-    return path != nullptr && std::filesystem::is_regular_file(std::filesystem::status(path, ec));
+    return path != nullptr &&
+           std::filesystem::is_regular_file(std::filesystem::status(PathOf(path), ec));
 }
 
 int ChooseProjectDir(const char* shipped, const char* folder) {
@@ -328,8 +330,8 @@ int ChooseProjectDir(const char* shipped, const char* folder) {
     const std::string dir =
         detail::ChooseProgramDir(shipped, detail::BinaryDir(), detail::DocumentsDir(), folder);
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (std::filesystem::is_directory(dir, ec)) {
+    std::filesystem::create_directories(PathOf(dir), ec);
+    if (std::filesystem::is_directory(PathOf(dir), ec)) {
         ChosenProjectDir() = dir;
         return 0;
     }

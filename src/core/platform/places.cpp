@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/path_text.h"
+
 #include "build_info.h"
 
 namespace ovx::platform::detail {
@@ -13,7 +15,7 @@ namespace fs = std::filesystem;
 
 // name inside dir, as given when name is absolute.
 std::string Join(const std::string& dir, const std::string& name) {
-    if (!name.empty() && (name.front() == '/' || fs::path(name).is_absolute())) {
+    if (!name.empty() && (name.front() == '/' || PathOf(name).is_absolute())) {
         return name;
     }
     if (dir.empty() || dir.back() == '/') {
@@ -24,20 +26,20 @@ std::string Join(const std::string& dir, const std::string& name) {
 
 bool IsFile(const std::string& path) {
     std::error_code ec;
-    return fs::is_regular_file(fs::status(path, ec));
+    return fs::is_regular_file(fs::status(PathOf(path), ec));
 }
 
 } // namespace
 
 std::string CleanPath(const std::string& path) {
-    std::string clean = fs::path(path).lexically_normal().string();
+    std::string clean = TextOf(PathOf(path).lexically_normal());
     // "C:\" is a drive's root; "C:" alone would name the drive's current folder.
     const auto isDriveRoot = [](const fs::path& p) {
         return p.has_root_name() && !p.has_relative_path();
     };
     while (clean.size() > 1 &&
            (clean.back() == '/' || clean.back() == fs::path::preferred_separator) &&
-           !isDriveRoot(clean)) {
+           !isDriveRoot(PathOf(clean))) {
         clean.pop_back();
     }
     return clean;

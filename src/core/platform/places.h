@@ -9,12 +9,12 @@
 
 namespace ovx::platform::detail {
 
-// The folder of the running program (files_posix.cpp).
+// The folder of the running program (the OS file of files_os.h).
 std::string BinaryDir();
-// The user's documents folder as the XDG user-dirs file names it, else $HOME/Documents, e.g.
-// /home/alice/Documents.
+// The user's documents folder: on POSIX as the XDG user-dirs file names it, else
+// $HOME/Documents (/home/alice/Documents); on Windows the known Documents folder.
 std::string DocumentsDir();
-// $HOME, or "/" without one.
+// $HOME, or "/" without one; on Windows the profile folder (C:\\Users\\alice).
 std::string HomeDir();
 // path without "." and ".." steps, doubled separators or a trailing separator.
 std::string CleanPath(const std::string& path);
