@@ -86,8 +86,15 @@ std::string NumberList(const std::vector<int>& values) {
     return text + "]";
 }
 
+// One line on stderr in one write, at once.
+void ErrLine(std::string line) {
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
 int PrintError(const std::string& message, int code) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+    ErrLine(std::string(kProgram).append(": ").append(message));
     return code;
 }
 
@@ -139,7 +146,7 @@ class Cli {
     void InstallStatusSink() {
         link::SetStatusSink([this](const char* text) {
             if (o_.verbose && !o_.trace) {
-                std::fprintf(stderr, "%s\n", text);
+                ErrLine(text);
             }
         });
     }
@@ -147,7 +154,7 @@ class Cli {
     // The final status text of a command that succeeded, unless every text was shown.
     void TellFinal(const std::string& status) const {
         if (!o_.verbose && !o_.trace && !status.empty()) {
-            std::fprintf(stderr, "%s\n", status.c_str());
+            ErrLine(status);
         }
     }
 
@@ -242,7 +249,7 @@ class Cli {
             return Error(error, kExitFile);
         }
         if (tell && error[0] != '\0') {
-            std::fprintf(stderr, "%s\n", error);
+            ErrLine(error);
         }
         return kExitDone;
     }

@@ -76,7 +76,8 @@ class CliLive::OutputFile {
         }
         path_ = path;
         temp_ = path + ".part";
-        out_.open(temp_, std::ios::trunc);
+        // Binary: the same bytes (LF line ends) on every system, as every file the tool writes.
+        out_.open(platform::PathOf(temp_), std::ios::binary | std::ios::trunc);
         return out_.is_open() ? std::string() : "cannot write " + path;
     }
     std::ostream& Stream() { return out_; }

@@ -20,7 +20,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr auto kIdlePoll = std::chrono::milliseconds(200);
 constexpr auto kHangupWait = std::chrono::milliseconds(20); // no client: look again later
-constexpr auto kSettle = std::chrono::milliseconds(20);
+// Before an unplug: longer than the 20 ms of quiet line that the tool waits out after a reply
+// of bare bytes, so that what it sends next always leaves before the line closes, however
+// quickly or slowly its system schedules it.
+constexpr auto kSettle = std::chrono::milliseconds(60);
 constexpr auto kDrainWait = std::chrono::milliseconds(500);
 constexpr auto kLateRestart = std::chrono::milliseconds(5);
 
@@ -123,7 +126,7 @@ void PtyHost::Impl::CheckUnplug() {
     if (!unplugged && after >= 0 && requests >= after) {
         // Let the client take the last reply first: a hang-up discards what it has not read.
         // The kernel moves written bytes to the client's queue a moment later, so look after
-        // a short settling time.
+        // the settling time.
         SleepUntil(Clock::now() + kSettle);
         const auto giveUp = Clock::now() + kDrainWait;
         while (pty.ClientPending() > 0 && Clock::now() < giveUp && !stop) {

@@ -1,6 +1,7 @@
-// The event wait's OS interface on Windows: the watches' numbers name probes (pollable_win32.h),
-// asked about once a millisecond while a wait lasts; the wait itself is on an event object that
-// WakeOsWait sets, so a turn with nothing to probe sleeps until its deadline in one call.
+// The event wait's OS interface on Windows: the watches' numbers name probes (pollable_win32.h).
+// One armed watch waits in the system in slices, looking at the wake-up event between them;
+// several are asked about once a millisecond. A turn with nothing to watch waits on the event
+// that WakeOsWait sets until its deadline, in one call.
 #include <windows.h>
 
 #include <algorithm>
@@ -20,8 +21,15 @@ using Clock = std::chrono::steady_clock;
 // only sets it.
 const HANDLE wakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 
+struct Pollable {
+    std::function<bool()> ready;
+    PollableWait wait;
+};
+
+constexpr auto kSlice = std::chrono::milliseconds(50);
+
 int nextPollable = 1;
-std::map<int, std::function<bool()>> pollables;
+std::map<int, Pollable> pollables;
 
 // Milliseconds until deadline, rounded up so that a wait never ends before it.
 DWORD MillisecondsUntil(Clock::time_point deadline) {
@@ -36,17 +44,22 @@ bool Probe(std::span<PolledFd> fds) {
     for (PolledFd& f : fds) {
         const auto it = pollables.find(f.fd);
         f.invalid = it == pollables.end();
-        f.ready = !f.invalid && it->second();
+        f.ready = !f.invalid && it->second.ready();
         any = any || f.ready || f.invalid;
     }
     return any;
 }
 
+// Takes a pending wake-up.
+bool Woken() {
+    return WaitForSingleObject(wakeEvent, 0) == WAIT_OBJECT_0;
+}
+
 } // namespace
 
-int AddPollable(std::function<bool()> ready) {
+int AddPollable(std::function<bool()> ready, PollableWait wait) {
     const int id = nextPollable++;
-    pollables[id] = std::move(ready);
+    pollables[id] = {std::move(ready), std::move(wait)};
     return id;
 }
 
@@ -54,8 +67,27 @@ void RemovePollable(int id) {
     pollables.erase(id);
 }
 
+bool PollableReady(int id) {
+    const auto it = pollables.find(id);
+    return it != pollables.end() && it->second.ready();
+}
+
 bool WaitForReadable(std::span<PolledFd> fds, Clock::time_point deadline) {
     constexpr DWORD kProbeMs = 1;
+    const auto one = fds.size() == 1 ? pollables.find(fds[0].fd) : pollables.end();
+    if (one != pollables.end() && one->second.wait) {
+        const PollableWait wait = one->second.wait; // the handler may remove the pollable
+        while (!Probe(fds)) {
+            if (Woken()) {
+                return true;
+            }
+            if (Clock::now() >= deadline) {
+                return false;
+            }
+            wait(std::min(deadline, Clock::now() + kSlice));
+        }
+        return true;
+    }
     for (;;) {
         if (Probe(fds)) {
             return true;

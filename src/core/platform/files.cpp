@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <random>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -362,3 +364,27 @@ void SetProjectDirForTesting(const std::string& dir) {
 }
 
 } // namespace ovx::platform
+
+namespace ovx::platform::detail {
+
+// Six letters and digits with at least one upper- and one lower-case letter: the names that
+// RemoveSaveLeftovers takes for a save's own.
+std::string TemporarySuffix() {
+    static constexpr std::string_view kChars =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, kChars.size() - 1);
+    for (;;) {
+        std::string s(6, ' ');
+        std::generate(s.begin(), s.end(), [&] { return kChars[pick(random)]; });
+        const bool upper =
+            std::any_of(s.begin(), s.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        const bool lower =
+            std::any_of(s.begin(), s.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+        if (upper && lower) {
+            return s;
+        }
+    }
+}
+
+} // namespace ovx::platform::detail

@@ -30,4 +30,8 @@ bool WriteWhole(int fd, std::string_view bytes);
 // place. Returns 0, kFileCannotOpen or kFileWriteFailed.
 int ReplaceFile(const char* path, std::string_view bytes, bool inPlaceFallback);
 
+// The six letters and digits of a temporary file's name, upper and lower case mixed
+// (files.cpp, the same on every OS).
+std::string TemporarySuffix();
+
 } // namespace ovx::platform::detail

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <random>
 #include <string>
 
 #include "platform/errors.h"
@@ -42,26 +41,6 @@ bool WriteAll(HANDLE h, std::string_view bytes) {
         bytes.remove_prefix(written);
     }
     return true;
-}
-
-// Six letters and digits with at least one upper- and one lower-case letter: the names that
-// RemoveSaveLeftovers takes for a save's own.
-std::string TemporarySuffix() {
-    static constexpr std::string_view kChars =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::mt19937 random{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> pick(0, kChars.size() - 1);
-    for (;;) {
-        std::string s(6, ' ');
-        std::generate(s.begin(), s.end(), [&] { return kChars[pick(random)]; });
-        const bool upper =
-            std::any_of(s.begin(), s.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
-        const bool lower =
-            std::any_of(s.begin(), s.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-        if (upper && lower) {
-            return s;
-        }
-    }
 }
 
 // Creates a new temporary file beside target; its handle, or INVALID_HANDLE_VALUE with error.

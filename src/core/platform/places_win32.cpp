@@ -10,23 +10,28 @@
 
 namespace ovx::platform::detail {
 
-std::string HomeDir() {
+namespace {
+
+// A folder the system knows by id; "" when it cannot tell.
+std::string KnownFolder(REFKNOWNFOLDERID id) {
     wchar_t* path = nullptr;
-    std::string home;
-    if (SHGetKnownFolderPath(FOLDERID_Profile, 0, nullptr, &path) == S_OK) {
-        home = TextFromWide(path);
+    std::string folder;
+    if (SHGetKnownFolderPath(id, 0, nullptr, &path) == S_OK) {
+        folder = TextFromWide(path);
     }
     CoTaskMemFree(path);
+    return folder;
+}
+
+} // namespace
+
+std::string HomeDir() {
+    const std::string home = KnownFolder(FOLDERID_Profile);
     return home.empty() ? "C:\\" : home;
 }
 
 std::string DocumentsDir() {
-    wchar_t* path = nullptr;
-    std::string docs;
-    if (SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path) == S_OK) {
-        docs = TextFromWide(path);
-    }
-    CoTaskMemFree(path);
+    const std::string docs = KnownFolder(FOLDERID_Documents);
     return docs.empty() ? HomeDir() + "\\Documents" : docs;
 }
 

@@ -6,6 +6,7 @@
 #include <setupapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwctype>
 #include <map>
 #include <string>
@@ -138,6 +139,20 @@ std::vector<SerialDevice> ListSerialDevices(const std::string& /*sysClassTty*/) 
         found.push_back(std::move(d));
     }
     return found;
+}
+
+// "COM3", "com3" and \\.\COM3 are port 3.
+int SystemPortNumber(const std::string& device) {
+    std::string name = device.rfind("\\\\.\\", 0) == 0 ? device.substr(4) : device;
+    if (name.size() < 4 || name.size() > 6 || _strnicmp(name.c_str(), "COM", 3) != 0 ||
+        name.find_first_not_of("0123456789", 3) != std::string::npos || name[3] == '0') {
+        return 0;
+    }
+    return std::stoi(name.substr(3));
+}
+
+std::string SystemPortDevice(int port) {
+    return port > 0 ? std::string("COM").append(std::to_string(port)) : std::string();
 }
 
 // A COM port is there while the system has a device name for it.

@@ -220,12 +220,14 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 void Discover() {
     std::vector<PortInfo> found;
     for (const detail::SerialDevice& d : detail::ListSerialDevices()) {
-        found.push_back({0, d.device, d.description});
+        found.push_back({detail::SystemPortNumber(d.device), d.device, d.description});
     }
     std::sort(found.begin(), found.end(),
               [](const PortInfo& a, const PortInfo& b) { return NaturalLess(a.device, b.device); });
     for (std::size_t i = 0; i < found.size(); ++i) {
-        found[i].port = static_cast<int>(i) + 1;
+        if (found[i].port == 0) {
+            found[i].port = static_cast<int>(i) + 1; // numbered in the order found
+        }
     }
     discovered = std::move(found);
 }
@@ -233,6 +235,9 @@ void Discover() {
 std::string DeviceOf(int port) {
     if (!registered[port].empty()) {
         return registered[port];
+    }
+    if (std::string device = detail::SystemPortDevice(port); !device.empty()) {
+        return device;
     }
     Discover();
     for (const PortInfo& info : discovered) {

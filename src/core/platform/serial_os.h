@@ -85,6 +85,12 @@ struct SerialDevice {
 // (sysClassTty; tests give a tree of their own) shows them.
 std::vector<SerialDevice> ListSerialDevices(const std::string& sysClassTty = "/sys/class/tty");
 
+// The number the system itself gives the port of device ("COM3" is port 3 on Windows), or 0
+// where ports are numbered in the order they are found (POSIX).
+int SystemPortNumber(const std::string& device);
+// The device of port number port where the system numbers its ports ("COM3"), else "".
+std::string SystemPortDevice(int port);
+
 // Opens and configures device in raw mode with exclusive access. On failure returns nullptr,
 // sets error to a ComError and reason to one line for the trace ("cannot open DEVICE: ..."),
 // which names the usual fix when the device may not be opened for lack of permission.

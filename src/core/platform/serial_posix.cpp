@@ -588,6 +588,14 @@ std::vector<SerialDevice> ListSerialDevices(const std::string& sysClassTty) {
     return found;
 }
 
+int SystemPortNumber(const std::string& /*device*/) {
+    return 0;
+}
+
+std::string SystemPortDevice(int /*port*/) {
+    return {};
+}
+
 bool DeviceNodeExists(const std::string& device) {
     struct stat st {};
     return stat(device.c_str(), &st) == 0;

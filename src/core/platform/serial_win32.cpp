@@ -1,8 +1,9 @@
 // The serial OS interface on Windows: a COM port opened exclusively, DCB line settings without
 // handshake, reads bounded by COMMTIMEOUTS, and the input-queue length from ClearCommError.
-// WaitCommEvent is not used (some drivers and emulations abort every wait): a wait for queued
-// bytes looks at the queue about once a millisecond, in a wait on an event that an interrupt
-// sets, so it never spins and ends at once on Ctrl-C.
+// WaitCommEvent is not used (some drivers and emulations abort every wait). A wait for queued
+// bytes is a read with a time-out instead: the system wakes it when the bytes are there, and
+// what it took waits in the port's read-ahead, which counts as queued. The read is made in
+// slices of kSliceMs, so that an interrupt ends a wait within one.
 #include <windows.h>
 
 #include <algorithm>
@@ -46,6 +47,8 @@ bool WaitInterruptible(Deadline deadline, DWORD maxMs = INFINITE) {
     return waitsInterrupted != 0 || WaitForSingleObject(interruptEvent, wait) == WAIT_OBJECT_0;
 }
 
+constexpr DWORD kSliceMs = 50;
+
 // What the watch's handler owns: it outlives the port when the hook closes the port.
 using HookState = std::function<void()>;
 
@@ -59,7 +62,10 @@ class Win32Port final : public OsPort {
     int InQueueLength() override;
     void WaitForMoreThan(int have, Deadline deadline) override;
     int WaitForCount(int count, Deadline deadline) override;
-    int FlushIn() override { return Purge(PURGE_RXCLEAR | PURGE_RXABORT); }
+    int FlushIn() override {
+        ahead_.clear();
+        return Purge(PURGE_RXCLEAR | PURGE_RXABORT);
+    }
     int FlushOut() override { return Purge(PURGE_TXCLEAR | PURGE_TXABORT); }
     int SetHandshake(bool on) override;
     bool HungUp() const override { return hungUp_; }
@@ -73,16 +79,20 @@ class Win32Port final : public OsPort {
     int LineGone();
     int Purge(DWORD flags);
     bool SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD writeTotalMs);
-    // The queue length without side effects on the watch (-1: the line is gone).
+    // The queue length without side effects on the watch: the system's queue and the
+    // read-ahead; once the line is gone the read-ahead alone, or -1 when it is empty.
     int Queued() const;
-    // Waits until the queue holds at least count bytes or the deadline passes; the length, or
-    // kComUnknownIoError. With interruptible, an interrupt ends it too.
-    int PollQueue(int count, Deadline deadline, bool interruptible);
+    // Reads ahead until count bytes are queued, the deadline passes or stop() says so (asked
+    // between slices); false when the line is gone.
+    bool FillUntil(int count, Deadline deadline, const std::function<bool()>& stop);
+    // Takes up to buffer.size() bytes from the read-ahead; the count taken.
+    std::size_t TakeAhead(std::span<char> buffer);
 
     HANDLE handle_;
     bool hungUp_ = false;
     int readableCount_ = 1;
     COMMTIMEOUTS timeouts_{};
+    std::string ahead_; // read by a wait, not yet by the program: still queued
     std::shared_ptr<HookState> hookState_ = std::make_shared<HookState>();
     int pollable_ = 0; // the probe the readable watch is served by
     int watch_ = 0;    // the readable watch (events.h), made with the first hook
@@ -90,6 +100,10 @@ class Win32Port final : public OsPort {
 
 Win32Port::Win32Port(HANDLE handle) : handle_(handle) {
     timeBeginPeriod(1); // waits of a millisecond, not of the default 15.6 ms tick
+    // A known start, whatever the driver's defaults: reads return what is queued at once.
+    timeouts_.ReadIntervalTimeout = MAXDWORD;
+    timeouts_.WriteTotalTimeoutConstant = 1000;
+    SetCommTimeouts(handle_, &timeouts_);
 }
 
 Win32Port::~Win32Port() {
@@ -125,14 +139,46 @@ bool Win32Port::SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD write
 int Win32Port::Queued() const {
     DWORD errors = 0;
     COMSTAT stat{};
-    if (hungUp_ || ClearCommError(handle_, &errors, &stat) == 0) {
-        return -1;
+    if (!hungUp_ && ClearCommError(handle_, &errors, &stat) != 0) {
+        return static_cast<int>(std::min<std::size_t>(stat.cbInQue + ahead_.size(), 0x7fffffff));
     }
-    return static_cast<int>(std::min<DWORD>(stat.cbInQue, 0x7fffffff));
+    // Bytes the system delivered before the line went are the program's to read.
+    return ahead_.empty() ? -1 : static_cast<int>(ahead_.size());
+}
+
+std::size_t Win32Port::TakeAhead(std::span<char> buffer) {
+    const std::size_t n = std::min(buffer.size(), ahead_.size());
+    std::copy_n(ahead_.begin(), n, buffer.begin());
+    ahead_.erase(0, n);
+    return n;
+}
+
+bool Win32Port::FillUntil(int count, Deadline deadline, const std::function<bool()>& stop) {
+    while (!hungUp_ && static_cast<int>(ahead_.size()) < count && !stop()) {
+        const DWORD ms = std::min(MillisecondsUntil(deadline), kSliceMs);
+        if (ms == 0) {
+            break;
+        }
+        // Everything queued comes along at once; the read waits only for what is missing.
+        std::array<char, 4096> chunk{};
+        DWORD errors = 0;
+        COMSTAT stat{};
+        const DWORD queued = ClearCommError(handle_, &errors, &stat) != 0 ? stat.cbInQue : 0;
+        const auto missing = static_cast<DWORD>(count - static_cast<int>(ahead_.size()));
+        const DWORD want = std::min<DWORD>(std::max(missing, queued), chunk.size());
+        DWORD r = 0;
+        if (!SetTimeouts(0, ms, timeouts_.WriteTotalTimeoutConstant) ||
+            ReadFile(handle_, chunk.data(), want, &r, nullptr) == 0) {
+            LineGone();
+            break;
+        }
+        ahead_.append(chunk.data(), r);
+    }
+    return !hungUp_;
 }
 
 int Win32Port::Read(std::span<char> buffer, Deadline deadline) {
-    std::size_t got = 0;
+    std::size_t got = TakeAhead(buffer);
     while (got < buffer.size() && !hungUp_) {
         const DWORD ms = MillisecondsUntil(deadline);
         // No time left: take what is queued (MAXDWORD interval, no total: return at once).
@@ -175,24 +221,18 @@ int Win32Port::Write(std::span<const char> bytes, Deadline deadline) {
 }
 
 int Win32Port::InQueueLength() {
-    const int n = Queued();
-    return n < 0 ? LineGone() : n;
-}
-
-int Win32Port::PollQueue(int count, Deadline deadline, bool interruptible) {
-    for (;;) {
-        const int n = InQueueLength();
-        if (n < 0 || n >= count || Clock::now() >= deadline) {
-            return n;
-        }
-        if (interruptible ? WaitInterruptible(deadline, 1) : (Sleep(1), false)) {
-            return n;
-        }
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!hungUp_ && ClearCommError(handle_, &errors, &stat) == 0) {
+        LineGone();
     }
+    const int n = Queued();
+    return n < 0 ? kComUnknownIoError : n;
 }
 
 void Win32Port::WaitForMoreThan(int have, Deadline deadline) {
-    if (hungUp_ || have < 0 || have >= kMaxWaitCount || PollQueue(have + 1, deadline, false) < 0) {
+    if (hungUp_ || have < 0 || have >= kMaxWaitCount ||
+        !FillUntil(have + 1, deadline, [] { return false; })) {
         while (Clock::now() < deadline) {
             Sleep(MillisecondsUntil(deadline)); // a dead line is slept out: never spin on it
         }
@@ -203,8 +243,9 @@ int Win32Port::WaitForCount(int count, Deadline deadline) {
     if (waitsInterrupted != 0) {
         return InQueueLength();
     }
-    const int n = PollQueue(count, deadline, true);
-    if (n >= 0) {
+    FillUntil(count, deadline, [] { return waitsInterrupted != 0; });
+    const int n = InQueueLength();
+    if (n >= count || !hungUp_) {
         return n;
     }
     while (Clock::now() < deadline && !WaitInterruptible(deadline)) {
@@ -244,10 +285,14 @@ void Win32Port::SetReadableHook(std::function<void()> hook) {
     *hookState_ = std::move(hook);
     if (watch_ == 0) {
         // Ready when the count is queued, or when the line is gone (the handler finds out).
-        pollable_ = AddPollable([this] {
-            const int n = Queued();
-            return n < 0 || n >= readableCount_;
-        });
+        pollable_ = AddPollable(
+            [this] {
+                const int n = Queued();
+                return n < 0 || n >= readableCount_;
+            },
+            [this](Deadline deadline) {
+                FillUntil(readableCount_, deadline, [] { return false; });
+            });
         watch_ = AddWatch(pollable_, [state = hookState_] {
             const auto current = *state; // the hook may destroy the port and replace the hook
             if (current) {
@@ -327,6 +372,12 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
                                  nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
+        const DWORD attributes = GetFileAttributesW(DevicePath(device).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            error = kComNoPortFound; // a folder named as the port is no port, as a plain file
+            reason = "cannot open " + device + ": not a serial port.";
+            return nullptr;
+        }
         error = MapOpenError(err);
         reason = OpenFailureReason(device, err);
         return nullptr;

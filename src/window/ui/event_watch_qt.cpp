@@ -1,6 +1,5 @@
 #include "ui/event_watch_qt.h"
 
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -9,12 +8,13 @@
 #include <memory>
 
 #include "platform/events.h"
+#include "ui/readable_notifier.h"
 
 namespace ovx::ui::detail {
 namespace {
 
 struct Notifier {
-    QSocketNotifier* notifier = nullptr;
+    std::unique_ptr<ReadableNotifier> notifier;
     std::shared_ptr<bool> firing = std::make_shared<bool>(false);
 };
 
@@ -22,20 +22,18 @@ class QtWatchBackend final : public platform::WatchBackend {
   public:
     void WatchAdded(int id, int fd) override {
         Notifier n;
-        n.notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
-        n.notifier->setEnabled(false);
-        QObject::connect(n.notifier, &QSocketNotifier::activated, [id, firing = n.firing] {
+        n.notifier = MakeReadableNotifier(fd, [id, firing = n.firing] {
             const auto keep = firing; // the handler may remove the watch
             *firing = true;
             platform::ServeWatch(id);
             *firing = false;
         });
-        notifiers_[id] = n;
+        notifiers_[id] = std::move(n);
     }
 
     void WatchArmed(int id, bool on) override {
         if (const auto it = notifiers_.find(id); it != notifiers_.end()) {
-            it->second.notifier->setEnabled(on);
+            it->second.notifier->SetEnabled(on);
         }
     }
 
@@ -44,12 +42,9 @@ class QtWatchBackend final : public platform::WatchBackend {
         if (it == notifiers_.end()) {
             return;
         }
-        it->second.notifier->setEnabled(false);
-        // Deleting the notifier from inside its own signal is not allowed.
+        it->second.notifier->SetEnabled(false);
         if (*it->second.firing) {
-            it->second.notifier->deleteLater();
-        } else {
-            delete it->second.notifier;
+            it->second.notifier.release()->DeleteLater();
         }
         notifiers_.erase(it);
     }
