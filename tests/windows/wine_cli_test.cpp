@@ -142,6 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
 // At line speed. Seen from the program, by its own trace stamps (whole milliseconds) from the
 // echo request to the time-out's status text; seen from the controller, from the request's
 // arrival to the program's end, which wine's start cannot lengthen.
+constexpr double kStamp = 0.001;   // the trace's resolution
+constexpr double kLogLag = 0.005;  // the controller's log line reaches the test after the request
+constexpr double kWineExit = 0.05; // the end of a wine process after its last line (seen: 2 ms)
+
 TEST_F(WineCli, SilentControllerTimesOutAfter2Seconds) {
     const SideRun onWine = sides_.Run(Side::kWine, {"--silent", "--log"}, {"--trace", "check"});
     EXPECT_EQ(onWine.exitCode, 1);
@@ -149,11 +153,11 @@ TEST_F(WineCli, SilentControllerTimesOutAfter2Seconds) {
     const double timedOut = TracedAt(onWine.err, "status: Timeout < 36 Bytes");
     ASSERT_GE(sent, 0.0) << ::testing::PrintToString(onWine.err);
     ASSERT_GE(timedOut, 0.0) << ::testing::PrintToString(onWine.err);
-    EXPECT_GE(timedOut - sent, 2.0 - 0.001);
-    EXPECT_LE(timedOut - sent, 2.1 + 0.001);
+    EXPECT_GE(timedOut - sent, 2.0 - kStamp);
+    EXPECT_LE(timedOut - sent, 2.1 + kStamp);
     ASSERT_GE(onWine.firstRequestToExit, 0.0) << ::testing::PrintToString(onWine.simErr);
-    EXPECT_GE(onWine.firstRequestToExit, 2.0 - 0.005);
-    EXPECT_LE(onWine.firstRequestToExit, 2.1 + 0.05);
+    EXPECT_GE(onWine.firstRequestToExit, 2.0 - kLogLag);
+    EXPECT_LE(onWine.firstRequestToExit, 2.1 + kWineExit);
 }
 
 } // namespace
