@@ -1,20 +1,15 @@
 // The serial OS interface on Windows: a COM port opened exclusively, DCB line settings without
 // handshake, reads bounded by COMMTIMEOUTS, and the input-queue length from ClearCommError.
-// WaitCommEvent is not used (some drivers and emulations abort every wait): a wait for queued
-// bytes looks at the queue about once a millisecond, in a wait on an event that an interrupt
-// sets, so it never spins and ends at once on Ctrl-C.
+// WaitCommEvent is not used (some drivers and emulations abort every wait): the waits for queued
+// bytes are those of every Windows port (polled_port_win32.h).
 #include <windows.h>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
-#include <csignal>
 #include <string>
-#include <utility>
 
 #include "platform/errors.h"
-#include "platform/events.h"
-#include "platform/pollable_win32.h"
+#include "platform/polled_port_win32.h"
 #include "platform/serial_os.h"
 #include "platform/text_win32.h"
 
@@ -29,81 +24,23 @@ bool KnownRate(long baudRate) {
     return std::find(kBaudRates.begin(), kBaudRates.end(), baudRate) != kBaudRates.end();
 }
 
-// Manual-reset: set by an interrupt until the waits resume. Made before main runs, so that a
-// console handler only stores and sets.
-volatile std::sig_atomic_t waitsInterrupted = 0;
-const HANDLE interruptEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-
-DWORD MillisecondsUntil(Deadline deadline) {
-    const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<DWORD>(std::min<long long>(ms, INFINITE - 1));
-}
-
-// Waits on the interrupt until deadline, or at most maxMs; true when interrupted.
-bool WaitInterruptible(Deadline deadline, DWORD maxMs = INFINITE) {
-    const DWORD wait = std::min(MillisecondsUntil(deadline), maxMs);
-    return waitsInterrupted != 0 || WaitForSingleObject(interruptEvent, wait) == WAIT_OBJECT_0;
-}
-
-// What the watch's handler owns: it outlives the port when the hook closes the port.
-using HookState = std::function<void()>;
-
-class Win32Port final : public OsPort {
+class Win32Port final : public PolledPort {
   public:
-    explicit Win32Port(HANDLE handle);
-    ~Win32Port() override;
+    explicit Win32Port(HANDLE handle) : PolledPort(handle) {}
 
     int Read(std::span<char> buffer, Deadline deadline) override;
     int Write(std::span<const char> bytes, Deadline deadline) override;
-    int InQueueLength() override;
-    void WaitForMoreThan(int have, Deadline deadline) override;
-    int WaitForCount(int count, Deadline deadline) override;
     int FlushIn() override { return Purge(PURGE_RXCLEAR | PURGE_RXABORT); }
     int FlushOut() override { return Purge(PURGE_TXCLEAR | PURGE_TXABORT); }
     int SetHandshake(bool on) override;
-    bool HungUp() const override { return hungUp_; }
-    void SetReadableHook(std::function<void()> hook) override;
-    void SetReadableCount(int count) override {
-        readableCount_ = std::clamp(count, 1, kMaxWaitCount);
-    }
-    void EnableReadableHook(bool on) override;
 
   private:
-    int LineGone();
     int Purge(DWORD flags);
     bool SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD writeTotalMs);
-    // The queue length without side effects on the watch (-1: the line is gone).
-    int Queued() const;
-    // Waits until the queue holds at least count bytes or the deadline passes; the length, or
-    // kComUnknownIoError. With interruptible, an interrupt ends it too.
-    int PollQueue(int count, Deadline deadline, bool interruptible);
+    int Queued() const override;
 
-    HANDLE handle_;
-    bool hungUp_ = false;
-    int readableCount_ = 1;
     COMMTIMEOUTS timeouts_{};
-    std::shared_ptr<HookState> hookState_ = std::make_shared<HookState>();
-    int pollable_ = 0; // the probe the readable watch is served by
-    int watch_ = 0;    // the readable watch (events.h), made with the first hook
 };
-
-Win32Port::Win32Port(HANDLE handle) : handle_(handle) {
-    timeBeginPeriod(1); // waits of a millisecond, not of the default 15.6 ms tick
-}
-
-Win32Port::~Win32Port() {
-    RemoveWatch(watch_);
-    RemovePollable(pollable_);
-    CloseHandle(handle_);
-    timeEndPeriod(1);
-}
-
-int Win32Port::LineGone() {
-    hungUp_ = true;
-    EnableWatch(watch_, false);
-    return kComUnknownIoError;
-}
 
 bool Win32Port::SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD writeTotalMs) {
     COMMTIMEOUTS t{};
@@ -115,7 +52,7 @@ bool Win32Port::SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD write
         t.WriteTotalTimeoutConstant == timeouts_.WriteTotalTimeoutConstant) {
         return true;
     }
-    if (SetCommTimeouts(handle_, &t) == 0) {
+    if (SetCommTimeouts(Handle(), &t) == 0) {
         return false;
     }
     timeouts_ = t;
@@ -125,7 +62,7 @@ bool Win32Port::SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD write
 int Win32Port::Queued() const {
     DWORD errors = 0;
     COMSTAT stat{};
-    if (hungUp_ || ClearCommError(handle_, &errors, &stat) == 0) {
+    if (HungUp() || ClearCommError(Handle(), &errors, &stat) == 0) {
         return -1;
     }
     return static_cast<int>(std::min<DWORD>(stat.cbInQue, 0x7fffffff));
@@ -133,13 +70,13 @@ int Win32Port::Queued() const {
 
 int Win32Port::Read(std::span<char> buffer, Deadline deadline) {
     std::size_t got = 0;
-    while (got < buffer.size() && !hungUp_) {
+    while (got < buffer.size() && !HungUp()) {
         const DWORD ms = MillisecondsUntil(deadline);
         // No time left: take what is queued (MAXDWORD interval, no total: return at once).
         const bool ok = ms == 0 ? SetTimeouts(MAXDWORD, 0, 0) : SetTimeouts(0, ms, 0);
         DWORD r = 0;
         const auto want = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - got, 1 << 20));
-        if (!ok || ReadFile(handle_, buffer.data() + got, want, &r, nullptr) == 0) {
+        if (!ok || ReadFile(Handle(), buffer.data() + got, want, &r, nullptr) == 0) {
             LineGone();
             break;
         }
@@ -151,20 +88,20 @@ int Win32Port::Read(std::span<char> buffer, Deadline deadline) {
             LineGone(); // a read that ends early with nothing: the device went away
         }
     }
-    if (got == 0 && hungUp_) {
+    if (got == 0 && HungUp()) {
         return kComUnknownIoError;
     }
     return static_cast<int>(got);
 }
 
 int Win32Port::Write(std::span<const char> bytes, Deadline deadline) {
-    if (hungUp_) {
+    if (HungUp()) {
         return kComUnknownIoError;
     }
     const DWORD ms = std::max<DWORD>(MillisecondsUntil(deadline), 1); // 0 would mean no limit
     DWORD written = 0;
     if (!SetTimeouts(timeouts_.ReadIntervalTimeout, timeouts_.ReadTotalTimeoutConstant, ms) ||
-        WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ==
+        WriteFile(Handle(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ==
             0) {
         return written > 0 ? static_cast<int>(written) : LineGone();
     }
@@ -174,91 +111,25 @@ int Win32Port::Write(std::span<const char> bytes, Deadline deadline) {
     return static_cast<int>(written);
 }
 
-int Win32Port::InQueueLength() {
-    const int n = Queued();
-    return n < 0 ? LineGone() : n;
-}
-
-int Win32Port::PollQueue(int count, Deadline deadline, bool interruptible) {
-    for (;;) {
-        const int n = InQueueLength();
-        if (n < 0 || n >= count || Clock::now() >= deadline) {
-            return n;
-        }
-        if (interruptible ? WaitInterruptible(deadline, 1) : (Sleep(1), false)) {
-            return n;
-        }
-    }
-}
-
-void Win32Port::WaitForMoreThan(int have, Deadline deadline) {
-    if (hungUp_ || have < 0 || have >= kMaxWaitCount || PollQueue(have + 1, deadline, false) < 0) {
-        while (Clock::now() < deadline) {
-            Sleep(MillisecondsUntil(deadline)); // a dead line is slept out: never spin on it
-        }
-    }
-}
-
-int Win32Port::WaitForCount(int count, Deadline deadline) {
-    if (waitsInterrupted != 0) {
-        return InQueueLength();
-    }
-    const int n = PollQueue(count, deadline, true);
-    if (n >= 0) {
-        return n;
-    }
-    while (Clock::now() < deadline && !WaitInterruptible(deadline)) {
-        // a dead line is slept out, as a live one that stays silent
-    }
-    return kComUnknownIoError;
-}
-
 int Win32Port::Purge(DWORD flags) {
-    if (hungUp_) {
+    if (HungUp()) {
         return kComUnknownIoError;
     }
-    return PurgeComm(handle_, flags) != 0 ? 0 : LineGone();
+    return PurgeComm(Handle(), flags) != 0 ? 0 : LineGone();
 }
 
 int Win32Port::SetHandshake(bool on) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (hungUp_) {
+    if (HungUp()) {
         return kComUnknownIoError;
     }
-    if (GetCommState(handle_, &dcb) == 0) {
+    if (GetCommState(Handle(), &dcb) == 0) {
         return LineGone();
     }
     dcb.fOutxCtsFlow = on ? TRUE : FALSE;
     dcb.fRtsControl = on ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
-    return SetCommState(handle_, &dcb) != 0 ? 0 : kComUnknownSystemError;
-}
-
-void Win32Port::SetReadableHook(std::function<void()> hook) {
-    if (!hook) {
-        EnableWatch(watch_, false);
-        *hookState_ = nullptr;
-        SetReadableCount(1);
-        return;
-    }
-    *hookState_ = std::move(hook);
-    if (watch_ == 0) {
-        // Ready when the count is queued, or when the line is gone (the handler finds out).
-        pollable_ = AddPollable([this] {
-            const int n = Queued();
-            return n < 0 || n >= readableCount_;
-        });
-        watch_ = AddWatch(pollable_, [state = hookState_] {
-            const auto current = *state; // the hook may destroy the port and replace the hook
-            if (current) {
-                current();
-            }
-        });
-    }
-}
-
-void Win32Port::EnableReadableHook(bool on) {
-    EnableWatch(watch_, on && !hungUp_ && *hookState_);
+    return SetCommState(Handle(), &dcb) != 0 ? 0 : kComUnknownSystemError;
 }
 
 // "COM9" and "\\.\COM9" name the same port; the device namespace also reaches COM10 and above.
@@ -351,26 +222,6 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
     error = 0;
     return std::make_unique<Win32Port>(h);
-}
-
-void InterruptWaits() {
-    waitsInterrupted = 1;
-    SetEvent(interruptEvent);
-    WakeEventWait(); // a command's wait for its reply without a window
-}
-
-bool WaitsInterrupted() {
-    return waitsInterrupted != 0;
-}
-
-void ResumeWaits() {
-    waitsInterrupted = 0;
-    ResetEvent(interruptEvent);
-}
-
-void SleepUnlessInterrupted(Deadline deadline) {
-    while (Clock::now() < deadline && !WaitInterruptible(deadline)) {
-    }
 }
 
 } // namespace ovx::platform::detail
