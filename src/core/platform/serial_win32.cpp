@@ -1,7 +1,8 @@
 // The serial OS interface on Windows: a COM port opened exclusively, DCB line settings without
 // handshake, reads bounded by COMMTIMEOUTS, and the input-queue length from ClearCommError.
 // WaitCommEvent is not used (some drivers and emulations abort every wait): the waits for queued
-// bytes are those of every Windows port (polled_port_win32.h).
+// bytes are those of every Windows port (polled_port_win32.h). A named pipe opened by its
+// device name is the virtual controller's line (pipe_port_win32.h).
 #include <windows.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "platform/errors.h"
+#include "platform/pipe_port_win32.h"
 #include "platform/polled_port_win32.h"
 #include "platform/serial_os.h"
 #include "platform/text_win32.h"
@@ -148,6 +150,7 @@ int MapOpenError(DWORD err) {
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_BUSY:
+    case ERROR_PIPE_BUSY:
         return kComCannotOpenPort;
     default:
         return kComUnknownSystemError;
@@ -194,13 +197,20 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
         return nullptr;
     }
     // Share mode 0: the port is this program's alone while it is open.
-    const HANDLE h = CreateFileW(DevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    const std::wstring path = DevicePath(device);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PIPE_BUSY) {
+        h = OpenBusyPipe(path);
+    }
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         error = MapOpenError(err);
         reason = OpenFailureReason(device, err);
         return nullptr;
+    }
+    if (GetFileType(h) == FILE_TYPE_PIPE) {
+        return OpenPipePort(h, device, error, reason); // the virtual controller's line
     }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
