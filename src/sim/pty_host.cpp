@@ -1,7 +1,6 @@
 #include "sim/pty_host.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -52,8 +51,6 @@ struct PtyHost::Impl {
     std::vector<link::FrameBytes> log; // every request received (guarded by logMutex)
     std::atomic<bool> stop{false};
     std::atomic<bool> unplugged{false};
-    std::mutex waitMutex;
-    std::condition_variable wakeUp;
     std::thread thread;
     Clock::time_point start;
     RequestFramer framer;
@@ -236,10 +233,16 @@ void PtyHost::Impl::Transmit(const Bytes& bytes, Clock::time_point at) {
     }
 }
 
-// Waits until t unless Stop() comes first; true if t was reached.
+// Waits until t unless Stop() comes first; true if t was reached. The pty's wait is the most
+// precise the system has: the line's bytes are paced by it.
 bool PtyHost::Impl::SleepUntil(Clock::time_point t) {
-    std::unique_lock lock(waitMutex);
-    return !wakeUp.wait_until(lock, t, [this] { return stop.load(); });
+    while (!stop) {
+        if (Clock::now() >= t) {
+            return true;
+        }
+        pty.SleepUntil(t); // woken early (Stop, new faults): look again
+    }
+    return false;
 }
 
 bool PtyHost::Impl::Link(std::string& error) {
@@ -304,12 +307,8 @@ bool PtyHost::Start(std::string& error) {
 
 void PtyHost::Stop() {
     Impl& h = *impl_;
-    {
-        std::lock_guard lock(h.waitMutex);
-        h.stop = true;
-    }
-    h.wakeUp.notify_all();
-    h.pty.Wake();
+    h.stop = true;
+    h.pty.Wake(); // ends a read or a sleep of the host's thread; a later one ends at once
     if (h.thread.joinable()) {
         h.thread.join();
     }
