@@ -4,7 +4,6 @@
 // end of a named pipe: pty_win32.cpp); the host itself is plain C++.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -47,10 +46,7 @@ class Pty {
     int Write(std::span<const std::uint8_t> bytes);
     // Bytes written to the client that it has not read yet.
     int ClientPending() const;
-    // Waits until t unless Wake() comes first; true when t was reached. The OS's most precise
-    // wait: the host paces the line's bytes with it.
-    bool SleepUntil(std::chrono::steady_clock::time_point t);
-    // Thread-safe: ends a Read or SleepUntil that is waiting now, or the next one.
+    // Thread-safe: ends a Read that is waiting now or the next one.
     void Wake();
     // Closes master and slave, as when the cable is pulled: the client sees a hang-up.
     void Unplug();

@@ -1,6 +1,7 @@
 #include "sim/pty_host.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -51,6 +52,8 @@ struct PtyHost::Impl {
     std::vector<link::FrameBytes> log; // every request received (guarded by logMutex)
     std::atomic<bool> stop{false};
     std::atomic<bool> unplugged{false};
+    std::mutex waitMutex;
+    std::condition_variable wakeUp;
     std::thread thread;
     Clock::time_point start;
     RequestFramer framer;
@@ -233,16 +236,10 @@ void PtyHost::Impl::Transmit(const Bytes& bytes, Clock::time_point at) {
     }
 }
 
-// Waits until t unless Stop() comes first; true if t was reached. The pty's wait is the most
-// precise the system has: the line's bytes are paced by it.
+// Waits until t unless Stop() comes first; true if t was reached.
 bool PtyHost::Impl::SleepUntil(Clock::time_point t) {
-    while (!stop) {
-        if (Clock::now() >= t) {
-            return true;
-        }
-        pty.SleepUntil(t); // woken early (Stop, new faults): look again
-    }
-    return false;
+    std::unique_lock lock(waitMutex);
+    return !wakeUp.wait_until(lock, t, [this] { return stop.load(); });
 }
 
 bool PtyHost::Impl::Link(std::string& error) {
@@ -307,8 +304,12 @@ bool PtyHost::Start(std::string& error) {
 
 void PtyHost::Stop() {
     Impl& h = *impl_;
-    h.stop = true;
-    h.pty.Wake(); // ends a read or a sleep of the host's thread; a later one ends at once
+    {
+        std::lock_guard lock(h.waitMutex);
+        h.stop = true;
+    }
+    h.wakeUp.notify_all();
+    h.pty.Wake();
     if (h.thread.joinable()) {
         h.thread.join();
     }

@@ -9,10 +9,8 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 namespace ovx::sim {
 
@@ -158,23 +156,6 @@ int Pty::ClientPending() const {
         return 0;
     }
     return n;
-}
-
-bool Pty::SleepUntil(std::chrono::steady_clock::time_point t) {
-    const auto left = t - std::chrono::steady_clock::now();
-    if (left <= std::chrono::steady_clock::duration::zero()) {
-        return true;
-    }
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    const timespec span{static_cast<time_t>(ns / 1'000'000'000),
-                        static_cast<long>(ns % 1'000'000'000)};
-    pollfd p{fds_->wake[0], POLLIN, 0};
-    const int n = ::ppoll(&p, p.fd >= 0 ? 1 : 0, &span, nullptr);
-    if (n > 0) {
-        DrainWakePipe(p.fd);
-        return false;
-    }
-    return n == 0; // EINTR: woken early
 }
 
 void Pty::Wake() {

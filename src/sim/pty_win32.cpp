@@ -27,10 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10 1803 and later): a timer that is not held to
-// the system's tick. Older systems refuse it and get a plain waitable timer.
-constexpr DWORD kHighResolutionTimer = 0x00000002;
-
 // The client's input queue: what a client that does not read can be sent before bytes drop.
 constexpr std::size_t kClientQueue = 4096;
 // The pipe's buffer from the client: requests are taken from it at once.
@@ -98,10 +94,7 @@ struct PendingWrite {
 
 struct Pty::Fds {
     HANDLE pipe = INVALID_HANDLE_VALUE;
-    HANDLE wake = nullptr; // auto-reset: set by Wake(), taken by the wait that sees it
-    // The host's sleeps. Measured under wine: a condition variable's wait comes back 1.2 ms late
-    // on average, this timer 0.15 to 0.7 ms.
-    HANDLE timer = nullptr;
+    HANDLE wake = nullptr; // auto-reset: set by Wake(), taken by the read that sees it
     Operation connect;
     Operation read;
     bool connected = false;
@@ -268,10 +261,8 @@ Pty::~Pty() {
     for (auto& w : fds_->spare) {
         w->op.Close();
     }
-    for (HANDLE h : {fds_->wake, fds_->timer}) {
-        if (h != nullptr) {
-            CloseHandle(h);
-        }
+    if (fds_->wake != nullptr) {
+        CloseHandle(fds_->wake);
     }
 }
 
@@ -279,11 +270,7 @@ bool Pty::Open(std::string& error) {
     Fds& f = *fds_;
     if (f.wake == nullptr) {
         f.wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        f.timer = CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
-        if (f.timer == nullptr) {
-            f.timer = CreateWaitableTimerW(nullptr, TRUE, nullptr);
-        }
-        if (f.wake == nullptr || f.timer == nullptr || !f.connect.Init() || !f.read.Init()) {
+        if (f.wake == nullptr || !f.connect.Init() || !f.read.Init()) {
             error = Reason("cannot make the events of the pipe", GetLastError());
             return false;
         }
@@ -367,25 +354,6 @@ int Pty::Write(std::span<const std::uint8_t> bytes) {
 int Pty::ClientPending() const {
     fds_->ReapWrites();
     return static_cast<int>(fds_->unread);
-}
-
-bool Pty::SleepUntil(std::chrono::steady_clock::time_point t) {
-    const auto left = t - Clock::now();
-    if (left <= Clock::duration::zero()) {
-        return true;
-    }
-    Fds& f = *fds_;
-    // Relative due time in 100 ns units, at least one.
-    LARGE_INTEGER due{};
-    due.QuadPart = -std::max<LONGLONG>(
-        std::chrono::ceil<std::chrono::duration<LONGLONG, std::ratio<1, 10'000'000>>>(left).count(),
-        1);
-    if (f.timer == nullptr || SetWaitableTimer(f.timer, &due, 0, nullptr, nullptr, FALSE) == 0) {
-        Sleep(MillisecondsLeft(t)); // never opened, or no timer to be had: to the millisecond
-        return true;
-    }
-    const std::array<HANDLE, 2> events{f.wake, f.timer};
-    return WaitForMultipleObjects(2, events.data(), FALSE, INFINITE) != WAIT_OBJECT_0;
 }
 
 void Pty::Wake() {
