@@ -1,6 +1,7 @@
 // The virtual controller's end of a pseudo-terminal: the master side, served by the host, and
 // the slave path that the tool opens like a serial device. Every OS call of the simulator is
-// behind this interface (pty_posix.cpp); the host itself is plain C++.
+// behind this interface (pty_posix.cpp; on Windows, which has no pseudo-terminals, the server
+// end of a named pipe: pty_win32.cpp); the host itself is plain C++.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +33,8 @@ class Pty {
 
     // Creates the pair, sets the slave raw (no echo for a client that has not configured it
     // yet) and keeps one slave descriptor open, so the master never sees a lasting hang-up
-    // when the client closes and reopens the slave. false with a reason in error on failure.
+    // when the client closes and reopens the slave (a pipe is offered again at once instead).
+    // false with a reason in error on failure.
     bool Open(std::string& error);
     const std::string& SlavePath() const;
 

@@ -3,19 +3,20 @@
 // WaitCommEvent is not used (some drivers and emulations abort every wait). A wait for queued
 // bytes is a read with a time-out instead: the system wakes it when the bytes are there, and
 // what it took waits in the port's read-ahead, which counts as queued. The read is made in
-// slices of kSliceMs, so that an interrupt ends a wait within one.
+// slices of kSliceMs, so that an interrupt ends a wait within one. The interrupt, the readable
+// hook and what every Windows port shares are in polled_port_win32.h; a named pipe opened by
+// its device name is the virtual controller's line (pipe_port_win32.h).
 #include <windows.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <csignal>
 #include <string>
 #include <utility>
 
 #include "platform/errors.h"
-#include "platform/events.h"
-#include "platform/pollable_win32.h"
+#include "platform/pipe_port_win32.h"
+#include "platform/polled_port_win32.h"
 #include "platform/serial_os.h"
 #include "platform/text_win32.h"
 
@@ -30,93 +31,43 @@ bool KnownRate(long baudRate) {
     return std::find(kBaudRates.begin(), kBaudRates.end(), baudRate) != kBaudRates.end();
 }
 
-// Manual-reset: set by an interrupt until the waits resume. Made before main runs, so that a
-// console handler only stores and sets.
-volatile std::sig_atomic_t waitsInterrupted = 0;
-const HANDLE interruptEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-
-DWORD MillisecondsUntil(Deadline deadline) {
-    const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<DWORD>(std::min<long long>(ms, INFINITE - 1));
-}
-
-// Waits on the interrupt until deadline, or at most maxMs; true when interrupted.
-bool WaitInterruptible(Deadline deadline, DWORD maxMs = INFINITE) {
-    const DWORD wait = std::min(MillisecondsUntil(deadline), maxMs);
-    return waitsInterrupted != 0 || WaitForSingleObject(interruptEvent, wait) == WAIT_OBJECT_0;
-}
-
 constexpr DWORD kSliceMs = 50;
 
-// What the watch's handler owns: it outlives the port when the hook closes the port.
-using HookState = std::function<void()>;
-
-class Win32Port final : public OsPort {
+class Win32Port final : public PolledPort {
   public:
     explicit Win32Port(HANDLE handle);
-    ~Win32Port() override;
 
     int Read(std::span<char> buffer, Deadline deadline) override;
     int Write(std::span<const char> bytes, Deadline deadline) override;
     int InQueueLength() override;
-    void WaitForMoreThan(int have, Deadline deadline) override;
-    int WaitForCount(int count, Deadline deadline) override;
     int FlushIn() override {
         ahead_.clear();
         return Purge(PURGE_RXCLEAR | PURGE_RXABORT);
     }
     int FlushOut() override { return Purge(PURGE_TXCLEAR | PURGE_TXABORT); }
     int SetHandshake(bool on) override;
-    bool HungUp() const override { return hungUp_; }
-    void SetReadableHook(std::function<void()> hook) override;
-    void SetReadableCount(int count) override {
-        readableCount_ = std::clamp(count, 1, kMaxWaitCount);
-    }
-    void EnableReadableHook(bool on) override;
 
   private:
-    int LineGone();
     int Purge(DWORD flags);
     bool SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD writeTotalMs);
-    // The queue length without side effects on the watch: the system's queue and the
-    // read-ahead; once the line is gone the read-ahead alone, or -1 when it is empty.
-    int Queued() const;
-    // Reads ahead until count bytes are queued, the deadline passes or stop() says so (asked
-    // between slices); false when the line is gone.
-    bool FillUntil(int count, Deadline deadline, const std::function<bool()>& stop);
+    // The system's queue and the read-ahead; once the line is gone the read-ahead alone, or -1
+    // when it is empty.
+    int Queued() const override;
+    // Reads ahead until count bytes are queued, the deadline passes, the line goes or
+    // (interruptible) an interrupt comes, asked between slices.
+    void WaitQueued(int count, Deadline deadline, bool interruptible) override;
     // Takes up to buffer.size() bytes from the read-ahead; the count taken.
     std::size_t TakeAhead(std::span<char> buffer);
 
-    HANDLE handle_;
-    bool hungUp_ = false;
-    int readableCount_ = 1;
     COMMTIMEOUTS timeouts_{};
     std::string ahead_; // read by a wait, not yet by the program: still queued
-    std::shared_ptr<HookState> hookState_ = std::make_shared<HookState>();
-    int pollable_ = 0; // the probe the readable watch is served by
-    int watch_ = 0;    // the readable watch (events.h), made with the first hook
 };
 
-Win32Port::Win32Port(HANDLE handle) : handle_(handle) {
-    timeBeginPeriod(1); // waits of a millisecond, not of the default 15.6 ms tick
+Win32Port::Win32Port(HANDLE handle) : PolledPort(handle) {
     // A known start, whatever the driver's defaults: reads return what is queued at once.
     timeouts_.ReadIntervalTimeout = MAXDWORD;
     timeouts_.WriteTotalTimeoutConstant = 1000;
-    SetCommTimeouts(handle_, &timeouts_);
-}
-
-Win32Port::~Win32Port() {
-    RemoveWatch(watch_);
-    RemovePollable(pollable_);
-    CloseHandle(handle_);
-    timeEndPeriod(1);
-}
-
-int Win32Port::LineGone() {
-    hungUp_ = true;
-    EnableWatch(watch_, false);
-    return kComUnknownIoError;
+    SetCommTimeouts(Handle(), &timeouts_);
 }
 
 bool Win32Port::SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD writeTotalMs) {
@@ -129,7 +80,7 @@ bool Win32Port::SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD write
         t.WriteTotalTimeoutConstant == timeouts_.WriteTotalTimeoutConstant) {
         return true;
     }
-    if (SetCommTimeouts(handle_, &t) == 0) {
+    if (SetCommTimeouts(Handle(), &t) == 0) {
         return false;
     }
     timeouts_ = t;
@@ -139,7 +90,7 @@ bool Win32Port::SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD write
 int Win32Port::Queued() const {
     DWORD errors = 0;
     COMSTAT stat{};
-    if (!hungUp_ && ClearCommError(handle_, &errors, &stat) != 0) {
+    if (!HungUp() && ClearCommError(Handle(), &errors, &stat) != 0) {
         return static_cast<int>(std::min<std::size_t>(stat.cbInQue + ahead_.size(), 0x7fffffff));
     }
     // Bytes the system delivered before the line went are the program's to read.
@@ -153,8 +104,9 @@ std::size_t Win32Port::TakeAhead(std::span<char> buffer) {
     return n;
 }
 
-bool Win32Port::FillUntil(int count, Deadline deadline, const std::function<bool()>& stop) {
-    while (!hungUp_ && static_cast<int>(ahead_.size()) < count && !stop()) {
+void Win32Port::WaitQueued(int count, Deadline deadline, bool interruptible) {
+    while (!HungUp() && static_cast<int>(ahead_.size()) < count &&
+           !(interruptible && WaitsInterrupted())) {
         const DWORD ms = std::min(MillisecondsUntil(deadline), kSliceMs);
         if (ms == 0) {
             break;
@@ -163,29 +115,28 @@ bool Win32Port::FillUntil(int count, Deadline deadline, const std::function<bool
         std::array<char, 4096> chunk{};
         DWORD errors = 0;
         COMSTAT stat{};
-        const DWORD queued = ClearCommError(handle_, &errors, &stat) != 0 ? stat.cbInQue : 0;
+        const DWORD queued = ClearCommError(Handle(), &errors, &stat) != 0 ? stat.cbInQue : 0;
         const auto missing = static_cast<DWORD>(count - static_cast<int>(ahead_.size()));
         const DWORD want = std::min<DWORD>(std::max(missing, queued), chunk.size());
         DWORD r = 0;
         if (!SetTimeouts(0, ms, timeouts_.WriteTotalTimeoutConstant) ||
-            ReadFile(handle_, chunk.data(), want, &r, nullptr) == 0) {
+            ReadFile(Handle(), chunk.data(), want, &r, nullptr) == 0) {
             LineGone();
             break;
         }
         ahead_.append(chunk.data(), r);
     }
-    return !hungUp_;
 }
 
 int Win32Port::Read(std::span<char> buffer, Deadline deadline) {
     std::size_t got = TakeAhead(buffer);
-    while (got < buffer.size() && !hungUp_) {
+    while (got < buffer.size() && !HungUp()) {
         const DWORD ms = MillisecondsUntil(deadline);
         // No time left: take what is queued (MAXDWORD interval, no total: return at once).
         const bool ok = ms == 0 ? SetTimeouts(MAXDWORD, 0, 0) : SetTimeouts(0, ms, 0);
         DWORD r = 0;
         const auto want = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - got, 1 << 20));
-        if (!ok || ReadFile(handle_, buffer.data() + got, want, &r, nullptr) == 0) {
+        if (!ok || ReadFile(Handle(), buffer.data() + got, want, &r, nullptr) == 0) {
             LineGone();
             break;
         }
@@ -197,20 +148,20 @@ int Win32Port::Read(std::span<char> buffer, Deadline deadline) {
             LineGone(); // a read that ends early with nothing: the device went away
         }
     }
-    if (got == 0 && hungUp_) {
+    if (got == 0 && HungUp()) {
         return kComUnknownIoError;
     }
     return static_cast<int>(got);
 }
 
 int Win32Port::Write(std::span<const char> bytes, Deadline deadline) {
-    if (hungUp_) {
+    if (HungUp()) {
         return kComUnknownIoError;
     }
     const DWORD ms = std::max<DWORD>(MillisecondsUntil(deadline), 1); // 0 would mean no limit
     DWORD written = 0;
     if (!SetTimeouts(timeouts_.ReadIntervalTimeout, timeouts_.ReadTotalTimeoutConstant, ms) ||
-        WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ==
+        WriteFile(Handle(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ==
             0) {
         return written > 0 ? static_cast<int>(written) : LineGone();
     }
@@ -223,87 +174,32 @@ int Win32Port::Write(std::span<const char> bytes, Deadline deadline) {
 int Win32Port::InQueueLength() {
     DWORD errors = 0;
     COMSTAT stat{};
-    if (!hungUp_ && ClearCommError(handle_, &errors, &stat) == 0) {
+    if (!HungUp() && ClearCommError(Handle(), &errors, &stat) == 0) {
         LineGone();
     }
     const int n = Queued();
     return n < 0 ? kComUnknownIoError : n;
 }
 
-void Win32Port::WaitForMoreThan(int have, Deadline deadline) {
-    if (hungUp_ || have < 0 || have >= kMaxWaitCount ||
-        !FillUntil(have + 1, deadline, [] { return false; })) {
-        while (Clock::now() < deadline) {
-            Sleep(MillisecondsUntil(deadline)); // a dead line is slept out: never spin on it
-        }
-    }
-}
-
-int Win32Port::WaitForCount(int count, Deadline deadline) {
-    if (waitsInterrupted != 0) {
-        return InQueueLength();
-    }
-    FillUntil(count, deadline, [] { return waitsInterrupted != 0; });
-    const int n = InQueueLength();
-    if (n >= count || !hungUp_) {
-        return n;
-    }
-    while (Clock::now() < deadline && !WaitInterruptible(deadline)) {
-        // a dead line is slept out, as a live one that stays silent
-    }
-    return kComUnknownIoError;
-}
-
 int Win32Port::Purge(DWORD flags) {
-    if (hungUp_) {
+    if (HungUp()) {
         return kComUnknownIoError;
     }
-    return PurgeComm(handle_, flags) != 0 ? 0 : LineGone();
+    return PurgeComm(Handle(), flags) != 0 ? 0 : LineGone();
 }
 
 int Win32Port::SetHandshake(bool on) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (hungUp_) {
+    if (HungUp()) {
         return kComUnknownIoError;
     }
-    if (GetCommState(handle_, &dcb) == 0) {
+    if (GetCommState(Handle(), &dcb) == 0) {
         return LineGone();
     }
     dcb.fOutxCtsFlow = on ? TRUE : FALSE;
     dcb.fRtsControl = on ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
-    return SetCommState(handle_, &dcb) != 0 ? 0 : kComUnknownSystemError;
-}
-
-void Win32Port::SetReadableHook(std::function<void()> hook) {
-    if (!hook) {
-        EnableWatch(watch_, false);
-        *hookState_ = nullptr;
-        SetReadableCount(1);
-        return;
-    }
-    *hookState_ = std::move(hook);
-    if (watch_ == 0) {
-        // Ready when the count is queued, or when the line is gone (the handler finds out).
-        pollable_ = AddPollable(
-            [this] {
-                const int n = Queued();
-                return n < 0 || n >= readableCount_;
-            },
-            [this](Deadline deadline) {
-                FillUntil(readableCount_, deadline, [] { return false; });
-            });
-        watch_ = AddWatch(pollable_, [state = hookState_] {
-            const auto current = *state; // the hook may destroy the port and replace the hook
-            if (current) {
-                current();
-            }
-        });
-    }
-}
-
-void Win32Port::EnableReadableHook(bool on) {
-    EnableWatch(watch_, on && !hungUp_ && *hookState_);
+    return SetCommState(Handle(), &dcb) != 0 ? 0 : kComUnknownSystemError;
 }
 
 // "COM9" and "\\.\COM9" name the same port; the device namespace also reaches COM10 and above.
@@ -322,6 +218,7 @@ int MapOpenError(DWORD err) {
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_BUSY:
+    case ERROR_PIPE_BUSY:
         return kComCannotOpenPort;
     default:
         return kComUnknownSystemError;
@@ -368,11 +265,15 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
         return nullptr;
     }
     // Share mode 0: the port is this program's alone while it is open.
-    const HANDLE h = CreateFileW(DevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    const std::wstring path = DevicePath(device);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PIPE_BUSY) {
+        h = OpenBusyPipe(path);
+    }
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
-        const DWORD attributes = GetFileAttributesW(DevicePath(device).c_str());
+        const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             error = kComNoPortFound; // a folder named as the port is no port, as a plain file
             reason = "cannot open " + device + ": not a serial port.";
@@ -381,6 +282,9 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
         error = MapOpenError(err);
         reason = OpenFailureReason(device, err);
         return nullptr;
+    }
+    if (GetFileType(h) == FILE_TYPE_PIPE) {
+        return OpenPipePort(h, device, error, reason); // the virtual controller's line
     }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
@@ -402,26 +306,6 @@ std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
     error = 0;
     return std::make_unique<Win32Port>(h);
-}
-
-void InterruptWaits() {
-    waitsInterrupted = 1;
-    SetEvent(interruptEvent);
-    WakeEventWait(); // a command's wait for its reply without a window
-}
-
-bool WaitsInterrupted() {
-    return waitsInterrupted != 0;
-}
-
-void ResumeWaits() {
-    waitsInterrupted = 0;
-    ResetEvent(interruptEvent);
-}
-
-void SleepUnlessInterrupted(Deadline deadline) {
-    while (Clock::now() < deadline && !WaitInterruptible(deadline)) {
-    }
 }
 
 } // namespace ovx::platform::detail
