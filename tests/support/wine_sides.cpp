@@ -47,13 +47,20 @@ std::string CliSides::Prepare() {
     return ec ? "cannot map COM9: " + ec.message() : "";
 }
 
-ChildProcess::Call CliSides::CliCall(Side side, const std::vector<std::string>& cliArgs) const {
+ChildProcess::Call CliSides::CliCall(Side side, const std::vector<std::string>& cliArgs,
+                                     bool port) const {
     ChildProcess::Call call;
     call.workingDir = dir_.Path();
     if (side == Side::kLinux) {
-        call.argv = {BuildProgram("ovextar-cli"), "--port", File("ttyOVX")};
+        call.argv = {BuildProgram("ovextar-cli")};
+        if (port) {
+            call.argv.insert(call.argv.end(), {"--port", File("ttyOVX")});
+        }
     } else {
-        call.argv = {wine_, exe_, "--port", kWinePort};
+        call.argv = {wine_, exe_};
+        if (port) {
+            call.argv.insert(call.argv.end(), {"--port", kWinePort});
+        }
         call.env = {{"WINEPREFIX", prefix_},
                     {"WINEDEBUG", "-all"},
                     {"WINEDLLOVERRIDES", "mscoree,mshtml,winemenubuilder.exe="}};
@@ -89,6 +96,21 @@ SideRun CliSides::Run(Side side, const std::vector<std::string>& simArgs,
     if (const auto request = sim.LineAt("sim: order ")) {
         run.firstRequestToExit = std::chrono::duration<double>(cli.EndedAt() - *request).count();
     }
+    return run;
+}
+
+SideRun CliSides::RunInside(Side side, const std::vector<std::string>& cliArgs) {
+    SideRun run;
+    ChildProcess cli;
+    std::string error;
+    if (!cli.Start(CliCall(side, cliArgs, false), error)) {
+        run.err = {"the program did not start: " + error};
+        return run;
+    }
+    cli.Wait(kProgramSeconds);
+    run.exitCode = cli.ExitCode();
+    run.out = cli.OutLines();
+    run.err = cli.ErrLines();
     return run;
 }
 

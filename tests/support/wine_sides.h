@@ -35,10 +35,14 @@ class CliSides {
     // link, or COM9 under wine) with cliArgs; the controller is stopped after the program ended.
     SideRun Run(Side side, const std::vector<std::string>& simArgs,
                 const std::vector<std::string>& cliArgs);
+    // The side's ovextar-cli with cliArgs alone: with --simulator, its controller inside it.
+    SideRun RunInside(Side side, const std::vector<std::string>& cliArgs);
     std::string File(const std::string& name) const { return dir_.File(name); }
 
   private:
-    ChildProcess::Call CliCall(Side side, const std::vector<std::string>& cliArgs) const;
+    // With port, the program is given --port (the link, or COM9 under wine) first.
+    ChildProcess::Call CliCall(Side side, const std::vector<std::string>& cliArgs,
+                               bool port = true) const;
 
     ScratchDir dir_;
     std::string exe_, wine_, prefix_;

@@ -137,6 +137,44 @@ INSTANTIATE_TEST_SUITE_P(
                           "Unplugged", NoLineAnd("--unplug-after=5"), {"flash", kMeasurement}, 1}),
     RowName());
 
+// ---- The virtual controller inside the program: the same on Windows as on Linux ------------
+
+struct InsideRow {
+    const char* name;
+    std::vector<std::string> cli; // after --trace
+    int exitCode;
+    friend void PrintTo(const InsideRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class WineSimulatorInside : public WineCli, public ::testing::WithParamInterface<InsideRow> {};
+
+TEST_P(WineSimulatorInside, FramesStatusTextsAndExitCodeAsOnLinux) {
+    std::vector<std::string> cli{"--trace"};
+    cli.insert(cli.end(), GetParam().cli.begin(), GetParam().cli.end());
+    const SideRun onLinux = sides_.RunInside(Side::kLinux, cli);
+    const SideRun onWine = sides_.RunInside(Side::kWine, cli);
+    EXPECT_EQ(onLinux.exitCode, GetParam().exitCode) << ::testing::PrintToString(onLinux.err);
+    EXPECT_EQ(onWine.exitCode, onLinux.exitCode) << ::testing::PrintToString(onWine.err);
+    const auto linuxTx = Traced(onLinux.err, "tx");
+    ASSERT_FALSE(linuxTx.empty());
+    EXPECT_EQ(Traced(onWine.err, "tx"), linuxTx);
+    EXPECT_EQ(Traced(onWine.err, "status"), Traced(onLinux.err, "status"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WineSimulatorInside,
+    ::testing::Values(InsideRow{"Get", {"--simulator", "--no-line", "get"}, 0},
+                      InsideRow{"Live", {"--simulator", "--no-line", "live", "--frames", "5"}, 0},
+                      InsideRow{"Flash", {"--simulator", "--no-line", "flash", kMeasurement}, 0},
+                      InsideRow{"Silent", {"--simulator", "--silent", "--no-line", "check"}, 1},
+                      InsideRow{"Cut", {"--simulator", "--cut=20", "--no-line", "info"}, 1},
+                      InsideRow{
+                          "Unplugged",
+                          {"--simulator", "--unplug-after=5", "--no-line", "flash", kMeasurement},
+                          1},
+                      InsideRow{"LineTimed", {"--simulator", "send", "hold=5"}, 0}),
+    RowName());
+
 // ---- A silent controller: the time-out lasts 2 s -------------------------------------------
 
 // At line speed. Seen from the program, by its own trace stamps (whole milliseconds) from the
