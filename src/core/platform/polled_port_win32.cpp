@@ -103,7 +103,7 @@ void PolledPort::SetReadableHook(std::function<void()> hook) {
         pollable_ = AddPollable(
             [this] {
                 const int n = Queued();
-                return n < 0 || n >= readableCount_;
+                return hungUp_ || n < 0 || n >= readableCount_;
             },
             [this](Deadline deadline) { WaitQueued(readableCount_, deadline, false); });
         watch_ = AddWatch(pollable_, [state = hookState_] {

@@ -119,12 +119,21 @@ void Win32Port::WaitQueued(int count, Deadline deadline, bool interruptible) {
         const auto missing = static_cast<DWORD>(count - static_cast<int>(ahead_.size()));
         const DWORD want = std::min<DWORD>(std::max(missing, queued), chunk.size());
         DWORD r = 0;
+        const auto sliceEnd = Clock::now() + std::chrono::milliseconds(ms);
         if (!SetTimeouts(0, ms, timeouts_.WriteTotalTimeoutConstant) ||
             ReadFile(Handle(), chunk.data(), want, &r, nullptr) == 0) {
             LineGone();
             break;
         }
         ahead_.append(chunk.data(), r);
+        if (r == 0 && Clock::now() < sliceEnd - std::chrono::milliseconds(1)) {
+            // Back early with nothing: a device that went away, else never spin on it.
+            if (ClearCommError(Handle(), &errors, &stat) == 0) {
+                LineGone();
+            } else {
+                Sleep(1);
+            }
+        }
     }
 }
 
