@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "build_info.h"
+#include "platform/net_address.h"
 
 namespace ovx::cli {
 
@@ -15,7 +16,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: ovextar-cli [--port DEVICE | --simulator [FAULT]... [--no-line]]\n"
     "                   [--verbose] [--trace] [--json] COMMAND [ARGS]\n"
-    "  --port DEVICE     the controller's serial device, e.g. --port /dev/ttyUSB0\n"
+    "  --port DEVICE     the controller's serial device, e.g. --port /dev/ttyUSB0, or a\n"
+    "                    serial device server on the network: tcp://HOST:PORT (raw TCP, the\n"
+    "                    server set to 19200 8N1) or rfc2217://HOST:PORT (this side sets it)\n"
     "  --simulator       a virtual controller running inside the program; it may be followed\n"
     "                    by the fault options of ovextar-sim and by\n"
     "  --no-line         the virtual controller answers at once instead of at 19200 baud\n"
@@ -130,6 +133,12 @@ int ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& mes
     }
     if (options.simulator && !options.device.empty()) {
         return Fail(message, "--port and --simulator exclude each other");
+    }
+    std::string addressError;
+    platform::detail::NetAddress address;
+    if (platform::detail::IsNetAddress(options.device) &&
+        !platform::detail::ParseNetAddress(options.device, address, addressError)) {
+        return Fail(message, "--port: " + addressError);
     }
     if (NeedsController(options.command) && !options.simulator && options.device.empty()) {
         return Fail(message, options.command + " needs --port DEVICE or --simulator");

@@ -78,5 +78,40 @@ INSTANTIATE_TEST_SUITE_P(
                  ""}),
     testing::RowName());
 
+// A device server's address is checked with the options: a wrong one is a usage error that says
+// what is wrong, before any connection is tried.
+class CliPortAddress : public CliOptionGiven {};
+
+TEST_P(CliPortAddress, IsCheckedWithTheOptions) {
+    const TwiceRow& row = GetParam();
+    CliOptions options;
+    std::string message;
+    const int rc = Parse(options, message);
+    if (row.error[0] == '\0') {
+        EXPECT_EQ(rc, 0) << message;
+        EXPECT_EQ(options.device, row.args[1]);
+        return;
+    }
+    EXPECT_EQ(rc, 2);
+    EXPECT_EQ(message, std::string("ovextar-cli: ") + row.error + " (see ovextar-cli --help)");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliPortAddress,
+    ::testing::Values(TwiceRow{"RawTcp", {"--port", "tcp://127.0.0.1:7001", "check"}, ""},
+                      TwiceRow{"Rfc2217", {"--port", "rfc2217://devsrv:2001", "check"}, ""},
+                      TwiceRow{"DevicePath", {"--port", "/dev/ttyUSB0", "check"}, ""},
+                      TwiceRow{"NoPort",
+                               {"--port", "tcp://127.0.0.1", "check"},
+                               "--port: no port number in tcp://127.0.0.1 (tcp://HOST:PORT)"},
+                      TwiceRow{"NoHost",
+                               {"--port", "rfc2217://:2001", "get"},
+                               "--port: no host in rfc2217://:2001 (rfc2217://HOST:PORT)"},
+                      TwiceRow{"PortOutOfRange",
+                               {"--port", "tcp://h:70000", "check"},
+                               "--port: the port must be a number 1 to 65535 in tcp://h:70000 "
+                               "(tcp://HOST:PORT)"}),
+    testing::RowName());
+
 } // namespace
 } // namespace ovx::cli

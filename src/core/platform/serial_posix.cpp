@@ -26,6 +26,8 @@
 
 #include "platform/errors.h"
 #include "platform/events.h"
+#include "platform/net_address.h"
+#include "platform/net_port_posix.h"
 #include "platform/port_watch.h"
 #include "platform/serial_os.h"
 
@@ -177,10 +179,10 @@ volatile std::sig_atomic_t waitsInterrupted = 0;
 std::array<int, 2> interruptPipe{-1, -1};
 const bool kInterruptPipeMade = pipe2(interruptPipe.data(), O_NONBLOCK | O_CLOEXEC) == 0;
 
-// Polls fd (or, with fd < 0, nothing) and the interrupt pipe until the deadline; returns
-// fd's revents, 0 on time-out or interrupt.
-short PollInterruptible(int fd, Deadline deadline) {
-    std::array<pollfd, 2> p{pollfd{interruptPipe[0], POLLIN, 0}, pollfd{fd, POLLIN, 0}};
+// Polls fd for events (or, with fd < 0, nothing) and the interrupt pipe until the deadline;
+// returns fd's revents, 0 on time-out or interrupt.
+short PollInterruptible(int fd, Deadline deadline, short events = POLLIN) {
+    std::array<pollfd, 2> p{pollfd{interruptPipe[0], POLLIN, 0}, pollfd{fd, events, 0}};
     const nfds_t count = fd >= 0 ? 2 : 1;
     while (waitsInterrupted == 0) {
         const timespec ts = Remaining(deadline);
@@ -436,9 +438,20 @@ int OpenDevice(const std::string& device, int& fd, std::string& reason) {
 
 } // namespace
 
+short PollFd(int fd, short events, Deadline deadline) {
+    return PollUntil(fd, events, deadline);
+}
+
+short PollFdInterruptible(int fd, short events, Deadline deadline) {
+    return PollInterruptible(fd, deadline, events);
+}
+
 std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings& settings,
                                    int& error, std::string& reason) {
     reason.clear();
+    if (IsNetAddress(device)) {
+        return OpenNetPort(device, settings, error, reason);
+    }
     speed_t speed = B0;
     if (!FindSpeed(settings.baudRate, speed)) {
         error = kComInvalidParameter;
@@ -597,6 +610,9 @@ std::string SystemPortDevice(int /*port*/) {
 }
 
 bool DeviceNodeExists(const std::string& device) {
+    if (IsNetAddress(device)) {
+        return true; // a connection has no node: only its hang-up tells that it is gone
+    }
     struct stat st {};
     return stat(device.c_str(), &st) == 0;
 }
