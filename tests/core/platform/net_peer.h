@@ -1,0 +1,103 @@
+// The far end of a networked port in a test: a listener on 127.0.0.1 that takes one connection
+// and, over Telnet, confirms the line settings the port asks for as a device server does. Then
+// the test sends bytes to the port or closes the connection.
+#pragma once
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <string>
+#include <thread>
+
+#include "platform/telnet_codec.h"
+
+namespace ovx::platform::testing {
+
+class LoopbackPeer {
+  public:
+    explicit LoopbackPeer(bool telnet) : telnet_(telnet) {
+        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        listen(listener_, 1);
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        server_ = std::thread([this] { Serve(); });
+    }
+    ~LoopbackPeer() {
+        Close();
+        if (server_.joinable()) {
+            shutdown(listener_, SHUT_RDWR); // ends an accept that never came
+            server_.join();
+        }
+        close(listener_);
+    }
+    LoopbackPeer(const LoopbackPeer&) = delete;
+    LoopbackPeer& operator=(const LoopbackPeer&) = delete;
+
+    std::string Address() const {
+        return std::string(telnet_ ? "rfc2217://" : "tcp://") +
+               "127.0.0.1:" + std::to_string(port_);
+    }
+    // After the port has opened: the connection is taken (and the settings confirmed).
+    bool Connected() {
+        server_.join();
+        return conn_ >= 0;
+    }
+    // Sends data bytes, IAC doubled over Telnet.
+    void Send(const std::string& data) {
+        const std::string wire = telnet_ ? detail::EscapeTelnetData(data) : data;
+        [[maybe_unused]] const ssize_t sent = send(conn_, wire.data(), wire.size(), MSG_NOSIGNAL);
+    }
+    void Close() {
+        if (conn_ >= 0) {
+            close(conn_);
+            conn_ = -1;
+        }
+    }
+
+  private:
+    void Serve() {
+        conn_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (conn_ >= 0 && telnet_) {
+            ConfirmSettings();
+        }
+    }
+    // Answers the five line-setting requests with the values asked for.
+    void ConfirmSettings() {
+        detail::TelnetDecoder decoder;
+        std::string data;
+        std::string answers;
+        int confirmed = 0;
+        std::array<char, 512> chunk{};
+        pollfd p{conn_, POLLIN, 0};
+        while (confirmed < 5 && poll(&p, 1, 3000) == 1) {
+            const ssize_t r = recv(conn_, chunk.data(), chunk.size(), 0);
+            if (r <= 0) {
+                return;
+            }
+            decoder.Feed({chunk.data(), static_cast<std::size_t>(r)}, data, answers);
+            for (const detail::ComPortReply& request : decoder.TakeReplies()) {
+                const std::string reply = detail::ComPortRequest(
+                    static_cast<std::uint8_t>(request.command + detail::telnet::kServerOffset),
+                    request.value);
+                send(conn_, reply.data(), reply.size(), MSG_NOSIGNAL);
+                ++confirmed;
+            }
+        }
+    }
+
+    bool telnet_;
+    int listener_ = -1;
+    int port_ = 0;
+    int conn_ = -1;
+    std::thread server_;
+};
+
+} // namespace ovx::platform::testing

@@ -1,0 +1,92 @@
+// A networked port behind the serial services, against a peer on loopback, raw and over Telnet:
+// the receive notification at its count of decoded bytes, the flush, and the peer's close.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "platform/errors.h"
+#include "platform/net_peer.h"
+#include "platform/port_watch.h"
+#include "platform/serial_notify_fixture.h"
+#include "support/row_name.h"
+
+namespace ovx::platform::testing {
+namespace {
+
+struct ProtocolRow {
+    const char* name;
+    bool telnet;
+};
+
+void PrintTo(const ProtocolRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+// 36 bytes with the Telnet command byte among them: over Telnet, 40 go on the wire.
+std::string Frame() {
+    std::string frame(kFrame, '\x55');
+    frame[0] = frame[7] = frame[20] = frame[35] = '\xFF';
+    return frame;
+}
+
+class NetPort : public ::testing::TestWithParam<ProtocolRow> {
+  protected:
+    void SetUp() override {
+        RegisterPort(kPort, peer_.Address());
+        ASSERT_EQ(OpenComConfig(kPort, "", 19200, 0, 8, 1, 4096, 4096), 0);
+        ASSERT_TRUE(peer_.Connected());
+        ASSERT_EQ(SetComTime(kPort, 2.0), 0);
+    }
+    void TearDown() override {
+        CloseCom(kPort);
+        RegisterPort(kPort, "");
+    }
+
+    LoopbackPeer peer_{GetParam().telnet};
+    Recorder rec_;
+};
+
+TEST_P(NetPort, NotifiesAtTheCountOfDecodedBytes) {
+    ASSERT_EQ(InstallComCallback(kPort, kMask, kFrame, 0, Record, &rec_), 0);
+    const std::string frame = Frame();
+    peer_.Send(frame.substr(0, kFrame - 1));
+    ASSERT_TRUE(WaitInQ(kPort, kFrame - 1));
+    ProcessFor(0.05);
+    EXPECT_EQ(rec_.calls, 0);
+    peer_.Send(frame.substr(kFrame - 1));
+    ASSERT_TRUE(ProcessUntil([&] { return rec_.calls >= 1; }));
+    EXPECT_EQ(std::string(rec_.bytes.begin(), rec_.bytes.end()), frame);
+    ProcessFor(0.05);
+    EXPECT_EQ(rec_.calls, 1); // read empty: not told again
+    EXPECT_EQ(GetInQLen(kPort), 0);
+}
+
+TEST_P(NetPort, FlushDropsWhatWasReceived) {
+    peer_.Send("abcdefghij");
+    ASSERT_TRUE(WaitInQ(kPort, 10));
+    EXPECT_EQ(FlushInQ(kPort), 0);
+    EXPECT_EQ(GetInQLen(kPort), 0);
+    peer_.Send("k");
+    char byte = 0;
+    EXPECT_EQ(ComRd(kPort, &byte, 1), 1);
+    EXPECT_EQ(byte, 'k');
+}
+
+TEST_P(NetPort, PeerCloseIsALostLine) {
+    peer_.Send("xy");
+    ASSERT_TRUE(WaitInQ(kPort, 2));
+    peer_.Close();
+    char bytes[4] = {};
+    EXPECT_EQ(ComRd(kPort, bytes, 4), 2); // what came before the close is still read
+    EXPECT_TRUE(ProcessUntil([] { return detail::PortLineHungUp(kPort); }));
+    EXPECT_EQ(ComRd(kPort, bytes, 1), kComUnknownIoError);
+    EXPECT_EQ(ComWrt(kPort, "z", 1), kComUnknownIoError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, NetPort,
+                         ::testing::Values(ProtocolRow{"Raw", false}, ProtocolRow{"Telnet", true}),
+                         ovx::testing::RowName());
+
+} // namespace
+} // namespace ovx::platform::testing
