@@ -23,6 +23,7 @@
 #include "params/variables.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/net_address.h"
 #include "platform/number_text.h"
 #include "platform/path_text.h"
 #include "platform/serial.h"
@@ -34,6 +35,27 @@ namespace ovx::cli {
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+
+// Why the last port open failed, as the serial services tell the trace ("" after a success).
+std::string openFailure;
+
+void KeepOpenFailure(int /*port*/, const char* reason) {
+    openFailure = reason;
+}
+
+// What a failed connection to a device server adds to the error: "connection refused" of
+// "cannot connect to tcp://HOST:PORT: connection refused.".
+std::string ConnectionFailure(const std::string& address) {
+    const std::string head = "cannot connect to " + address + ": ";
+    if (!platform::detail::IsNetAddress(address) || !openFailure.starts_with(head)) {
+        return {};
+    }
+    std::string why = openFailure.substr(head.size());
+    if (!why.empty() && why.back() == '.') {
+        why.pop_back();
+    }
+    return " (" + why + ")";
+}
 
 constexpr const char* kProgram = "ovextar-cli";
 constexpr std::array<int, link::kFlashPages> kFlashPages{4, 5, 6, 7};
@@ -176,6 +198,7 @@ class Cli {
             }
         } else {
             platform::RegisterPort(1, o_.device);
+            platform::SetPortOpenHook(KeepOpenFailure);
         }
         platform::EnableTrace(o_.trace);
         InstallStatusSink();
@@ -214,7 +237,9 @@ class Cli {
         if (stopRequested != 0) {
             return Interrupted("the start-up");
         }
-        return r.ok() ? kExitDone : Error(Device() + ": " + r.failure, kExitController);
+        return r.ok() ? kExitDone
+                      : Error(Device() + ": " + r.failure + ConnectionFailure(o_.device),
+                              kExitController);
     }
 
     std::string Device() const { return o_.simulator ? "the virtual controller" : o_.device; }
@@ -369,7 +394,8 @@ class Cli {
 
     int Check() {
         if (link::OpenRS232(link::com) == 0) {
-            return Error(Device() + ": " + link::ShownStatus(), kExitController);
+            return Error(Device() + ": " + link::ShownStatus() + ConnectionFailure(o_.device),
+                         kExitController);
         }
         const link::OpResult r = Interruptibly([] { return link::EchoCheck(link::com); });
         if (stopRequested != 0) {

@@ -1,0 +1,104 @@
+#include "support/device_server.h"
+
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "support/program_run.h"
+
+namespace ovx::testing {
+
+int FreeLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
+        port = ntohs(a.sin_port);
+    }
+    close(fd);
+    return port;
+}
+
+bool Listening(int port) {
+    char local[32];
+    std::snprintf(local, sizeof local, "0100007F:%04X", port);
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, address, remote, state;
+        fields >> slot >> address >> remote >> state;
+        if (address == local && state == "0A") {
+            return true;
+        }
+    }
+    return false;
+}
+
+DeviceServer::~DeviceServer() {
+    StopServer();
+    sim_.Interrupt();
+    sim_.Wait(5);
+}
+
+bool DeviceServer::Start(const std::vector<std::string>& simArgs, std::string& error) {
+    if (!dir_.Valid()) {
+        error = "no scratch folder";
+        return false;
+    }
+    pty_ = dir_.File("ttyOVX");
+    ChildProcess::Call sim{{ProgramPath("ovextar-sim"), "--link", pty_}};
+    sim.argv.insert(sim.argv.end(), simArgs.begin(), simArgs.end());
+    if (!sim_.Start(sim, error)) {
+        return false;
+    }
+    if (!sim_.WaitForText("/dev/", 10)) {
+        error = "ovextar-sim did not start: " + sim_.Err();
+        return false;
+    }
+    return StartServer(error);
+}
+
+bool DeviceServer::StartServer(std::string& error) {
+    rawPort_ = FreeLoopbackPort();
+    telnetPort_ = FreeLoopbackPort();
+    const std::string config = dir_.File("ser2net.yaml");
+    std::ofstream(config) << "connection: &raw\n"
+                          << "  accepter: tcp,127.0.0.1," << rawPort_ << "\n"
+                          << "  connector: serialdev," << pty_ << ",19200n81,local\n"
+                          << "connection: &telnet\n"
+                          << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort_ << "\n"
+                          << "  connector: serialdev," << pty_ << ",9600e72,local\n";
+    if (!server_.Start({{"ser2net", "-n", "-d", "-c", config}}, error)) {
+        error = "ser2net did not start (scripts/ovx test installs it): " + error;
+        return false;
+    }
+    // ser2net tells nothing when it listens: the kernel's table does.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!(Listening(rawPort_) && Listening(telnetPort_))) {
+        if (std::chrono::steady_clock::now() > until) {
+            error = "ser2net does not listen: " + server_.Err();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+void DeviceServer::StopServer() {
+    server_.Interrupt();
+    server_.Wait(5);
+}
+
+} // namespace ovx::testing
