@@ -16,9 +16,17 @@
 
 namespace ovx::platform::testing {
 
+// How a Telnet peer answers the line settings.
+enum class PeerAnswer {
+    kConfirm,   // each with the value asked for
+    kOtherBaud, // the baud rate with 9600, as a server whose line cannot do 19200
+    kNoComPort, // WONT COM-PORT-OPTION, as a plain Telnet server
+};
+
 class LoopbackPeer {
   public:
-    explicit LoopbackPeer(bool telnet) : telnet_(telnet) {
+    explicit LoopbackPeer(bool telnet, PeerAnswer answer = PeerAnswer::kConfirm)
+        : telnet_(telnet), answer_(answer) {
         listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -65,7 +73,10 @@ class LoopbackPeer {
   private:
     void Serve() {
         conn_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (conn_ >= 0 && telnet_) {
+        if (conn_ >= 0 && telnet_ && answer_ == PeerAnswer::kNoComPort) {
+            const std::string wont{'\xFF', '\xFC', '\x2C'};
+            send(conn_, wont.data(), wont.size(), MSG_NOSIGNAL);
+        } else if (conn_ >= 0 && telnet_) {
             ConfirmSettings();
         }
     }
@@ -83,7 +94,11 @@ class LoopbackPeer {
                 return;
             }
             decoder.Feed({chunk.data(), static_cast<std::size_t>(r)}, data, answers);
-            for (const detail::ComPortReply& request : decoder.TakeReplies()) {
+            for (detail::ComPortReply& request : decoder.TakeReplies()) {
+                if (answer_ == PeerAnswer::kOtherBaud &&
+                    request.command == detail::telnet::kSetBaudRate) {
+                    request.value = {0, 0, 0x25, 0x80};
+                }
                 const std::string reply = detail::ComPortRequest(
                     static_cast<std::uint8_t>(request.command + detail::telnet::kServerOffset),
                     request.value);
@@ -94,6 +109,7 @@ class LoopbackPeer {
     }
 
     bool telnet_;
+    PeerAnswer answer_;
     int listener_ = -1;
     int port_ = 0;
     int conn_ = -1;

@@ -88,5 +88,46 @@ INSTANTIATE_TEST_SUITE_P(Rows, NetPort,
                          ::testing::Values(ProtocolRow{"Raw", false}, ProtocolRow{"Telnet", true}),
                          ovx::testing::RowName());
 
+// A Telnet server that does not take the line settings: the open fails at once with the reason.
+struct RefusalRow {
+    const char* name;
+    PeerAnswer answer;
+    const char* reason; // after "cannot connect to ADDRESS: "
+};
+
+void PrintTo(const RefusalRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+std::string lastReason;
+void KeepReason(int /*port*/, const char* reason) {
+    lastReason = reason;
+}
+
+class NetPortRefused : public ::testing::TestWithParam<RefusalRow> {
+  protected:
+    void TearDown() override {
+        SetPortOpenHook(nullptr);
+        CloseCom(kPort);
+    }
+};
+
+TEST_P(NetPortRefused, FailsTheOpenWithTheReason) {
+    LoopbackPeer peer(true, GetParam().answer);
+    SetPortOpenHook(KeepReason);
+    const auto start = Clock::now();
+    EXPECT_EQ(OpenComConfig(kPort, peer.Address().c_str(), 19200, 0, 8, 1, 4096, 4096),
+              kComCannotOpenPort);
+    EXPECT_LT(SecondsSince(start), 1.0); // told, not waited out
+    EXPECT_EQ(lastReason, "cannot connect to " + peer.Address() + ": " + GetParam().reason + ".");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, NetPortRefused,
+                         ::testing::Values(RefusalRow{"OtherBaudRate", PeerAnswer::kOtherBaud,
+                                                      "the server refused the baud rate 19200"},
+                                           RefusalRow{"NoComPortControl", PeerAnswer::kNoComPort,
+                                                      "the server offers no COM port control"}),
+                         ovx::testing::RowName());
+
 } // namespace
 } // namespace ovx::platform::testing
