@@ -77,9 +77,11 @@ bool DeviceServer::StartServer(std::string& error) {
     std::ofstream(config) << "connection: &raw\n"
                           << "  accepter: tcp,127.0.0.1," << rawPort_ << "\n"
                           << "  connector: serialdev," << pty_ << ",19200n81,local\n"
+                          << "  options:\n    chardelay: false\n"
                           << "connection: &telnet\n"
                           << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort_ << "\n"
-                          << "  connector: serialdev," << pty_ << ",9600e72,local\n";
+                          << "  connector: serialdev," << pty_ << ",9600e72,local\n"
+                          << "  options:\n    chardelay: false\n";
     if (!server_.Start({{"ser2net", "-n", "-d", "-c", config}}, error)) {
         error = "ser2net did not start (scripts/ovx test installs it): " + error;
         return false;

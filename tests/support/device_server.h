@@ -1,8 +1,9 @@
 // A serial device server on loopback in front of the virtual controller: ovextar-sim on a pty
 // and the system's ser2net serving that pty on two ports of 127.0.0.1, one raw TCP and one
 // Telnet with COM port control. The raw port's line is 19200 8N1; the Telnet port opens the pty
-// at 9600 7E2, so a client that sets the line is seen on the pty. Everything ends with the
-// fixture; nothing listens beyond loopback.
+// at 9600 7E2, so a client that sets the line is seen on the pty. Both send what the pty gives
+// at once (no character delay), as a device server for this controller should. Everything ends with
+// the fixture; nothing listens beyond loopback.
 #pragma once
 
 #include <string>
