@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/net_peer.h"
@@ -82,6 +83,25 @@ TEST_P(NetPort, PeerCloseIsALostLine) {
     EXPECT_TRUE(ProcessUntil([] { return detail::PortLineHungUp(kPort); }));
     EXPECT_EQ(ComRd(kPort, bytes, 1), kComUnknownIoError);
     EXPECT_EQ(ComWrt(kPort, "z", 1), kComUnknownIoError);
+}
+
+// The port's watch: a connection is there until it is lost, then it is told gone, and since an
+// address needs no device to come back, offered again at the next look.
+TEST_P(NetPort, LostConnectionIsToldGoneThenOfferedAgain) {
+    std::vector<std::string> gone;
+    std::vector<std::string> back;
+    SetPortWatchHooks([&](int, const std::string& d) { gone.push_back(d); },
+                      [&](int, const std::string& d) { back.push_back(d); });
+    detail::PortWatchTick();
+    EXPECT_TRUE(gone.empty()); // an open connection has no device node, and is not gone
+    peer_.Close();
+    char byte = 0;
+    EXPECT_EQ(ComRd(kPort, &byte, 1), kComUnknownIoError);
+    detail::PortWatchTick();
+    detail::PortWatchTick();
+    SetPortWatchHooks({}, {});
+    EXPECT_EQ(gone, std::vector<std::string>{peer_.Address()});
+    EXPECT_EQ(back, std::vector<std::string>{peer_.Address()});
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, NetPort,
