@@ -202,7 +202,10 @@ bool NetPort::WaitBuffered(int have, Deadline deadline, bool interruptible) {
 }
 
 void NetPort::WaitForMoreThan(int have, Deadline deadline) {
-    if (!WaitBuffered(have, deadline, false) && hungUp_) {
+    if (!hungUp_ && have >= 0 && WaitBuffered(have, deadline, false)) {
+        return;
+    }
+    if (hungUp_ || have < 0) {
         PollFd(-1, 0, deadline); // a dead line is slept out: never spin on it
     }
 }

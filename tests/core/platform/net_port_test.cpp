@@ -85,6 +85,18 @@ TEST_P(NetPort, PeerCloseIsALostLine) {
     EXPECT_EQ(ComWrt(kPort, "z", 1), kComUnknownIoError);
 }
 
+TEST_P(NetPort, PollingALostConnectionDoesNotSpin) {
+    peer_.Close();
+    char byte = 0;
+    ASSERT_EQ(ComRd(kPort, &byte, 1), kComUnknownIoError);
+    int passes = 0;
+    const auto start = Clock::now();
+    while (GetInQLen(kPort) < 36 && SecondsSince(start) <= 0.1) {
+        ++passes;
+    }
+    EXPECT_LT(passes, 1000); // each pass waits about a millisecond in the OS
+}
+
 // The port's watch: a connection is there until it is lost, then it is told gone, and since an
 // address needs no device to come back, offered again at the next look.
 TEST_P(NetPort, LostConnectionIsToldGoneThenOfferedAgain) {
