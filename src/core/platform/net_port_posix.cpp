@@ -31,6 +31,23 @@ namespace {
 
 constexpr auto kConnectLimit = std::chrono::seconds(2);
 
+// How many of the data bytes went out whole when wireSent bytes of their wire form did.
+std::size_t DataBytesSent(std::span<const char> bytes, std::size_t wireSent, bool telnet) {
+    if (!telnet) {
+        return std::min(wireSent, bytes.size());
+    }
+    std::size_t wire = 0;
+    std::size_t count = 0;
+    for (const char c : bytes) {
+        wire += static_cast<std::uint8_t>(c) == telnet::kIac ? 2 : 1;
+        if (wire > wireSent) {
+            break;
+        }
+        ++count;
+    }
+    return count;
+}
+
 // What the hook watch's handler owns: it outlives the port when the hook closes the port.
 using HookState = std::function<void()>;
 
@@ -55,7 +72,7 @@ class NetPort final : public OsPort {
     // Takes what the socket holds now into the buffer; false once the peer is gone.
     bool Drain();
     // Sends bytes as they are (Telnet commands included) before the deadline; false if not all.
-    bool SendWire(const std::string& wire, Deadline deadline);
+    bool SendWire(const std::string& wire, Deadline deadline, std::size_t* sent = nullptr);
     TelnetDecoder& Decoder() { return decoder_; }
     // Waits for the socket to become readable; false on time-out or interrupt.
     bool WaitIncoming(Deadline deadline) { return PollFdInterruptible(fd_, POLLIN, deadline) != 0; }
@@ -133,7 +150,7 @@ bool NetPort::Drain() {
     return !hungUp_;
 }
 
-bool NetPort::SendWire(const std::string& wire, Deadline deadline) {
+bool NetPort::SendWire(const std::string& wire, Deadline deadline, std::size_t* sent) {
     std::size_t done = 0;
     while (done < wire.size() && !hungUp_) {
         const ssize_t r =
@@ -145,6 +162,9 @@ bool NetPort::SendWire(const std::string& wire, Deadline deadline) {
         } else if (r < 0 && errno != EINTR && PollFd(fd_, POLLOUT, deadline) == 0) {
             break;
         }
+    }
+    if (sent != nullptr) {
+        *sent = done;
     }
     return done == wire.size();
 }
@@ -174,11 +194,14 @@ int NetPort::Write(std::span<const char> bytes, Deadline deadline) {
     }
     const std::string wire =
         telnet_ ? EscapeTelnetData(bytes) : std::string(bytes.begin(), bytes.end());
-    if (SendWire(wire, deadline)) {
+    std::size_t sent = 0;
+    if (SendWire(wire, deadline, &sent)) {
         return static_cast<int>(bytes.size());
     }
-    // A frame is far smaller than the socket's send buffer: a partial send means the line is
-    // gone or stalled, and the frame is lost either way.
+    const std::size_t written = DataBytesSent(bytes, sent, telnet_);
+    if (written > 0) {
+        return static_cast<int>(written);
+    }
     return hungUp_ ? kComUnknownIoError : kComTimeout;
 }
 

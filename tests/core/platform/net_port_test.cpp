@@ -97,6 +97,15 @@ TEST_P(NetPort, PollingALostConnectionDoesNotSpin) {
     EXPECT_LT(passes, 1000); // each pass waits about a millisecond in the OS
 }
 
+// A peer that takes nothing: the write's time-out ends it with the count that went out.
+TEST_P(NetPort, StalledWriteReturnsTheCountThatWentOut) {
+    ASSERT_EQ(SetComTime(kPort, 0.2), 0);
+    const std::string big(16 << 20, '\xFF');
+    const int written = ComWrt(kPort, big.data(), static_cast<int>(big.size()));
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, static_cast<int>(big.size()));
+}
+
 // The port's watch: a connection is there until it is lost, then it is told gone, and since an
 // address needs no device to come back, offered again at the next look.
 TEST_P(NetPort, LostConnectionIsToldGoneThenOfferedAgain) {
