@@ -14,7 +14,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: ovextar [--port N=DEVICE]... [--simulator [FAULT]... [--no-line]] [--trace]\n"
     "               [--version] [--help]\n"
-    "  --port N=DEVICE  serial port N (1..255) is DEVICE, e.g. --port 1=/dev/ttyUSB0\n"
+    "  --port N=DEVICE  serial port N (1..255) is DEVICE, e.g. --port 1=/dev/ttyUSB0, or a\n"
+    "                   serial device server: tcp://HOST:PORT or rfc2217://HOST:PORT\n"
     "  --simulator      port 1 is a virtual controller running inside the program; it may be\n"
     "                   followed by the fault options of ovextar-sim and by\n"
     "  --no-line        the virtual controller answers at once instead of at 19200 baud\n"
