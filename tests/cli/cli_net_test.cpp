@@ -80,11 +80,15 @@ class NetCli : public ::testing::Test {
 
 // ---- The same exchange as on the pty --------------------------------------------------------
 
+// What two runs of the same command have in common: everything; the orders sent (the controller's
+// samples move between the runs); or the count of orders (the first run changed the controller).
+enum class Same { kAll, kSent, kCount };
+
 struct ExchangeRow {
     const char* name;
     Protocol protocol;
     std::vector<std::string> args;
-    bool sameReplies = true; // false: the controller's samples move between the two runs
+    Same same = Same::kAll;
 };
 
 void PrintTo(const ExchangeRow& row, std::ostream* os) {
@@ -101,9 +105,13 @@ TEST_P(NetCliExchange, SendsAndReceivesWhatThePtyRunDoes) {
     ASSERT_EQ(direct.exitCode, 0) << direct.err;
     EXPECT_EQ(net.exitCode, 0) << net.err;
     const std::vector<std::string> sent = Frames(net.err, " tx: ");
-    EXPECT_EQ(sent, Frames(direct.err, " tx: "));
     EXPECT_FALSE(sent.empty());
-    if (row.sameReplies) {
+    if (row.same == Same::kCount) {
+        EXPECT_EQ(sent.size(), Frames(direct.err, " tx: ").size());
+        return;
+    }
+    EXPECT_EQ(sent, Frames(direct.err, " tx: "));
+    if (row.same == Same::kAll) {
         EXPECT_EQ(net.out, direct.out);
         EXPECT_EQ(Frames(net.err, " rx: "), Frames(direct.err, " rx: "));
     } else {
@@ -120,8 +128,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ExchangeRow{"RawSend", Protocol::kRaw, {"send", "power=500"}},
                       ExchangeRow{
                           "TelnetSendEeprom", Protocol::kTelnet, {"send", "--eeprom", "power=500"}},
-                      ExchangeRow{"RawCurve", Protocol::kRaw, {"curve", "--raw"}, false},
-                      ExchangeRow{"TelnetCurve", Protocol::kTelnet, {"curve"}, false},
+                      ExchangeRow{"RawTeach", Protocol::kRaw, {"teach"}, Same::kCount},
+                      ExchangeRow{"TelnetReset", Protocol::kTelnet, {"reset"}},
+                      ExchangeRow{"RawCurve", Protocol::kRaw, {"curve", "--raw"}, Same::kSent},
+                      ExchangeRow{"TelnetCurve", Protocol::kTelnet, {"curve"}, Same::kSent},
                       ExchangeRow{"RawFlash", Protocol::kRaw, {"flash", "MEAS"}},
                       ExchangeRow{"TelnetFlash", Protocol::kTelnet, {"flash", "MEAS"}}),
     testing::RowName());
@@ -149,6 +159,66 @@ INSTANTIATE_TEST_SUITE_P(Rows, NetCliLive,
                          ::testing::Values(LiveRow{"Raw", Protocol::kRaw},
                                            LiveRow{"Telnet", Protocol::kTelnet}),
                          testing::RowName());
+
+// ---- The controller's faults, as on the pty ---------------------------------------------------
+
+// The controller misbehaves behind the server; the command ends with the exit code and the last
+// error line that the same fault gives on the virtual controller inside the program.
+struct FaultRow {
+    const char* name;
+    Protocol protocol;
+    std::vector<std::string> faults; // options of ovextar-sim
+    std::vector<std::string> args;   // the command
+};
+
+void PrintTo(const FaultRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+// The last line of stderr with the port's name (an address or the virtual controller) as PORT.
+std::string LastErrorLine(const ProgramResult& r, const std::string& portName) {
+    const std::vector<std::string> lines = LinesStartingWith(r.err, "ovextar-cli: ");
+    std::string last = lines.empty() ? std::string("(no error line)") : lines.back();
+    if (const auto at = last.find(portName); at != std::string::npos) {
+        last.replace(at, portName.size(), "PORT");
+    }
+    return last;
+}
+
+class NetCliFault : public NetCli, public ::testing::WithParamInterface<FaultRow> {};
+
+TEST_P(NetCliFault, EndsAsOnTheVirtualControllerInsideTheProgram) {
+    const FaultRow& row = GetParam();
+    std::vector<std::string> simArgs = row.faults;
+    simArgs.push_back("--no-line");
+    StartServer(simArgs);
+    ProgramCall inside{"ovextar-cli", {"--verbose", "--simulator"}, dir_.Path()};
+    inside.args.insert(inside.args.end(), simArgs.begin(), simArgs.end());
+    inside.args.insert(inside.args.end(), row.args.begin(), row.args.end());
+    const ProgramResult expected = RunProgram(inside);
+    const std::string address = AddressOf(server_, row.protocol);
+    std::vector<std::string> args{"--verbose"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const ProgramResult net = Cli(address, args);
+    ASSERT_EQ(expected.exitCode, 1) << expected.err;
+    EXPECT_EQ(net.exitCode, 1) << net.err;
+    EXPECT_EQ(LastErrorLine(net, address), LastErrorLine(expected, "the virtual controller"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, NetCliFault,
+    ::testing::Values(FaultRow{"RawSilent", Protocol::kRaw, {"--silent"}, {"check"}},
+                      FaultRow{"TelnetSilent", Protocol::kTelnet, {"--silent"}, {"get"}},
+                      FaultRow{"RawGarbage", Protocol::kRaw, {"--garbage=5"}, {"info"}},
+                      FaultRow{"TelnetGarbage", Protocol::kTelnet, {"--garbage=5"}, {"info"}},
+                      FaultRow{"RawCut", Protocol::kRaw, {"--cut=20"}, {"get"}},
+                      FaultRow{"TelnetCut", Protocol::kTelnet, {"--cut=20"}, {"check"}},
+                      FaultRow{"RawUnplugTeach", Protocol::kRaw, {"--unplug-after=3"}, {"teach"}},
+                      FaultRow{"TelnetUnplugLive",
+                               Protocol::kTelnet,
+                               {"--unplug-after=6"},
+                               {"live", "--frames", "50"}}),
+    testing::RowName());
 
 // ---- The line set up over Telnet ------------------------------------------------------------
 
