@@ -71,8 +71,10 @@ bool DeviceServer::Start(const std::vector<std::string>& simArgs, std::string& e
 }
 
 bool DeviceServer::StartServer(std::string& error) {
-    rawPort_ = FreeLoopbackPort();
-    telnetPort_ = FreeLoopbackPort();
+    if (rawPort_ == 0) {
+        rawPort_ = FreeLoopbackPort();
+        telnetPort_ = FreeLoopbackPort();
+    }
     const std::string config = dir_.File("ser2net.yaml");
     std::ofstream(config) << "connection: &raw\n"
                           << "  accepter: tcp,127.0.0.1," << rawPort_ << "\n"
@@ -82,7 +84,8 @@ bool DeviceServer::StartServer(std::string& error) {
                           << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort_ << "\n"
                           << "  connector: serialdev," << pty_ << ",9600e72,local\n"
                           << "  options:\n    chardelay: false\n";
-    if (!server_.Start({{"ser2net", "-n", "-d", "-c", config}}, error)) {
+    server_.emplace();
+    if (!server_->Start({{"ser2net", "-n", "-d", "-c", config}}, error)) {
         error = "ser2net did not start (scripts/ovx test installs it): " + error;
         return false;
     }
@@ -90,7 +93,7 @@ bool DeviceServer::StartServer(std::string& error) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!(Listening(rawPort_) && Listening(telnetPort_))) {
         if (std::chrono::steady_clock::now() > until) {
-            error = "ser2net does not listen: " + server_.Err();
+            error = "ser2net does not listen: " + server_->Err();
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -98,9 +101,16 @@ bool DeviceServer::StartServer(std::string& error) {
     return true;
 }
 
+bool DeviceServer::RestartServer(std::string& error) {
+    StopServer();
+    return StartServer(error);
+}
+
 void DeviceServer::StopServer() {
-    server_.Interrupt();
-    server_.Wait(5);
+    if (server_) {
+        server_->Interrupt();
+        server_->Wait(5);
+    }
 }
 
 } // namespace ovx::testing

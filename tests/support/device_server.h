@@ -6,6 +6,7 @@
 // the fixture; nothing listens beyond loopback.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,13 +31,15 @@ class DeviceServer {
     const std::string& Pty() const { return pty_; } // the controller's device, for direct runs
     // Ends the server at once, as a device server that is switched off.
     void StopServer();
+    // Starts the server again on the same ports, as a device server switched on again.
+    bool RestartServer(std::string& error);
 
   private:
     bool StartServer(std::string& error);
 
     ScratchDir dir_;
     ChildProcess sim_;
-    ChildProcess server_;
+    std::optional<ChildProcess> server_; // one process a start
     std::string pty_;
     int rawPort_ = 0;
     int telnetPort_ = 0;

@@ -67,6 +67,7 @@ void ApplyOptions(const Options& options) {
     }
     InstallMonitor();
     simulatorPortNumber = options.simulator ? 1 : 0;
+    AddRememberedAddresses(options);
     FillPortRing(app::panelHandle, params::PANEL_DROPDCOM, simulatorPortNumber);
 }
 

@@ -4,6 +4,7 @@
 #include "app/panel_handles.h"
 #include "link/com232.h"
 #include "params/panels.h"
+#include "platform/net_address.h"
 #include "platform/port_watch.h"
 #include "ui/help.h"
 #include "ui/panel.h"
@@ -93,7 +94,12 @@ void OfferPortReopen(int port, const std::string& device) {
     if (port != link::com) {
         return;
     }
-    const std::string question = PortName(port, device) + " is back. Reopen it?";
+    // A connection cannot be seen coming back before it is made: it is offered once it is lost.
+    const std::string name = PortName(port, device);
+    const std::string question =
+        platform::detail::IsNetAddress(device)
+            ? std::string("The connection of ").append(name).append(" was lost. Reopen it?")
+            : name + " is back. Reopen it?";
     if (ui::QuestionPopup("Serial port", question.c_str(), "Reopen", "Not now") != 1) {
         return;
     }

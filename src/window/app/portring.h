@@ -27,6 +27,8 @@ void ShowPortOpenResult(int port, const char* reason);
 // Hooks of the port watch: a port whose device disappeared says so in the status line at once
 // ("Serial port 1 (/dev/ttyUSB0) disappeared"); when the same device is back, the operator is
 // asked whether to reopen it (Reopen / Not now), and Reopen opens it as choosing it in the ring.
+// A lost connection to a serial device server ("Serial port 1 (tcp://host:4001) disappeared") is
+// offered again at the port watch's next look.
 void TellPortGone(int port, const std::string& device);
 void OfferPortReopen(int port, const std::string& device);
 void InstallPortHooks(); // the three hooks above

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QWidget>
 
+#include <map>
 #include <string>
 
 #include "app/panel_handles.h"
@@ -106,6 +107,98 @@ TEST_F(WindowState, RefreshListsAPortAddedAfterStartAndKeepsThePortInUse) {
     int value = -1;
     ui::GetCtrlVal(app::panelHandle, params::PANEL_DROPDCOM, &value);
     EXPECT_EQ(value, 1);
+}
+
+// ---- Addresses of serial device servers --------------------------------------------------------
+
+constexpr int kAddressPort = 150; // numbers no machine's own ports reach
+
+std::map<int, std::string> AddressesInTable() {
+    std::map<int, std::string> table;
+    for (const platform::PortInfo& info : platform::ListPorts()) {
+        if (info.device.find("://") != std::string::npos) {
+            table[info.port] = info.device;
+        }
+    }
+    return table;
+}
+
+void ClearAddressPorts() {
+    for (int port = kAddressPort; port < kAddressPort + 4; ++port) {
+        platform::RegisterPort(port, "");
+    }
+}
+
+struct AddressRow {
+    const char* name;
+    std::string remembered; // the settings' text
+    bool simulator;
+    bool portOption;
+    bool numberTaken; // the first address's number holds a device already
+    std::map<int, std::string> expected;
+};
+
+class RememberedAddresses : public ::testing::TestWithParam<AddressRow> {
+  protected:
+    void TearDown() override {
+        ClearAddressPorts();
+        ui::SetSetting("port/addresses", "");
+    }
+};
+
+TEST_P(RememberedAddresses, ComeBackUnderTheirNumbersUnlessOverridden) {
+    const AddressRow& row = GetParam();
+    if (row.numberTaken) {
+        platform::RegisterPort(kAddressPort, "/dev/ovx-test-taken");
+    }
+    ui::SetSetting("port/addresses", row.remembered);
+    Options options;
+    options.simulator = row.simulator;
+    if (row.portOption) {
+        options.ports.emplace_back(1, "/dev/null");
+    }
+    AddRememberedAddresses(options);
+    EXPECT_EQ(AddressesInTable(), row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RememberedAddresses,
+    ::testing::Values(
+        AddressRow{"Both",
+                   "150=tcp://10.0.0.7:4001 152=rfc2217://[::1]:4002",
+                   false,
+                   false,
+                   false,
+                   {{150, "tcp://10.0.0.7:4001"}, {152, "rfc2217://[::1]:4002"}}},
+        AddressRow{"NumberTaken",
+                   "150=tcp://10.0.0.7:4001",
+                   false,
+                   false,
+                   true,
+                   {{151, "tcp://10.0.0.7:4001"}}},
+        // A damaged or hand-edited settings file: only the whole, valid entry is taken.
+        AddressRow{"Damaged",
+                   "x=tcp://h:1 150=/dev/ttyS0 300=tcp://h:1 0=tcp://h:1 151=tcp://h "
+                   "1500=tcp://h:1 =tcp://h:1 152=ftp://h:1 153=tcp://h:4001",
+                   false,
+                   false,
+                   false,
+                   {{153, "tcp://h:4001"}}},
+        AddressRow{"Simulator", "150=tcp://10.0.0.7:4001", true, false, false, {}},
+        AddressRow{"PortOption", "150=tcp://10.0.0.7:4001", false, true, false, {}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(WindowState, AddressesInUseAreRememberedBesideTheOldOnes) {
+    ui::SetSetting("port/addresses", "152=tcp://old:4001");
+    platform::RegisterPort(kAddressPort, "rfc2217://new:4002");
+    SaveWindowState();
+    ClearAddressPorts();
+    AddRememberedAddresses(Options{});
+    const std::map<int, std::string> expected{{kAddressPort, "rfc2217://new:4002"},
+                                              {152, "tcp://old:4001"}};
+    EXPECT_EQ(AddressesInTable(), expected);
+    ClearAddressPorts();
+    ui::SetSetting("port/addresses", "");
 }
 
 } // namespace
