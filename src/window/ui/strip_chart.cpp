@@ -172,12 +172,8 @@ void StripChart::drawTraces(QPainter& painter, const detail::ChartFrame& frame) 
 
 void StripChart::paintEvent(QPaintEvent*) {
     sincePaint_.restart();
-    double lo = 0.0, hi = 0.0;
-    dataRange(lo, hi);
-    const detail::AxisRange x{0.0, static_cast<double>(capacity_ - 1)};
-    const detail::AxisRange y = detail::NiceRange(lo, hi, 8);
-    const detail::ChartFrame frame(rect(), fontMetrics().height(), x, y, !yName_.isEmpty());
-    const BackgroundKey key{size(), devicePixelRatioF(), y.min, y.max, capacity_};
+    const detail::ChartFrame frame = currentFrame();
+    const BackgroundKey key{size(), devicePixelRatioF(), frame.y().min, frame.y().max, capacity_};
     QPainter painter(this);
     painter.drawPixmap(0, 0, background(key, frame));
     drawTraces(painter, frame);
@@ -195,11 +191,13 @@ void StripChart::changeEvent(QEvent* event) {
 detail::ChartFrame StripChart::currentFrame() const {
     double lo = 0.0, hi = 0.0;
     dataRange(lo, hi);
+    // Points are numbered from 0 at the left edge; the last one is labelled.
     return {rect(),
             fontMetrics().height(),
             {0.0, static_cast<double>(capacity_ - 1)},
             detail::NiceRange(lo, hi, 8),
-            !yName_.isEmpty()};
+            !yName_.isEmpty(),
+            detail::XLabels::kRoundTicksAndEnd};
 }
 
 } // namespace ovx::ui
