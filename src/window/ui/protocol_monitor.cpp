@@ -58,7 +58,7 @@ class MonitorModel : public QAbstractListModel {
             return {};
         }
         const platform::MonitorEntry& row = rows_[static_cast<std::size_t>(index.row())];
-        if (role == Qt::DisplayRole) {
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) { // the tooltip: the row whole
             return QString::fromStdString(platform::FormatMonitorEntry(row));
         }
         if (role == Qt::ForegroundRole) {
@@ -150,6 +150,7 @@ ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
     list_->setModel(model_);
     list_->setItemDelegate(new MonitorRowPainter(list_));
     list_->setUniformItemSizes(true);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long rows are elided
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     list_->setAccessibleName(QStringLiteral("Monitor entries list"));

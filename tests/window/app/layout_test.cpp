@@ -1,13 +1,22 @@
 // The main panel as a new operator first sees it: nothing selected or focused that they did not
-// choose, the title a title.
+// choose, the title a title, and no two visible controls on top of each other at the sizes the
+// window allows, with the monitor pane and without.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QTest>
 #include <QWidget>
 
+#include <string>
+#include <vector>
+
+#include "app/monitor.h"
 #include "app/panel_handles.h"
+#include "params/panels.h"
+#include "support/control_overlap.h"
+#include "support/row_name.h"
 #include "support/tool_fixture.h"
 #include "ui/panel.h"
 
@@ -25,6 +34,12 @@ QLabel* Title() {
         }
     }
     return nullptr;
+}
+
+void ShowMonitorPane(bool shown) {
+    ui::SetCtrlVal(app::panelHandle, params::PANEL_TOGBTNMONITOR, shown ? 1 : 0);
+    CC_TOGBTNMonitor(app::panelHandle, params::PANEL_TOGBTNMONITOR, ui::kEventCommit, nullptr, 0,
+                     0);
 }
 
 class FirstLook : public testing::PanelFixture {
@@ -58,6 +73,44 @@ TEST_F(FirstLook, TitleTextHasRoomInsideItsColouredBox) {
     EXPECT_GE(title->width() - text.right(), 8);
     EXPECT_GE(title->height() - text.bottom(), 4);
 }
+
+// The laptop's screen: the window may be as large as it, not larger.
+constexpr QSize kLaptop(1366, 768);
+
+struct LayoutRow {
+    std::string name;
+    bool laptopSize; // else the window's minimum size
+    bool monitorPane;
+};
+
+void PrintTo(const LayoutRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class MainPanelLayout : public testing::PanelFixture,
+                        public ::testing::WithParamInterface<LayoutRow> {};
+
+TEST_P(MainPanelLayout, NoTwoVisibleControlsOverlap) {
+    QWidget* window = MainWindow();
+    ui::DisplayPanel(app::panelHandle);
+    ShowMonitorPane(GetParam().monitorPane);
+    QCoreApplication::processEvents(); // the layout's request, as the event loop serves it
+    const QSize size = GetParam().laptopSize ? kLaptop : window->minimumSize();
+    window->resize(size);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->size(), size) << "the window cannot take this size";
+    EXPECT_LE(window->minimumWidth(), kLaptop.width());
+    const std::vector<std::string> faults = testing::LayoutFaults(window);
+    EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
+    EXPECT_GT(testing::VisibleControls(window).size(), 40u); // the panel's controls were seen
+}
+
+INSTANTIATE_TEST_SUITE_P(SizeAndPane, MainPanelLayout,
+                         ::testing::Values(LayoutRow{"MinimumSize", false, false},
+                                           LayoutRow{"MinimumSizeWithMonitor", false, true},
+                                           LayoutRow{"Laptop", true, false},
+                                           LayoutRow{"LaptopWithMonitor", true, true}),
+                         ovx::testing::RowName{});
 
 } // namespace
 } // namespace ovx::app
