@@ -9,6 +9,7 @@
 #include <QHideEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLayout>
 #include <QListView>
 #include <QPalette>
 #include <QSaveFile>
@@ -218,6 +219,12 @@ void ProtocolMonitor::showEvent(QShowEvent* event) {
 void ProtocolMonitor::hideEvent(QHideEvent* event) {
     timer_->stop();
     if (QWidget* w = window(); w != this && !event->spontaneous() && w->isVisible()) {
+        // Lay the window out without the pane first: its minimum size no longer holds the pane's.
+        if (QLayout* layout = w->layout()) {
+            layout->invalidate();
+        }
+        QEvent layoutNow(QEvent::LayoutRequest);
+        QCoreApplication::sendEvent(w, &layoutNow);
         w->resize(std::max(w->minimumSizeHint().width(), w->width() - width()), w->height());
     }
     QFrame::hideEvent(event);

@@ -112,5 +112,21 @@ INSTANTIATE_TEST_SUITE_P(SizeAndPane, MainPanelLayout,
                                            LayoutRow{"LaptopWithMonitor", true, true}),
                          ovx::testing::RowName{});
 
+using MonitorPaneWidth = testing::PanelFixture;
+
+// The window widens by the pane and gives the width back when it goes.
+TEST_F(MonitorPaneWidth, HidingThePaneGivesItsWidthBack) {
+    QWidget* window = MainWindow();
+    ui::DisplayPanel(app::panelHandle);
+    QCoreApplication::processEvents();
+    const int before = window->width();
+    ShowMonitorPane(true);
+    QCoreApplication::processEvents();
+    EXPECT_GT(window->width(), before);
+    ShowMonitorPane(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->width(), before);
+}
+
 } // namespace
 } // namespace ovx::app
