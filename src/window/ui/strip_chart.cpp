@@ -152,21 +152,36 @@ const QPixmap& StripChart::background(const BackgroundKey& key, const detail::Ch
     return background_;
 }
 
+// The polyline of a trace into line_, returning its length. A level run (points of one height
+// in a row) becomes its first and last point: the segment between them draws the same pixels,
+// and the limit and reference lines of the NORM chart cost the antialiasing rasteriser one
+// segment each instead of 99.
+int StripChart::traceLine(int trace, const detail::ChartFrame& frame) {
+    const int offset = capacity_ - filled_; // newest point at the right edge
+    const auto at = [this](int i) { return line_[static_cast<std::size_t>(i)]; };
+    int n = 0;
+    for (int p = 0; p < filled_; ++p) {
+        const double v = valueAt(p, trace);
+        const QPointF point(frame.MapX(offset + p), frame.MapY(std::isfinite(v) ? v : 0.0));
+        if (n >= 2 && at(n - 1).y() == point.y() && at(n - 2).y() == point.y()) {
+            line_[static_cast<std::size_t>(n - 1)] = point; // the run goes on
+        } else {
+            line_[static_cast<std::size_t>(n++)] = point;
+        }
+    }
+    return n;
+}
+
 // One-pixel cosmetic lines: the stroker's path for wider pens costs several times as much.
 void StripChart::drawTraces(QPainter& painter, const detail::ChartFrame& frame) {
     painter.setClipRect(frame.plot());
     painter.setRenderHint(QPainter::Antialiasing);
-    const int offset = capacity_ - filled_; // newest point at the right edge
     for (int t = 0; t < traces_; ++t) {
-        for (int p = 0; p < filled_; ++p) {
-            const double v = valueAt(p, t);
-            line_[static_cast<std::size_t>(p)] =
-                QPointF(frame.MapX(offset + p), frame.MapY(std::isfinite(v) ? v : 0.0));
-        }
+        const int n = traceLine(t, frame);
         QPen pen(colours_[static_cast<std::size_t>(t)], 1.0);
         pen.setCosmetic(true);
         painter.setPen(pen);
-        painter.drawPolyline(line_.data(), filled_);
+        painter.drawPolyline(line_.data(), n);
     }
 }
 
