@@ -193,6 +193,61 @@ TEST_F(ShownPanel, EveryWindowIsPaintedAtOnceWhenADialogHasClosed) {
     EXPECT_GE(chartPaints.paints, 1);
 }
 
+// --- values written faster than they are painted ---
+
+// An indicator of a hidden panel, written again and again (the live view with the window
+// minimised), keeps its text until the window shows it; reading it gives the last value at once.
+TEST_F(RealPanels, HiddenIndicatorTakesItsLastValueWhenShown) {
+    auto* box = Ctrl<QSpinBox>(main_, PANEL_VALNORM);
+    ASSERT_NE(box->findChild<detail::IndicatorPainter*>(), nullptr);
+    const QString before = box->text();
+    for (int v = 1; v <= 500; ++v) {
+        ASSERT_EQ(SetCtrlVal(main_, PANEL_VALNORM, v), 0);
+        ASSERT_EQ(IntOf(main_, PANEL_VALNORM), v);
+    }
+    EXPECT_EQ(box->text(), before) << "no text laid out for a window nobody sees";
+    DisplayPanel(main_);
+    QElapsedTimer clock;
+    clock.start();
+    while (box->text() != "500" && clock.elapsed() < 2000) {
+        ProcessSystemEvents();
+    }
+    EXPECT_EQ(box->text(), "500");
+    EXPECT_EQ(box->value(), 500);
+}
+
+// Read back at once, shown or hidden, clamped to the box's range as the box itself would (here
+// a range a panel file may give: 0 to 65535).
+struct ReadBackRow {
+    const char* name;
+    bool shown;
+    int written;
+    int read;
+};
+
+class IndicatorReadBack : public ShownPanel, public ::testing::WithParamInterface<ReadBackRow> {};
+
+TEST_P(IndicatorReadBack, ReadsTheLastValueWritten) {
+    const ReadBackRow& row = GetParam();
+    Ctrl<QSpinBox>(main_, PANEL_AMAX)->setRange(0, 65535);
+    if (!row.shown) {
+        HidePanel(main_);
+    }
+    ASSERT_EQ(SetCtrlVal(main_, PANEL_AMAX, row.written - 1), 0);
+    ASSERT_EQ(SetCtrlVal(main_, PANEL_AMAX, row.written), 0);
+    EXPECT_EQ(IntOf(main_, PANEL_AMAX), row.read);
+    Settle();
+    EXPECT_EQ(IntOf(main_, PANEL_AMAX), row.read);
+}
+
+INSTANTIATE_TEST_SUITE_P(Indicators, IndicatorReadBack,
+                         ::testing::Values(ReadBackRow{"Shown", true, 4321, 4321},
+                                           ReadBackRow{"Hidden", false, 4321, 4321},
+                                           ReadBackRow{"ShownBeyondItsRange", true, 70000, 65535},
+                                           ReadBackRow{"HiddenBeyondItsRange", false, 70000,
+                                                       65535}),
+                         ovx::testing::RowName());
+
 // --- strip chart ---
 
 constexpr int kPoints = 101;
