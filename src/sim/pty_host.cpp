@@ -26,6 +26,10 @@ constexpr auto kHangupWait = std::chrono::milliseconds(20); // no client: look a
 constexpr auto kSettle = std::chrono::milliseconds(60);
 constexpr auto kDrainWait = std::chrono::milliseconds(500);
 constexpr auto kLateRestart = std::chrono::milliseconds(5);
+// Bytes written at once on the emulated line (4.2 ms of it). Every multiple of 8 bytes of a reply
+// stands in the queue for a byte's time before more come, 64 and 128 among them: a stray byte
+// ahead of a bare-byte answer still shows a full-looking answer before its last byte.
+constexpr std::size_t kPaceChunk = 8;
 
 void LogOrder(const link::FrameBytes& f) {
     char line[160];
@@ -172,10 +176,9 @@ void PtyHost::Impl::Serve(const RequestFramer::Request& request) {
               std::chrono::duration_cast<Clock::duration>(
                   std::chrono::duration<double, std::milli>(options.replyLatencyMs));
     if (options.lineEmulation) {
-        at += kRequestLineTime;
-    }
-    if (SleepUntil(at)) {
-        Transmit(reply, at);
+        Transmit(reply, at + kRequestLineTime);
+    } else if (SleepUntil(at)) {
+        pty.Write(reply);
     }
 }
 
@@ -213,29 +216,21 @@ bool PtyHost::Impl::ApplyFaults(int order, Bytes& reply) {
     return !reply.empty();
 }
 
-// Sends the bytes; with line emulation each byte leaves when it would have crossed the line,
-// counted from the planned start so the average rate is exact.
+// Sends the bytes as the line would bring them, counted from the planned start at so that the
+// average rate is exact: a chunk of kPaceChunk bytes leaves when its last byte would have
+// crossed the line, so no byte comes early and the thread wakes once per chunk, not per byte.
 void PtyHost::Impl::Transmit(const Bytes& bytes, Clock::time_point at) {
-    if (!options.lineEmulation) {
-        pty.Write(bytes);
-        return;
-    }
     const auto now = Clock::now();
     const auto t0 = now - at > kLateRestart ? now : at;
-    std::size_t sent = 0;
-    while (sent < bytes.size() && !stop) {
-        const auto elapsed = Clock::now() - t0;
-        std::size_t due = sent;
-        while (due < bytes.size() && LineTime(static_cast<long long>(due + 1)) <= elapsed) {
-            ++due;
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        const std::size_t end = std::min(sent + kPaceChunk, bytes.size());
+        if (!SleepUntil(t0 + LineTime(static_cast<long long>(end)))) {
+            return; // stopped
         }
-        if (due > sent && pty.Write(std::span(bytes).subspan(sent, due - sent)) < 0) {
+        if (pty.Write(std::span(bytes).subspan(sent, end - sent)) < 0) {
             return; // the master is gone
         }
-        sent = due;
-        if (sent < bytes.size()) {
-            SleepUntil(t0 + LineTime(static_cast<long long>(sent + 1)));
-        }
+        sent = end;
     }
 }
 

@@ -94,6 +94,34 @@ class PtyClient {
         return out;
     }
 
+    // Like Read, but returns how many bytes had come after each read, and when (seconds after
+    // since): the line's pace as the client sees it.
+    struct Arrival {
+        std::size_t count;
+        double seconds;
+    };
+    std::vector<Arrival> Arrivals(std::size_t n, std::chrono::steady_clock::time_point since,
+                                  milliseconds timeout = milliseconds(2000)) {
+        std::vector<Arrival> arrivals;
+        std::size_t have = 0;
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (have < n && std::chrono::steady_clock::now() < end) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 10) <= 0) {
+                continue;
+            }
+            std::uint8_t buf[256];
+            const ssize_t got = ::read(fd_, buf, std::min(sizeof buf, n - have));
+            if (got <= 0) {
+                break; // hang-up
+            }
+            have += static_cast<std::size_t>(got);
+            const std::chrono::duration<double> at = std::chrono::steady_clock::now() - since;
+            arrivals.push_back({have, at.count()});
+        }
+        return arrivals;
+    }
+
     // One exchange: the request, then up to n reply bytes.
     Bytes Exchange(const Bytes& request, std::size_t n, milliseconds timeout = milliseconds(2000)) {
         return Write(request) ? Read(n, timeout) : Bytes{};

@@ -7,8 +7,10 @@
 #include <memory>
 #include <thread>
 
+#include "sim/line_timing.h"
 #include "sim/pty_host.h"
 #include "sim_host_fixture.h"
+#include "support/row_name.h"
 
 namespace ovx::sim::testing {
 namespace {
@@ -265,6 +267,46 @@ TEST(SimHostLine, LiveExchangeTakesAtLeastTheLineTimeOfRequestAndReply) {
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(80))
         << "36 + 128 byte times are 85.4 ms";
 }
+
+// On the emulated line a reply comes in a few chunks, none before the line would have brought its
+// last byte: the controller's thread wakes a few times per reply, not once per byte.
+struct PaceRow {
+    const char* name;
+    int order;
+    int word0; // the request's first two words
+    int word1;
+    std::size_t replyBytes;
+};
+
+class SimHostPace : public ::testing::TestWithParam<PaceRow> {};
+
+TEST_P(SimHostPace, ReplyComesInChunksNoneBeforeItsLineTime) {
+    const PaceRow& row = GetParam();
+    HostOptions o; // line emulation and latency as shipped
+    PtyHost host(o);
+    std::string error;
+    ASSERT_TRUE(host.Start(error)) << error;
+    PtyClient c(host.DevicePath());
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(c.Write(Request(row.order, {row.word0, row.word1})));
+    const auto arrivals = c.Arrivals(row.replyBytes, sent);
+    ASSERT_FALSE(arrivals.empty());
+    EXPECT_EQ(arrivals.back().count, row.replyBytes);
+    EXPECT_LE(arrivals.size(), (row.replyBytes + 7) / 8) << "8 bytes (4.2 ms) or more a chunk";
+    for (const auto& a : arrivals) {
+        // Request and the reply's bytes so far on the line, after the controller's think time.
+        const double due =
+            o.replyLatencyMs / 1000.0 +
+            std::chrono::duration<double>(LineTime(static_cast<long long>(36 + a.count))).count();
+        EXPECT_GE(a.seconds, due) << a.count << " bytes";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, SimHostPace,
+                         ::testing::Values(PaceRow{"LiveFrame", 8, 0, 0, 36},
+                                           PaceRow{"FirmwareInfo", 7, 0, 0, 64},
+                                           PaceRow{"DataBlock", 9, 0, 1, 128}),
+                         ovx::testing::RowName());
 
 TEST(SimHostLine, StopEndsAPendingSlowReplyAtOnce) {
     HostOptions o = FastOptions();

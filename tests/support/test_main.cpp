@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     }
     // Tests of the core's own waits remove the engine's hook and watch backend for a while.
     ovx::testing::RestoreEventHook() = [] {
-        ovx::platform::SetEventHook(ovx::ui::ProcessSystemEvents);
+        ovx::platform::SetEventHook(ovx::ui::ProcessSystemEventsUntil);
         ovx::ui::detail::InstallQtWatchBackend();
     };
     ::testing::UnitTest::GetInstance()->listeners().Append(new ModalGuard);

@@ -407,7 +407,8 @@ int WaitRxFull() {
     ret = 1;
     tstart = platform::Timer();
     for (;;) {
-        platform::WaitForEvents(tstart + kLineTimeout);
+        // A flag already set: events run once without waiting for more.
+        platform::WaitForEvents(rx_flag != 0 ? tstart : tstart + kLineTimeout);
         tdiff = platform::Timer() - tstart;
         if (tdiff > kLineTimeout) {
             SetStatus("Timeout-RS-232...");

@@ -104,7 +104,7 @@ bool ServeOneTurn(Clock::time_point until) {
 
 void WaitForEvents(double until) {
     if (eventHook != nullptr) {
-        eventHook();
+        eventHook(until);
         return;
     }
     const Clock::time_point end = ClockOf(until);

@@ -14,13 +14,17 @@
 
 namespace ovx::platform {
 
-// One turn of a waiting loop. With a hook installed, the hook runs once (it may wait briefly
-// when no event is pending). Without one, waits in the OS until an enabled watch is ready or a
-// timer is due (whose handlers then run) or until `until` (Timer() seconds) has passed, never
-// spinning; a signal, or WakeEventWait, ends the turn early.
+// One turn of a waiting loop. With a hook installed, the hook runs once with `until`: it
+// processes what is pending and, when nothing is, waits for the next event but not past
+// `until`. Without one, waits in the OS until an enabled watch is ready or a timer is due (whose
+// handlers then run) or until `until` (Timer() seconds) has passed, never spinning; a signal, or
+// WakeEventWait, ends the turn early. Either way a loop wakes only when something happened or
+// its deadline came: what it looks at between turns must change by an event, or the loop must
+// pass the nearer time at which it wants to look again. An `until` already past processes what
+// is pending and returns.
 void WaitForEvents(double until);
 
-using EventHook = void (*)();
+using EventHook = void (*)(double until);
 // nullptr removes it.
 void SetEventHook(EventHook hook);
 bool EventHookInstalled();

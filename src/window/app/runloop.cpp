@@ -3,6 +3,8 @@
 // button sets stop_flag or the line stays silent for more than 2.0 s.
 #include "app/runloop.h"
 
+#include <algorithm>
+
 #include "app/panel_handles.h"
 #include "app/recorder.h"
 #include "app/strip.h"
@@ -20,6 +22,9 @@ namespace {
 using app::panelHandle;
 
 constexpr double kLineTimeout = 2.0;
+// While the notification has discarded a reply, how often the loop looks whether the line has
+// gone quiet (ReplyLost): nothing else wakes it for that.
+constexpr double kLostLook = 0.005;
 constexpr const char* kLineTimeoutText = "Timeout RS232-Line!";
 
 void SetVisible(int control, int on) {
@@ -84,7 +89,9 @@ bool RunPass() {
         live::stop_flag = 1;
         return false;
     }
-    platform::WaitForEvents(link::tstart + kLineTimeout);
+    const double timeout = link::tstart + kLineTimeout;
+    platform::WaitForEvents(
+        link::rx_discarded != 0 ? std::min(timeout, platform::Timer() + kLostLook) : timeout);
     return true;
 }
 

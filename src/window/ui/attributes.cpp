@@ -23,6 +23,8 @@ using detail::Kind;
 
 constexpr std::array kTextRoles{QPalette::WindowText, QPalette::Text, QPalette::ButtonText};
 constexpr std::array kBackgroundRoles{QPalette::Window, QPalette::Base, QPalette::Button};
+constexpr int kTextMsgPadX = 10; // pixels around a text message's text
+constexpr int kTextMsgPadY = 5;
 
 template <std::size_t N>
 void SetColour(QWidget* w, const std::array<QPalette::ColorRole, N>& roles, int rgb) {
@@ -214,6 +216,9 @@ int NewCtrl(int panel, int style, const char* label, int top, int left) {
         return platform::kUiInvalidArgument;
     }
     auto* text = new QLabel(QString::fromLocal8Bit(label == nullptr ? "" : label), p->window);
+    // Room around the text: on a coloured background a box tight around white text looks like
+    // selected text.
+    text->setContentsMargins(kTextMsgPadX, kTextMsgPadY, kTextMsgPadX, kTextMsgPadY);
     text->move(left, top);
     text->adjustSize();
     text->raise();

@@ -10,6 +10,8 @@ namespace ovx::ui::detail {
 namespace {
 
 constexpr int kMaxTicks = 8;
+constexpr QRgb kGridColour = 0xD8DDE3;
+constexpr QRgb kTextColour = 0x333A44;
 // Mapped coordinates are kept within this many pixels of the plot area (clipped anyway).
 constexpr double kFarOutside = 1.0e5;
 
@@ -60,8 +62,25 @@ AxisRange NiceRange(double lo, double hi, int maxTicks) {
     return {std::floor(lo / step) * step, std::ceil(hi / step) * step};
 }
 
-ChartFrame::ChartFrame(const QRectF& bounds, int fontHeight, AxisRange x, AxisRange y, bool yName)
-    : x_(x), y_(y) {
+std::vector<double> XLabelValues(AxisRange range, int maxTicks, XLabels labels) {
+    const Ticks t = NiceTicks(range, maxTicks);
+    std::vector<double> values;
+    for (int i = 0; i < t.count; ++i) {
+        values.push_back(t.first + i * t.step);
+    }
+    if (labels == XLabels::kRoundTicks || !(range.max > range.min)) {
+        return values;
+    }
+    while (!values.empty() && range.max - values.back() < t.step / 2.0) {
+        values.pop_back();
+    }
+    values.push_back(range.max);
+    return values;
+}
+
+ChartFrame::ChartFrame(const QRectF& bounds, int fontHeight, AxisRange x, AxisRange y, bool yName,
+                       XLabels xLabels)
+    : right_(bounds.right()), x_(x), y_(y), xLabels_(xLabels) {
     const double left = fontHeight * (yName ? 5.0 : 3.8);
     const double bottom = fontHeight * 1.8;
     const double gap = fontHeight * 0.8;
@@ -83,13 +102,33 @@ double ChartFrame::MapY(double v) const {
     return std::clamp(py, plot_.top() - kFarOutside, plot_.bottom() + kFarOutside);
 }
 
+std::vector<double> ChartFrame::xLabels() const {
+    return XLabelValues(x_, kMaxTicks, xLabels_);
+}
+
+// A grid line and a label centred under it; a label at the right end stays inside the widget.
+void ChartFrame::DrawXLabels(QPainter& painter) const {
+    const QColor grid(kGridColour);
+    const QColor text(kTextColour);
+    const QFontMetricsF fm(painter.font());
+    for (const double v : xLabels()) {
+        const double px = MapX(v);
+        painter.setPen(QPen(grid, 1.0, Qt::DotLine));
+        painter.drawLine(QPointF(px, plot_.top()), QPointF(px, plot_.bottom()));
+        painter.setPen(text);
+        const QString label = TickText(v);
+        const double width = fm.horizontalAdvance(label);
+        const double left = std::min(px - width / 2.0, right_ - width);
+        painter.drawText(QPointF(left, plot_.bottom() + fm.height()), label);
+    }
+}
+
 void ChartFrame::Draw(QPainter& painter, const QString& yName) const {
     painter.save();
-    const QColor grid(0xD8, 0xDD, 0xE3);
-    const QColor text(0x33, 0x3A, 0x44);
+    const QColor grid(kGridColour);
+    const QColor text(kTextColour);
     painter.setPen(QPen(grid, 1.0, Qt::DotLine));
     const Ticks ty = NiceTicks(y_, kMaxTicks);
-    const Ticks tx = NiceTicks(x_, kMaxTicks);
     const QFontMetricsF fm(painter.font());
     for (int i = 0; i < ty.count; ++i) {
         const double v = ty.first + i * ty.step;
@@ -102,16 +141,7 @@ void ChartFrame::Draw(QPainter& painter, const QString& yName) const {
             QPointF(plot_.left() - fm.horizontalAdvance(label) - 4.0, py + fm.ascent() / 2.5),
             label);
     }
-    for (int i = 0; i < tx.count; ++i) {
-        const double v = tx.first + i * tx.step;
-        const double px = MapX(v);
-        painter.setPen(QPen(grid, 1.0, Qt::DotLine));
-        painter.drawLine(QPointF(px, plot_.top()), QPointF(px, plot_.bottom()));
-        painter.setPen(text);
-        const QString label = TickText(v);
-        painter.drawText(
-            QPointF(px - fm.horizontalAdvance(label) / 2.0, plot_.bottom() + fm.height()), label);
-    }
+    DrawXLabels(painter);
     painter.setPen(QPen(QColor(0x7A, 0x84, 0x90), 1.0));
     painter.drawRect(plot_);
     if (!yName.isEmpty()) {

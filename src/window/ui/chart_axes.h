@@ -5,6 +5,8 @@
 #include <QRectF>
 #include <QString>
 
+#include <vector>
+
 class QPainter;
 
 namespace ovx::ui::detail {
@@ -26,13 +28,23 @@ Ticks NiceTicks(AxisRange range, int maxTicks);
 // Range widened outwards to whole tick steps; an empty or inverted range becomes usable.
 AxisRange NiceRange(double lo, double hi, int maxTicks);
 
+// Where the x axis is labelled: at its round ticks, or also at its end, which a chart of points
+// must name (0 ... 99 for 100 points, where the round ticks stop at 80).
+enum class XLabels { kRoundTicks, kRoundTicksAndEnd };
+
+// The labelled x values, in order. With kRoundTicksAndEnd the last is range.max; a round tick
+// less than half a step before it gives way, so the two labels never crowd each other.
+std::vector<double> XLabelValues(AxisRange range, int maxTicks, XLabels labels);
+
 // Plot area inside a widget and the mapping of values onto it.
 class ChartFrame {
   public:
-    ChartFrame(const QRectF& bounds, int fontHeight, AxisRange x, AxisRange y, bool yName);
+    ChartFrame(const QRectF& bounds, int fontHeight, AxisRange x, AxisRange y, bool yName,
+               XLabels xLabels = XLabels::kRoundTicks);
     const QRectF& plot() const { return plot_; }
     AxisRange x() const { return x_; }
     AxisRange y() const { return y_; }
+    std::vector<double> xLabels() const; // the x values that carry a label, in order
     // Pixel coordinates; values far outside the range stay at a bounded distance.
     double MapX(double v) const;
     double MapY(double v) const;
@@ -40,9 +52,13 @@ class ChartFrame {
     void Draw(QPainter& painter, const QString& yName) const;
 
   private:
+    void DrawXLabels(QPainter& painter) const;
+
     QRectF plot_;
+    double right_ = 0.0; // the widget's right edge: no label reaches past it
     AxisRange x_;
     AxisRange y_;
+    XLabels xLabels_;
 };
 
 } // namespace ovx::ui::detail

@@ -17,6 +17,7 @@
 #include <limits>
 
 #include "platform/errors.h"
+#include "ui/held_values.h"
 #include "ui/led.h"
 #include "ui/panel.h"
 #include "ui/panel_store.h"
@@ -76,9 +77,11 @@ void SetRingValue(QComboBox* ring, int value) {
 
 int ReadInt(const Control& c, int& value) {
     switch (c.kind) {
-    case Kind::kNumeric:
-        value = static_cast<QSpinBox*>(c.widget)->value();
+    case Kind::kNumeric: {
+        const auto* box = static_cast<QSpinBox*>(c.widget);
+        value = detail::HeldValue(box).value_or(box->value());
         return 0;
+    }
     case Kind::kRing:
         value = RingValue(static_cast<QComboBox*>(c.widget));
         return 0;
@@ -111,7 +114,9 @@ int WriteInt(const Control& c, int value) {
     const QSignalBlocker block(c.widget);
     switch (c.kind) {
     case Kind::kNumeric:
-        static_cast<QSpinBox*>(c.widget)->setValue(value);
+        if (!detail::HoldValue(static_cast<QSpinBox*>(c.widget), value)) {
+            static_cast<QSpinBox*>(c.widget)->setValue(value);
+        }
         break;
     case Kind::kRing:
         SetRingValue(static_cast<QComboBox*>(c.widget), value);

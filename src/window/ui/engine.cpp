@@ -3,11 +3,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 #include <vector>
 
 #include "platform/errors.h"
 #include "platform/events.h"
+#include "platform/timing.h"
 #include "ui/event_watch_qt.h"
 #include "ui/panel.h"
 #include "ui/repaint.h"
@@ -24,40 +27,37 @@ char defaultName[] = "ovextar";
 std::vector<QEventLoop*> runLoops;
 std::optional<int> quitBeforeRun;
 
-// Wakes a waiting ProcessSystemEvents every kWakeUpMs, so that a loop polling a flag or a
-// time-out waits in the OS instead of spinning. It stops itself once no one polls. The period
-// bounds how late such a loop notices its time-out (fd notifiers and events wake it at once);
-// every wake-up costs a context switch, and at 1 ms they were half of the live view's CPU.
-constexpr int kWakeUpMs = 2;
+// How long ProcessSystemEvents waits at most when nothing is pending.
+constexpr double kBriefWait = 0.002;
 
-class WakeUpTimer {
+// Ends a wait of ProcessSystemEventsUntil at its deadline: one single-shot timer, armed for the
+// deadline of the wait that blocks now. The descriptor notifiers and the window's own events
+// wake the loop for everything else, so a waiting loop sleeps until a frame, a click or its
+// time-out comes (a periodic wake-up every 2 ms was two thirds of the live view's wake-ups).
+// A deadline that is already armed is left alone: the live run waits many turns for one.
+class DeadlineTimer {
   public:
-    void Poll() {
-        ++polls_;
+    void Arm(double until) {
         if (timer_ == nullptr) {
             timer_ = new QTimer(QCoreApplication::instance());
+            timer_->setSingleShot(true);
             timer_->setTimerType(Qt::PreciseTimer);
-            timer_->setInterval(kWakeUpMs);
-            QObject::connect(timer_, &QTimer::timeout, timer_, [this] { Tick(); });
         }
-        if (!timer_->isActive()) {
-            timer_->start();
+        if (timer_->isActive() && until == armedFor_) {
+            return;
         }
+        armedFor_ = until;
+        // Whole milliseconds, rounded up: the timer never ends a wait before its deadline.
+        const double ms = std::ceil((until - platform::Timer()) * 1000.0);
+        timer_->start(static_cast<int>(std::clamp(ms, 0.0, 2e9)));
     }
 
   private:
-    void Tick() {
-        if (polls_ == 0) {
-            timer_->stop();
-        }
-        polls_ = 0;
-    }
-
     QTimer* timer_ = nullptr;
-    unsigned polls_ = 0;
+    double armedFor_ = 0.0;
 };
 
-WakeUpTimer wakeUp;
+DeadlineTimer deadline;
 
 } // namespace
 
@@ -80,7 +80,8 @@ int InitEngine(int argc, char** argv) {
     }
     auto* app = new QApplication(appArgc, appArgv.data()); // lives as long as the program
     app->setQuitOnLastWindowClosed(false);
-    platform::SetEventHook(ProcessSystemEvents); // the core's waits process the window's events
+    platform::SetEventHook(
+        ProcessSystemEventsUntil); // the core's waits process the window's events
     platform::SetBlockingHook(detail::FlushPendingRepaints);
     detail::InstallQtWatchBackend(); // watches and timers run inside the window's events
     return 0;
@@ -122,10 +123,14 @@ int QuitUserInterface(int code) {
 }
 
 void ProcessSystemEvents() {
+    ProcessSystemEventsUntil(platform::Timer() + kBriefWait);
+}
+
+void ProcessSystemEventsUntil(double until) {
     if (QApplication::instance() == nullptr) {
         return;
     }
-    wakeUp.Poll();
+    deadline.Arm(until);
     detail::NoteEventsProcessed();
     platform::EnterEventSequence();
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);

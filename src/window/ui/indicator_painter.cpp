@@ -4,9 +4,12 @@
 #include <QEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTextLayout>
+
+#include "ui/held_values.h"
 
 namespace ovx::ui::detail {
 
@@ -24,7 +27,12 @@ IndicatorPainter::IndicatorPainter(QAbstractSpinBox* box, QLineEdit* edit)
     box->setAttribute(Qt::WA_OpaquePaintEvent); // the frame image covers every pixel
     box->installEventFilter(this);
     edit->installEventFilter(this);
+    AllowHeldValues(qobject_cast<QSpinBox*>(box), edit);
     box->update();
+}
+
+IndicatorPainter::~IndicatorPainter() {
+    ForbidHeldValues(qobject_cast<QSpinBox*>(box_));
 }
 
 void IndicatorPainter::AttachAll(QWidget* root) {
@@ -113,6 +121,8 @@ int IndicatorPainter::TextX(const QRect& line, qreal textWidth) const {
 }
 
 void IndicatorPainter::Paint() {
+    // Painted outside the window's repaints (a grab): the value written last shows.
+    WriteHeldValue(qobject_cast<QSpinBox*>(box_));
     const FrameKey key = CurrentKey();
     if (frame_.isNull() || !(key == key_)) {
         RenderFrame(key);

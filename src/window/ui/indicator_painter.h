@@ -1,5 +1,6 @@
 // Inside the engine: paints a read-only spin box (a numeric indicator) from a cached image of
-// its frame plus its text. The live view rewrites its indicators every frame, and the spin box's
+// its frame plus its text, and lets the box hold the values written to it until it paints them
+// (held_values.h). The live view rewrites its indicators every frame, and the spin box's
 // own painting (style sheet rules, style options, its line edit's panel, the group box behind
 // it) costs several times as much as copying the frame and drawing the number.
 #pragma once
@@ -21,6 +22,7 @@ class IndicatorPainter : public QObject {
   public:
     // Takes over the painting of box and its line edit; owned by box.
     IndicatorPainter(QAbstractSpinBox* box, QLineEdit* edit);
+    ~IndicatorPainter() override; // the box writes its values itself again
 
     // Attaches a painter to every read-only spin box under root.
     static void AttachAll(QWidget* root);

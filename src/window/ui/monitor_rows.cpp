@@ -32,6 +32,11 @@ const MonitorRowPainter::Glyphs& MonitorRowPainter::GlyphsFor(const QFont& font)
         glyphs_.index[static_cast<std::size_t>(i)] = indexes[i];
         glyphs_.advance[static_cast<std::size_t>(i)] = advances[i].x();
     }
+    const QList<quint32> ellipsis = glyphs_.font.glyphIndexesForString(QString(QChar(0x2026)));
+    if (ellipsis.size() == 1 && ellipsis.front() != 0) {
+        glyphs_.ellipsis = ellipsis.front();
+        glyphs_.ellipsisAdvance = glyphs_.font.advancesForGlyphIndexes(ellipsis).front().x();
+    }
     return glyphs_;
 }
 
@@ -51,14 +56,29 @@ bool MonitorRowPainter::Covers(const Glyphs& glyphs, const QString& text) const 
 
 void MonitorRowPainter::DrawRun(QPainter* painter, const Glyphs& glyphs, const QString& text,
                                 const QRect& rect) const {
-    std::vector<quint32> indexes(static_cast<std::size_t>(text.size()));
-    std::vector<QPointF> positions(indexes.size());
+    std::vector<quint32> indexes;
+    std::vector<QPointF> positions;
+    indexes.reserve(static_cast<std::size_t>(text.size()) + 1);
+    positions.reserve(indexes.capacity());
     qreal x = 0.0;
-    for (std::size_t i = 0; i < indexes.size(); ++i) {
-        const std::size_t slot = text[static_cast<qsizetype>(i)].unicode() - kFirst;
-        indexes[i] = glyphs.index[slot];
-        positions[i] = QPointF(x, 0.0);
+    for (const QChar c : text) {
+        const std::size_t slot = c.unicode() - kFirst;
+        indexes.push_back(glyphs.index[slot]);
+        positions.emplace_back(x, 0.0);
         x += glyphs.advance[slot];
+    }
+    if (x > rect.width() && glyphs.ellipsis != 0) {
+        // Whole glyphs up to where the ellipsis still fits, then the ellipsis.
+        while (!positions.empty() && positions.back().x() + glyphs.ellipsisAdvance > rect.width()) {
+            positions.pop_back();
+            indexes.pop_back();
+        }
+        if (indexes.empty()) {
+            indexes.push_back(glyphs.ellipsis);
+            positions.emplace_back(0.0, 0.0);
+        } else {
+            indexes.back() = glyphs.ellipsis;
+        }
     }
     QGlyphRun run;
     run.setRawFont(glyphs.font);
@@ -69,6 +89,12 @@ void MonitorRowPainter::DrawRun(QPainter* painter, const Glyphs& glyphs, const Q
     painter->setClipRect(rect, Qt::IntersectClip);
     painter->drawGlyphRun(QPointF(rect.left(), baseline), run);
     painter->restore();
+}
+
+QSize MonitorRowPainter::sizeHint(const QStyleOptionViewItem& option,
+                                  const QModelIndex& index) const {
+    // No width of its own: a row of a list takes the view's width, and no more.
+    return {0, QStyledItemDelegate::sizeHint(option, index).height()};
 }
 
 void MonitorRowPainter::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -1,8 +1,9 @@
-// Paints the protocol monitor's rows. A row of printable ASCII (every frame line and most status
-// texts) is drawn as a run of glyphs placed one advance apart, taken from a table made once per
-// font: no text layout or shaping per row and paint, which is what a list of a few dozen
-// monospaced lines repainted twice a second would otherwise spend most of its time on. Other
-// rows are painted as any item view paints them.
+// Paints the protocol monitor's rows, each as wide as the view: a row longer than that ends in an
+// ellipsis (the payload words and bytes come last), so the list never scrolls sideways. A row of
+// printable ASCII (every frame line and most status texts) is drawn as a run of glyphs placed one
+// advance apart, taken from a table made once per font: no text layout or shaping per row and
+// paint, which is what a list of a few dozen monospaced lines repainted twice a second would
+// otherwise spend most of its time on. Other rows are painted as any item view paints them.
 #pragma once
 
 #include <QRawFont>
@@ -19,6 +20,7 @@ class MonitorRowPainter : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
   private:
     static constexpr char16_t kFirst = 0x20; // the table covers ' ' ... '~'
@@ -28,6 +30,8 @@ class MonitorRowPainter : public QStyledItemDelegate {
         QRawFont font;
         std::array<quint32, kLast - kFirst + 1> index{};
         std::array<qreal, kLast - kFirst + 1> advance{};
+        quint32 ellipsis = 0; // glyph of U+2026, 0 when the font has none
+        qreal ellipsisAdvance = 0.0;
     };
 
     const Glyphs& GlyphsFor(const QFont& font) const;

@@ -191,6 +191,12 @@ int DisplayPanel(int panel) {
     if (p == nullptr || p->window.isNull()) {
         return platform::kUiInvalidPanel;
     }
+    // Nothing has the focus that the operator did not give it: the window holds it itself until
+    // a click or Tab moves it to a control (else the first control would take it, and a value
+    // control would show its text selected).
+    if (p->window->focusWidget() == nullptr) {
+        p->window->setFocus(Qt::OtherFocusReason);
+    }
     p->window->show();
     // The headless display has no stacking order (and says so on every call).
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) {

@@ -93,6 +93,10 @@ int QuitUserInterface(int code);
 // Dispatches pending events (clicks, serial notifications); when none is pending it waits
 // briefly in the OS (about two milliseconds at most) instead of spinning, then returns.
 void ProcessSystemEvents();
+// The same, but when nothing is pending it waits for the next event until `until` (Timer()
+// seconds) at most: the core's waits (platform::WaitForEvents) run this, so a loop that waits
+// for a frame or its time-out sleeps until one of them comes.
+void ProcessSystemEventsUntil(double until);
 
 int GetCtrlVal(int panel, int control, int* value);
 int GetCtrlVal(int panel, int control, unsigned short* value); // low 16 bits

@@ -1,8 +1,10 @@
 #include "ui/panel_loader.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QUiLoader>
 #include <QVariant>
@@ -39,6 +41,35 @@ class PanelLoader : public QUiLoader {
         w->setObjectName(name);
         return w;
     }
+};
+
+// A panel is never smaller than its layout needs: at the size drawn in the file as minimum, or
+// at the layout's own minimum where that is more (a pane shown, a longer text), so that no two
+// controls are ever pushed on top of each other.
+class MinimumFollowsLayout : public QObject {
+  public:
+    MinimumFollowsLayout(QWidget* panel, QSize designMinimum)
+        : QObject(panel), panel_(panel), designMinimum_(designMinimum) {
+        panel->installEventFilter(this);
+        Apply();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == panel_ && event->type() == QEvent::LayoutRequest) {
+            Apply();
+        }
+        return false;
+    }
+
+  private:
+    void Apply() {
+        if (const QLayout* layout = panel_->layout()) {
+            panel_->setMinimumSize(designMinimum_.expandedTo(layout->totalMinimumSize()));
+        }
+    }
+
+    QWidget* panel_;
+    QSize designMinimum_;
 };
 
 QWidget* FindResource(QWidget* root, int resourceId) {
@@ -105,6 +136,7 @@ int LoadPanelWidget(const QString& path, int resourceId, std::unique_ptr<QWidget
     }
     const QSize designSize = panel->size();
     panel->setParent(nullptr, Qt::Window);
+    new MinimumFollowsLayout(panel, panel->minimumSize());
     panel->adjustSize();
     // The size drawn in the file, where the screen has room for it.
     QSize size = designSize.expandedTo(panel->size());

@@ -9,6 +9,7 @@
 #include <QHideEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLayout>
 #include <QListView>
 #include <QPalette>
 #include <QSaveFile>
@@ -58,7 +59,7 @@ class MonitorModel : public QAbstractListModel {
             return {};
         }
         const platform::MonitorEntry& row = rows_[static_cast<std::size_t>(index.row())];
-        if (role == Qt::DisplayRole) {
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) { // the tooltip: the row whole
             return QString::fromStdString(platform::FormatMonitorEntry(row));
         }
         if (role == Qt::ForegroundRole) {
@@ -150,6 +151,7 @@ ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
     list_->setModel(model_);
     list_->setItemDelegate(new MonitorRowPainter(list_));
     list_->setUniformItemSizes(true);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long rows are elided
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     list_->setAccessibleName(QStringLiteral("Monitor entries list"));
@@ -217,6 +219,12 @@ void ProtocolMonitor::showEvent(QShowEvent* event) {
 void ProtocolMonitor::hideEvent(QHideEvent* event) {
     timer_->stop();
     if (QWidget* w = window(); w != this && !event->spontaneous() && w->isVisible()) {
+        // Lay the window out without the pane first: its minimum size no longer holds the pane's.
+        if (QLayout* layout = w->layout()) {
+            layout->invalidate();
+        }
+        QEvent layoutNow(QEvent::LayoutRequest);
+        QCoreApplication::sendEvent(w, &layoutNow);
         w->resize(std::max(w->minimumSizeHint().width(), w->width() - width()), w->height());
     }
     QFrame::hideEvent(event);

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <vector>
 
+#include "ui/held_values.h"
+
 namespace ovx::ui::detail {
 
 namespace {
@@ -59,6 +61,9 @@ void FlushPendingRepaints() {
     if (flushing) {
         return; // a paint that writes a value must not start another flush
     }
+    // Written before the flush starts: the boxes' own update requests stay paced, and the
+    // repaints below show the values.
+    WriteHeldValues(nullptr);
     flushing = true;
     lastFlush = Clock::now();
     auto& pending = Pending();

@@ -152,32 +152,43 @@ const QPixmap& StripChart::background(const BackgroundKey& key, const detail::Ch
     return background_;
 }
 
+// The polyline of a trace into line_, returning its length. A level run (points of one height
+// in a row) becomes its first and last point: the segment between them draws the same pixels,
+// and the limit and reference lines of the NORM chart cost the antialiasing rasteriser one
+// segment each instead of 99.
+int StripChart::traceLine(int trace, const detail::ChartFrame& frame) {
+    const int offset = capacity_ - filled_; // newest point at the right edge
+    const auto at = [this](int i) { return line_[static_cast<std::size_t>(i)]; };
+    int n = 0;
+    for (int p = 0; p < filled_; ++p) {
+        const double v = valueAt(p, trace);
+        const QPointF point(frame.MapX(offset + p), frame.MapY(std::isfinite(v) ? v : 0.0));
+        if (n >= 2 && at(n - 1).y() == point.y() && at(n - 2).y() == point.y()) {
+            line_[static_cast<std::size_t>(n - 1)] = point; // the run goes on
+        } else {
+            line_[static_cast<std::size_t>(n++)] = point;
+        }
+    }
+    return n;
+}
+
 // One-pixel cosmetic lines: the stroker's path for wider pens costs several times as much.
 void StripChart::drawTraces(QPainter& painter, const detail::ChartFrame& frame) {
     painter.setClipRect(frame.plot());
     painter.setRenderHint(QPainter::Antialiasing);
-    const int offset = capacity_ - filled_; // newest point at the right edge
     for (int t = 0; t < traces_; ++t) {
-        for (int p = 0; p < filled_; ++p) {
-            const double v = valueAt(p, t);
-            line_[static_cast<std::size_t>(p)] =
-                QPointF(frame.MapX(offset + p), frame.MapY(std::isfinite(v) ? v : 0.0));
-        }
+        const int n = traceLine(t, frame);
         QPen pen(colours_[static_cast<std::size_t>(t)], 1.0);
         pen.setCosmetic(true);
         painter.setPen(pen);
-        painter.drawPolyline(line_.data(), filled_);
+        painter.drawPolyline(line_.data(), n);
     }
 }
 
 void StripChart::paintEvent(QPaintEvent*) {
     sincePaint_.restart();
-    double lo = 0.0, hi = 0.0;
-    dataRange(lo, hi);
-    const detail::AxisRange x{0.0, static_cast<double>(capacity_ - 1)};
-    const detail::AxisRange y = detail::NiceRange(lo, hi, 8);
-    const detail::ChartFrame frame(rect(), fontMetrics().height(), x, y, !yName_.isEmpty());
-    const BackgroundKey key{size(), devicePixelRatioF(), y.min, y.max, capacity_};
+    const detail::ChartFrame frame = currentFrame();
+    const BackgroundKey key{size(), devicePixelRatioF(), frame.y().min, frame.y().max, capacity_};
     QPainter painter(this);
     painter.drawPixmap(0, 0, background(key, frame));
     drawTraces(painter, frame);
@@ -195,11 +206,13 @@ void StripChart::changeEvent(QEvent* event) {
 detail::ChartFrame StripChart::currentFrame() const {
     double lo = 0.0, hi = 0.0;
     dataRange(lo, hi);
+    // Points are numbered from 0 at the left edge; the last one is labelled.
     return {rect(),
             fontMetrics().height(),
             {0.0, static_cast<double>(capacity_ - 1)},
             detail::NiceRange(lo, hi, 8),
-            !yName_.isEmpty()};
+            !yName_.isEmpty(),
+            detail::XLabels::kRoundTicksAndEnd};
 }
 
 } // namespace ovx::ui

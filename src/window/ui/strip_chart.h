@@ -78,6 +78,7 @@ class StripChart : public QWidget {
     void reallocate();
     void dataRange(double& lo, double& hi) const;
     const QPixmap& background(const BackgroundKey& key, const detail::ChartFrame& frame);
+    int traceLine(int trace, const detail::ChartFrame& frame);
     void drawTraces(QPainter& painter, const detail::ChartFrame& frame);
     double valueAt(int point, int trace) const; // point 0 = oldest held
 

@@ -178,6 +178,16 @@ TEST_F(ConnectionTest, WaitRxFullEnteredWithTheFlagSetProcessesEventsOnceAndRetu
     EXPECT_EQ(rx_flag, 1);      // and the wait did not consume the flag
 }
 
+// Nothing is coming, but the flag is set already: the wait returns at once, not at its time-out.
+TEST_F(ConnectionTest, WaitRxFullEnteredWithTheFlagSetAndNothingComingReturns1AtOnce) {
+    StartTool();
+    rx_flag = 1;
+    const double start = platform::Timer();
+    EXPECT_EQ(WaitRxFull(), 1);
+    EXPECT_LT(platform::Timer() - start, 0.3); // not at a time-out or the port watch's second
+    EXPECT_EQ(ret, 1);
+}
+
 TEST_F(ConnectionTest, WaitRxFullTimesOutOnlyIntoTheStatusBuffer) {
     StartTool();
     ShowStatus("shown before");

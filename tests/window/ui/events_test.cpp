@@ -12,11 +12,17 @@
 #include <QTest>
 #include <QTimer>
 
+#include <unistd.h>
+
+#include <array>
 #include <tuple>
 #include <vector>
 
 #include "panel_fixture.h"
 #include "platform/errors.h"
+#include "platform/events.h"
+#include "platform/timing.h"
+#include "support/row_name.h"
 
 namespace ovx::ui::testing {
 namespace {
@@ -251,6 +257,70 @@ TEST(EventLoop, QuitBeforeRunEndsTheNextRunAtOnce) {
     QTimer::singleShot(0, [] { QuitUserInterface(4); });
     EXPECT_EQ(RunUserInterface(), 4);
 }
+
+// --- the core's waits inside the window's events ---
+
+// A loop of the core's waits (platform::WaitForEvents, run by the window's hook) wakes at the
+// first event, a readable watched descriptor, or its deadline, whichever comes first, and sleeps
+// in between: a few turns (a stray event of the window may end one), not one every few
+// milliseconds.
+struct WaitRow {
+    const char* name;
+    double deadline;   // seconds from the start; negative: already past
+    int timerMs;       // a timer event this long after the start; -1: none
+    bool readable;     // a watched descriptor is readable from the start
+    double endsAfter;  // the loop ends no earlier than this
+    double endsBefore; // and before this (generous for a loaded machine)
+};
+
+class WaitingLoop : public ::testing::TestWithParam<WaitRow> {};
+
+TEST_P(WaitingLoop, WakesAtTheFirstEventOrAtItsDeadline) {
+    const WaitRow& row = GetParam();
+    QCoreApplication::processEvents(); // what earlier tests left pending
+    std::array<int, 2> pipeFds{-1, -1};
+    ASSERT_EQ(pipe(pipeFds.data()), 0);
+    bool served = false;
+    const int watch = platform::AddWatch(pipeFds[0], [&] {
+        char byte = 0;
+        served = read(pipeFds[0], &byte, 1) == 1;
+    });
+    platform::EnableWatch(watch, true);
+    if (row.readable) {
+        ASSERT_EQ(write(pipeFds[1], "x", 1), 1);
+    }
+    bool fired = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&fired] { fired = true; });
+    if (row.timerMs >= 0) {
+        timer.start(row.timerMs);
+    }
+    const double start = platform::Timer();
+    const double until = start + row.deadline;
+    int turns = 0;
+    do {
+        platform::WaitForEvents(until);
+        ++turns;
+    } while (!served && !fired && platform::Timer() <= until && turns < 10000);
+    const double took = platform::Timer() - start;
+    platform::RemoveWatch(watch);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    EXPECT_GE(took, row.endsAfter);
+    EXPECT_LT(took, row.endsBefore);
+    EXPECT_LE(turns, 3);
+    EXPECT_EQ(served, row.readable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EventLoop, WaitingLoop,
+    ::testing::Values(WaitRow{"NothingHappens", 0.15, -1, false, 0.15, 0.6},
+                      WaitRow{"TimerEventComesFirst", 2.0, 50, false, 0.05, 1.0},
+                      WaitRow{"DescriptorIsReadable", 2.0, -1, true, 0.0, 1.0},
+                      WaitRow{"DeadlineAlreadyPast", -1.0, -1, false, 0.0, 0.1}),
+    ovx::testing::RowName());
 
 } // namespace
 } // namespace ovx::ui::testing

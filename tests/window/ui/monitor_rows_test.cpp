@@ -111,5 +111,49 @@ INSTANTIATE_TEST_SUITE_P(
                  false, 160}),
     testing::RowName());
 
+// How tall the ink is in the columns [left, right] of an image on white.
+int InkHeight(const QImage& image, int left, int right) {
+    int top = image.height();
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = std::max(0, left); x <= right && x < image.width(); ++x) {
+            if (Distance(image.pixel(x, y), QColor(Qt::white).rgb()) >= 150) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    return bottom < top ? 0 : bottom - top + 1;
+}
+
+// A row longer than its rectangle ends in an ellipsis (a few dots on the baseline), not in a
+// digit cut through at the edge.
+TEST(MonitorRowElision, ACutRowEndsInAnEllipsis) {
+    const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QStandardItemModel model;
+    model.appendRow(new QStandardItem(QStringLiteral(
+        "  12.345  rx      live sample       512 7  | 0055000802000700550008020007005500080200")));
+    QStyleOptionViewItem option;
+    option.font = font;
+    option.palette = QApplication::palette();
+    option.state = QStyle::State_Enabled | QStyle::State_Active;
+    const int height = QFontMetrics(font).height() + 4;
+    option.rect = QRect(0, 0, 200, height);
+    QImage image(option.rect.width(), height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    MonitorRowPainter rows;
+    rows.paint(&painter, option, model.index(0, 0));
+    painter.end();
+
+    const Ink ink = FindInk(image, QColor(Qt::white).rgb(), QColor(Qt::black).rgb());
+    ASSERT_GE(ink.left, 0) << "nothing painted";
+    const int advance = QFontMetrics(font).horizontalAdvance(QChar(u'0'));
+    const int digitHeight = InkHeight(image, ink.left, ink.left + advance); // the "1" of 12.345
+    const int lastHeight = InkHeight(image, ink.right - advance / 2, ink.right);
+    EXPECT_GT(lastHeight, 0);
+    EXPECT_LT(lastHeight * 3, digitHeight) << "the last glyph is not an ellipsis";
+}
+
 } // namespace
 } // namespace ovx::ui

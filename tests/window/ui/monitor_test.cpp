@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFontMetrics>
+#include <QListView>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <string>
@@ -148,6 +151,27 @@ TEST_F(MonitorPaneActions, CopyAndSaveTakeTheShownLines) {
     EXPECT_TRUE(saved[0].endsWith("Line Ok!"));
     EXPECT_FALSE(pane_.saveTo(dir.filePath(QStringLiteral("no/such/dir/x.txt")), error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// A row wider than the pane is elided, not scrolled to; its tooltip and its copy hold it whole.
+TEST_F(MonitorPaneActions, LongRowsFitThePaneAndKeepTheirWholeText) {
+    const std::string frame(36, '\x55');
+    platform::TraceBytes("rx", frame.data(), static_cast<int>(frame.size()));
+    pane_.resize(300, 300);
+    pane_.show();
+    pane_.refresh();
+    auto* list = pane_.findChild<QListView*>();
+    ASSERT_NE(list, nullptr);
+    list->doItemsLayout();
+    const QString whole = pane_.lines().back();
+    ASSERT_GT(QFontMetrics(list->font()).horizontalAdvance(whole), list->viewport()->width());
+    const QModelIndex last = list->model()->index(list->model()->rowCount() - 1, 0);
+    EXPECT_LE(list->visualRect(last).right(), list->viewport()->rect().right());
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(last.data(Qt::ToolTipRole).toString(), whole);
+    list->selectionModel()->select(last, QItemSelectionModel::ClearAndSelect);
+    pane_.copyToClipboard();
+    EXPECT_EQ(QApplication::clipboard()->text(), whole + QLatin1Char('\n'));
 }
 
 } // namespace

@@ -7,15 +7,20 @@
 #include <QEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPen>
 #include <QSpinBox>
 #include <QWindow>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "panel_fixture.h"
+#include "support/row_name.h"
+#include "ui/chart_axes.h"
 #include "ui/indicator_painter.h"
 #include "ui/plot.h"
 #include "ui/repaint.h"
@@ -188,6 +193,61 @@ TEST_F(ShownPanel, EveryWindowIsPaintedAtOnceWhenADialogHasClosed) {
     EXPECT_GE(chartPaints.paints, 1);
 }
 
+// --- values written faster than they are painted ---
+
+// An indicator of a hidden panel, written again and again (the live view with the window
+// minimised), keeps its text until the window shows it; reading it gives the last value at once.
+TEST_F(RealPanels, HiddenIndicatorTakesItsLastValueWhenShown) {
+    auto* box = Ctrl<QSpinBox>(main_, PANEL_VALNORM);
+    ASSERT_NE(box->findChild<detail::IndicatorPainter*>(), nullptr);
+    const QString before = box->text();
+    for (int v = 1; v <= 500; ++v) {
+        ASSERT_EQ(SetCtrlVal(main_, PANEL_VALNORM, v), 0);
+        ASSERT_EQ(IntOf(main_, PANEL_VALNORM), v);
+    }
+    EXPECT_EQ(box->text(), before) << "no text laid out for a window nobody sees";
+    DisplayPanel(main_);
+    QElapsedTimer clock;
+    clock.start();
+    while (box->text() != "500" && clock.elapsed() < 2000) {
+        ProcessSystemEvents();
+    }
+    EXPECT_EQ(box->text(), "500");
+    EXPECT_EQ(box->value(), 500);
+}
+
+// Read back at once, shown or hidden, clamped to the box's range as the box itself would (here
+// a range a panel file may give: 0 to 65535).
+struct ReadBackRow {
+    const char* name;
+    bool shown;
+    int written;
+    int read;
+};
+
+class IndicatorReadBack : public ShownPanel, public ::testing::WithParamInterface<ReadBackRow> {};
+
+TEST_P(IndicatorReadBack, ReadsTheLastValueWritten) {
+    const ReadBackRow& row = GetParam();
+    Ctrl<QSpinBox>(main_, PANEL_AMAX)->setRange(0, 65535);
+    if (!row.shown) {
+        HidePanel(main_);
+    }
+    ASSERT_EQ(SetCtrlVal(main_, PANEL_AMAX, row.written - 1), 0);
+    ASSERT_EQ(SetCtrlVal(main_, PANEL_AMAX, row.written), 0);
+    EXPECT_EQ(IntOf(main_, PANEL_AMAX), row.read);
+    Settle();
+    EXPECT_EQ(IntOf(main_, PANEL_AMAX), row.read);
+}
+
+INSTANTIATE_TEST_SUITE_P(Indicators, IndicatorReadBack,
+                         ::testing::Values(ReadBackRow{"Shown", true, 4321, 4321},
+                                           ReadBackRow{"Hidden", false, 4321, 4321},
+                                           ReadBackRow{"ShownBeyondItsRange", true, 70000, 65535},
+                                           ReadBackRow{"HiddenBeyondItsRange", false, 70000,
+                                                       65535}),
+                         ovx::testing::RowName());
+
 // --- strip chart ---
 
 constexpr int kPoints = 101;
@@ -221,6 +281,77 @@ int RedPixels(const QImage& image) {
     }
     return n;
 }
+
+// A trace with level runs (a run of equal values) looks as every one of its points joined by a
+// line: the run is drawn as one segment, its steps and its ends where they are.
+struct LevelRow {
+    const char* name;
+    std::vector<double> values; // cycled over the chart's points
+};
+
+class StripChartLevels : public ::testing::TestWithParam<LevelRow> {};
+
+constexpr int kJoinShade = 96; // measured up to 57; a misplaced step or end: 171 and more
+
+// The chart's background alone (no points), and every point of the trace joined on it as the
+// chart draws a trace.
+QImage EveryPointJoined(const StripChart& chart, const std::vector<double>& points) {
+    StripChart empty;
+    Prepare(empty);
+    QImage image = Painted(empty);
+    const detail::ChartFrame frame = chart.currentFrame();
+    std::vector<QPointF> line;
+    for (std::size_t p = 0; p < points.size(); ++p) {
+        line.emplace_back(frame.MapX(static_cast<double>(p)), frame.MapY(points[p]));
+    }
+    QPainter painter(&image);
+    painter.setClipRect(frame.plot());
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(QColor(0xFF0000), 1.0);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+    return image;
+}
+
+TEST_P(StripChartLevels, TraceLooksAsEveryPointJoined) {
+    const LevelRow& row = GetParam();
+    StripChart chart;
+    Prepare(chart);
+    chart.setTraceCount(1);
+    chart.setTraceColor(1, QColor(0xFF0000));
+    std::vector<double> points;
+    for (int p = 0; p < kPoints; ++p) {
+        points.push_back(row.values[static_cast<std::size_t>(p) % row.values.size()]);
+        chart.pushValue(points.back());
+    }
+    const QImage expected = EveryPointJoined(chart, points);
+    EXPECT_GT(RedPixels(expected), 100);
+    const QImage shown = Painted(chart);
+    ASSERT_EQ(shown.size(), expected.size());
+    // Where points of a run meet, the joined line blends one segment's end into the next: a
+    // shade apart at most. A step or an end out of place is a whole line apart.
+    int worst = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor a = shown.pixelColor(x, y), b = expected.pixelColor(x, y);
+            worst = std::max({worst, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                              std::abs(a.blue() - b.blue())});
+        }
+    }
+    EXPECT_LE(worst, kJoinShade);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chart, StripChartLevels,
+    ::testing::Values(LevelRow{"OneLevel", {512.0}},
+                      LevelRow{"StepsEveryTenPoints",
+                               {100, 100, 100, 100, 100, 100, 100, 100, 100, 100,
+                                700, 700, 700, 700, 700, 700, 700, 700, 700, 700}},
+                      LevelRow{"PairsOfEqualValues", {300, 300, 600, 600}},
+                      LevelRow{"RampThenLevel", {0, 100, 200, 300, 400, 500, 500, 500, 500, 500}},
+                      LevelRow{"NoTwoEqualInARow", {250, 750}}),
+    ovx::testing::RowName());
 
 // Frame after frame the range widens (values up to 2450) and narrows again as they scroll out,
 // and the y-axis name comes and goes: each painting equals a new chart's with the same data.

@@ -11,10 +11,12 @@
 
 #include "panel_fixture.h"
 #include "platform/errors.h"
+#include "support/row_name.h"
 #include "ui/chart_axes.h"
 #include "ui/graph.h"
 #include "ui/led.h"
 #include "ui/plot.h"
+#include "ui/strip_chart.h"
 
 namespace ovx::ui::testing {
 namespace {
@@ -266,6 +268,36 @@ TEST(ChartAxes, FarValuesMapNearThePlotArea) {
     EXPECT_NEAR(frame.MapX(50.0), frame.plot().center().x(), 1e-9);
     EXPECT_GT(frame.MapY(-1e300), frame.plot().bottom());
     EXPECT_LT(frame.MapY(-1e300), 1e6);
+}
+
+// The strip chart numbers its points from 0; the x axis names the last one.
+struct StripAxisRow {
+    const char* name;
+    int points;
+    std::vector<double> labels;
+};
+
+class StripChartXAxis : public ::testing::TestWithParam<StripAxisRow> {};
+
+TEST_P(StripChartXAxis, LastLabelIsTheLastPoint) {
+    StripChart chart;
+    ASSERT_TRUE(chart.setPointsPerScreen(GetParam().points));
+    chart.resize(520, 300);
+    EXPECT_EQ(chart.currentFrame().xLabels(), GetParam().labels);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, StripChartXAxis,
+    ::testing::Values(StripAxisRow{"Hundred", 100, {0, 20, 40, 60, 80, 99}},
+                      StripAxisRow{"RoundTickGivesWay", 256, {0, 50, 100, 150, 200, 255}},
+                      StripAxisRow{"EndOnARoundTick", 201, {0, 50, 100, 150, 200}},
+                      StripAxisRow{"Few", 7, {0, 1, 2, 3, 4, 5, 6}},
+                      StripAxisRow{"Thousand", 1000, {0, 200, 400, 600, 800, 999}}),
+    ovx::testing::RowName{});
+
+TEST(ChartAxes, GraphsKeepTheirRoundTicksOnly) {
+    const detail::ChartFrame frame(QRectF(0, 0, 400, 300), 12, {0.0, 99.0}, {0.0, 1.0}, false);
+    EXPECT_EQ(frame.xLabels(), (std::vector<double>{0, 20, 40, 60, 80}));
 }
 
 } // namespace

@@ -1,0 +1,31 @@
+// Inside the engine: values written to numeric indicators wait here until the window paints them
+// or someone reads them. A spin box's setValue lays out and validates its text (about 11,000
+// instructions); the live view writes seven indicators per frame, at up to thousands of frames
+// per second, while the window paints at most about 60 times a second and not at all while it
+// is hidden. Only boxes that the engine paints itself (IndicatorPainter) hold values, so every
+// paint of such a box can write its value first.
+#pragma once
+
+#include <optional>
+
+class QSpinBox;
+class QWidget;
+
+namespace ovx::ui::detail {
+
+// box, with its line edit, may hold values from now on; ForbidHeldValues writes what it holds
+// and ends that.
+void AllowHeldValues(QSpinBox* box, QWidget* edit);
+void ForbidHeldValues(QSpinBox* box);
+
+// Holds value for box, clamped to its range as setValue would, and asks for a repaint. False
+// when box holds no values: the caller writes it.
+bool HoldValue(QSpinBox* box, int value);
+std::optional<int> HeldValue(const QSpinBox* box);
+
+// Writes the held value of box into it.
+void WriteHeldValue(QSpinBox* box);
+// Writes the held values of the boxes in window, or of every visible box when window is nullptr.
+void WriteHeldValues(const QWidget* window);
+
+} // namespace ovx::ui::detail
