@@ -24,6 +24,7 @@
 #include "platform/events.h"
 #include "platform/net_address.h"
 #include "platform/net_port_posix.h"
+#include "platform/net_resolve.h"
 #include "platform/telnet_codec.h"
 
 namespace ovx::platform::detail {
@@ -336,15 +337,15 @@ struct Failure {
 };
 
 // One connection attempt to one address of the host; the connected fd, or -1 with err set.
-int ConnectOne(const addrinfo& ai, Deadline deadline, int& err) {
-    const int fd =
-        socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai.ai_protocol);
+int ConnectOne(const Endpoint& to, Deadline deadline, int& err) {
+    const int fd = socket(to.family, to.socketType | SOCK_NONBLOCK | SOCK_CLOEXEC, to.protocol);
     if (fd < 0) {
         err = errno;
         return -1;
     }
     int soError = 0;
-    if (connect(fd, ai.ai_addr, ai.ai_addrlen) != 0) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(to.address.data()),
+                static_cast<socklen_t>(to.address.size())) != 0) {
         soError = errno;
     }
     if (soError == EINPROGRESS && PollFdInterruptible(fd, POLLOUT, deadline) == 0) {
@@ -377,21 +378,23 @@ std::string ConnectError(int err) {
 
 // Connects to the first address of the host that takes the connection before the deadline.
 int Connect(const NetAddress& address, Deadline deadline, Failure& failure) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found) != 0) {
+    const LookupResult found = LookupWithin(
+        [host = address.host, port = address.port] { return LookupHost(host, port); }, deadline);
+    if (found.status == LookupStatus::kNotFound) {
         failure = {kComNoPortFound, "host not found"};
+        return -1;
+    }
+    if (found.status != LookupStatus::kFound) {
+        failure = {kComCannotOpenPort, found.status == LookupStatus::kNoAnswer
+                                           ? "no answer from the name server within 2 s"
+                                           : found.why};
         return -1;
     }
     int fd = -1;
     int err = ETIMEDOUT;
-    for (const addrinfo* ai = found; ai != nullptr && fd < 0; ai = ai->ai_next) {
-        fd = ConnectOne(*ai, deadline, err);
+    for (auto to = found.endpoints.begin(); to != found.endpoints.end() && fd < 0; ++to) {
+        fd = ConnectOne(*to, deadline, err);
     }
-    freeaddrinfo(found);
     if (fd < 0) {
         failure = {kComCannotOpenPort, WaitsInterrupted() ? "interrupted" : ConnectError(err)};
         return -1;
@@ -477,6 +480,31 @@ bool SetRemoteLine(NetPort& port, const LineSettings& s, Deadline deadline, Fail
 }
 
 } // namespace
+
+LookupResult LookupHost(const std::string& host, const std::string& port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const int status = getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+    if (status == EAI_NONAME || status == EAI_NODATA || status == EAI_FAIL) {
+        return {LookupStatus::kNotFound, {}, {}};
+    }
+    if (status != 0) {
+        return {LookupStatus::kFailed,
+                {},
+                status == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(status)};
+    }
+    LookupResult result{LookupStatus::kFound, {}, {}};
+    for (const addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(ai->ai_addr);
+        result.endpoints.push_back(
+            {ai->ai_family, ai->ai_socktype, ai->ai_protocol, {bytes, bytes + ai->ai_addrlen}});
+    }
+    freeaddrinfo(found);
+    return result;
+}
 
 std::unique_ptr<OsPort> OpenNetPort(const std::string& address, const LineSettings& settings,
                                     int& error, std::string& reason) {
