@@ -335,7 +335,7 @@ class Unanswering {
     std::vector<int> fillers_;
 };
 
-enum class Peer { kNone, kFullQueue, kSilent };
+enum class Peer { kNone, kFullQueue, kSilent, kUnknownHost };
 
 struct FailureRow {
     const char* name;
@@ -344,6 +344,7 @@ struct FailureRow {
     const char* command; // check takes its own way to the port; the others the start-up's
     const char* error;   // after "ovextar-cli: ADDRESS: "
     double atLeast;      // seconds the failure takes at least
+    double margin = 0.5; // and less than that much more
 };
 
 void PrintTo(const FailureRow& row, std::ostream* os) {
@@ -356,14 +357,17 @@ TEST_P(NetCliFailure, EndsWithItsErrorWithinTheConnectLimit) {
     const FailureRow& row = GetParam();
     Unanswering peer(row.peer == Peer::kFullQueue);
     const int port = row.peer == Peer::kNone ? testing::FreeLoopbackPort() : peer.Port();
-    const std::string address = std::string(row.scheme) + "127.0.0.1:" + std::to_string(port);
+    const std::string address =
+        std::string(row.scheme) + (row.peer == Peer::kUnknownHost
+                                       ? "nosuchhost.invalid:4001" // the resolver's answer at once
+                                       : "127.0.0.1:" + std::to_string(port));
     const auto start = Clock::now();
     const ProgramResult r = RunProgram({"ovextar-cli", {"--port", address, row.command}});
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_EQ(r.err, "ovextar-cli: " + address + ": " + row.error + "\n");
     EXPECT_GE(seconds, row.atLeast);
-    EXPECT_LT(seconds, row.atLeast + 0.5);
+    EXPECT_LT(seconds, row.atLeast + row.margin);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -381,7 +385,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "Cannot open port (no answer within 2 s)", 2.0},
         FailureRow{"TelnetServerSilent", "rfc2217://", Peer::kSilent, "check",
                    "Cannot open port (the server did not confirm the line settings within 2 s)",
-                   2.0}),
+                   2.0},
+        FailureRow{"RawUnknownHost", "tcp://", Peer::kUnknownHost, "check",
+                   "No serial port found (host not found)", 0.0, 2.0}),
     testing::RowName());
 
 } // namespace

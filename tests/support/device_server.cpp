@@ -7,13 +7,21 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
-#include "support/program_run.h"
-
 namespace ovx::testing {
+namespace {
+
+// A program of the build: beside the test program.
+std::string BesideTestProgram(const std::string& name) {
+    std::error_code ec;
+    return (std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / name).string();
+}
+
+} // namespace
 
 int FreeLoopbackPort() {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -58,7 +66,7 @@ bool DeviceServer::Start(const std::vector<std::string>& simArgs, std::string& e
         return false;
     }
     pty_ = dir_.File("ttyOVX");
-    ChildProcess::Call sim{{ProgramPath("ovextar-sim"), "--link", pty_}};
+    ChildProcess::Call sim{{BesideTestProgram("ovextar-sim"), "--link", pty_}};
     sim.argv.insert(sim.argv.end(), simArgs.begin(), simArgs.end());
     if (!sim_.Start(sim, error)) {
         return false;

@@ -1,8 +1,11 @@
 // The Windows OS files, run under wine by scripts/ovx windows (the exe is built with the MinGW
 // cross compiler): which names are files, atomic saves, UTF-8 file names, port numbers and port
-// names, the user's folders, the event wait's time-out and wake-up. What crosses the line is
-// tested through ovextar-cli.exe against the virtual controller (tests/windows).
+// names, the user's folders, the event wait's time-out and wake-up, networked ports against a
+// peer on loopback. What crosses the line is tested through ovextar-cli.exe against the virtual
+// controller (tests/windows).
 #include <gtest/gtest.h>
+
+#include <winsock2.h>
 
 #include <windows.h>
 
@@ -10,9 +13,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/errors.h"
@@ -20,10 +25,12 @@
 #include "platform/files.h"
 #include "platform/path_text.h"
 #include "platform/places.h"
+#include "platform/port_watch.h"
 #include "platform/serial.h"
 #include "platform/serial_os.h"
 #include "platform/timing.h"
 #include "support/row_name.h"
+#include "support/winsock_peer.h"
 
 namespace ovx::platform {
 namespace {
@@ -254,6 +261,199 @@ TEST(WindowsEventWait, AWakeUpEndsTheWaitAtOnce) {
     WaitForEvents(start + 2.0);
     EXPECT_LT(Timer() - start, 0.5);
 }
+
+// ---- Networked ports against a peer on loopback --------------------------------------------
+
+using Clock = std::chrono::steady_clock;
+constexpr int kNetPort = 211;
+constexpr int kFrame = 36;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs short turns of the event wait until pred() holds or 2 s pass.
+template <typename Pred> bool ProcessUntil(Pred pred, double seconds = 2.0) {
+    const auto start = Clock::now();
+    while (!pred()) {
+        if (SecondsSince(start) > seconds) {
+            return false;
+        }
+        WaitForEvents(Timer() + 0.002);
+    }
+    return true;
+}
+
+// What the receive notification saw: it reads a frame each time.
+struct NetRecorder {
+    int calls = 0;
+    std::string bytes;
+};
+
+void RecordFrame(int port, int /*eventWord*/, void* data) {
+    auto& rec = *static_cast<NetRecorder*>(data);
+    ++rec.calls;
+    rec.bytes.assign(kFrame, '\0');
+    ComRd(port, rec.bytes.data(), kFrame);
+}
+
+struct ProtocolRow {
+    const char* name;
+    bool telnet;
+    friend void PrintTo(const ProtocolRow& row, std::ostream* os) { *os << row.name; }
+};
+
+// 36 bytes with the Telnet command byte among them: over Telnet, 40 go on the wire.
+std::string Frame() {
+    std::string frame(kFrame, '\x55');
+    frame[0] = frame[7] = frame[20] = frame[35] = '\xFF';
+    return frame;
+}
+
+class WindowsNetPort : public ::testing::TestWithParam<ProtocolRow> {
+  protected:
+    void SetUp() override {
+        RegisterPort(kNetPort, peer_.Address());
+        ASSERT_EQ(OpenComConfig(kNetPort, "", 19200, 0, 8, 1, 4096, 4096), 0);
+        ASSERT_TRUE(peer_.Connected());
+        ASSERT_EQ(SetComTime(kNetPort, 2.0), 0);
+    }
+    void TearDown() override {
+        CloseCom(kNetPort);
+        RegisterPort(kNetPort, "");
+    }
+
+    testing::WinsockPeer peer_{GetParam().telnet};
+};
+
+TEST_P(WindowsNetPort, NotifiesAtTheCountOfDecodedBytes) {
+    NetRecorder rec;
+    ASSERT_EQ(InstallComCallback(kNetPort, kEvNotifyCount, kFrame, 0, RecordFrame, &rec), 0);
+    const std::string frame = Frame();
+    peer_.Send(frame.substr(0, kFrame - 1));
+    ASSERT_EQ(WaitInQLen(kNetPort, kFrame - 1, 2.0), kFrame - 1);
+    EXPECT_FALSE(ProcessUntil([&] { return rec.calls > 0; }, 0.05));
+    peer_.Send(frame.substr(kFrame - 1));
+    ASSERT_TRUE(ProcessUntil([&] { return rec.calls >= 1; }));
+    EXPECT_EQ(rec.bytes, frame);
+    EXPECT_FALSE(ProcessUntil([&] { return rec.calls > 1; }, 0.05)); // read empty: not told again
+    EXPECT_EQ(GetInQLen(kNetPort), 0);
+}
+
+// A wait for queued bytes ends when they come, and lasts its time-out when they do not.
+TEST_P(WindowsNetPort, WaitEndsWithTheBytesOrAtItsTimeOut) {
+    auto start = Clock::now();
+    EXPECT_EQ(WaitInQLen(kNetPort, 3, 0.2), 0);
+    EXPECT_GE(SecondsSince(start), 0.2);
+    EXPECT_LT(SecondsSince(start), 0.3);
+    std::thread sender([&] { peer_.Send("abc"); });
+    start = Clock::now();
+    EXPECT_EQ(WaitInQLen(kNetPort, 3, 2.0), 3);
+    EXPECT_LT(SecondsSince(start), 0.5);
+    sender.join();
+}
+
+TEST_P(WindowsNetPort, FlushDropsWhatWasReceived) {
+    peer_.Send("abcdefghij");
+    ASSERT_EQ(WaitInQLen(kNetPort, 10, 2.0), 10);
+    EXPECT_EQ(FlushInQ(kNetPort), 0);
+    EXPECT_EQ(GetInQLen(kNetPort), 0);
+    peer_.Send("k");
+    char byte = 0;
+    EXPECT_EQ(ComRd(kNetPort, &byte, 1), 1);
+    EXPECT_EQ(byte, 'k');
+}
+
+TEST_P(WindowsNetPort, PeerCloseIsALostLine) {
+    peer_.Send("xy");
+    ASSERT_EQ(WaitInQLen(kNetPort, 2, 2.0), 2);
+    peer_.Close();
+    char bytes[4] = {};
+    EXPECT_EQ(ComRd(kNetPort, bytes, 4), 2); // what came before the close is still read
+    EXPECT_TRUE(ProcessUntil([] { return detail::PortLineHungUp(kNetPort); }));
+    EXPECT_EQ(ComRd(kNetPort, bytes, 1), kComUnknownIoError);
+    EXPECT_EQ(ComWrt(kNetPort, "z", 1), kComUnknownIoError);
+}
+
+// A peer that takes nothing: the write's time-out ends it with the count that went out. 64 MB
+// is more than the socket buffers of both ends can hold.
+TEST_P(WindowsNetPort, StalledWriteReturnsTheCountThatWentOut) {
+    ASSERT_EQ(SetComTime(kNetPort, 0.2), 0);
+    const std::string big(64 << 20, '\xFF');
+    const auto start = Clock::now();
+    const int written = ComWrt(kNetPort, big.data(), static_cast<int>(big.size()));
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, static_cast<int>(big.size()));
+    EXPECT_LT(SecondsSince(start), 1.0);
+}
+
+// An open connection has no device node and is not gone; once lost it is told gone, and, as an
+// address needs no device to come back, offered again at the next look.
+TEST_P(WindowsNetPort, LostConnectionIsToldGoneThenOfferedAgain) {
+    std::vector<std::string> gone;
+    std::vector<std::string> back;
+    SetPortWatchHooks([&](int, const std::string& d) { gone.push_back(d); },
+                      [&](int, const std::string& d) { back.push_back(d); });
+    detail::PortWatchTick();
+    EXPECT_TRUE(gone.empty());
+    peer_.Close();
+    char byte = 0;
+    EXPECT_EQ(ComRd(kNetPort, &byte, 1), kComUnknownIoError);
+    detail::PortWatchTick();
+    detail::PortWatchTick();
+    SetPortWatchHooks({}, {});
+    EXPECT_EQ(gone, std::vector<std::string>{peer_.Address()});
+    EXPECT_EQ(back, std::vector<std::string>{peer_.Address()});
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WindowsNetPort,
+                         ::testing::Values(ProtocolRow{"Raw", false}, ProtocolRow{"Telnet", true}),
+                         testing::RowName());
+
+// An open that fails says why, at once.
+enum class FarEnd { kNothing, kOtherBaud, kNoComPort };
+
+struct NetFailureRow {
+    const char* name;
+    FarEnd peer;
+    int result;
+    const char* reason; // after "cannot connect to ADDRESS: "
+    friend void PrintTo(const NetFailureRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class WindowsNetOpen : public ::testing::TestWithParam<NetFailureRow> {
+  protected:
+    void TearDown() override {
+        SetPortOpenHook(nullptr);
+        CloseCom(kNetPort);
+    }
+};
+
+TEST_P(WindowsNetOpen, FailsWithTheReason) {
+    const NetFailureRow& row = GetParam();
+    std::optional<testing::WinsockPeer> peer;
+    std::string address = "tcp://127.0.0.1:" + std::to_string(testing::FreeLoopbackPort());
+    if (row.peer != FarEnd::kNothing) {
+        peer.emplace(true, row.peer == FarEnd::kOtherBaud ? testing::PeerAnswer::kOtherBaud
+                                                          : testing::PeerAnswer::kNoComPort);
+        address = peer->Address();
+    }
+    SetPortOpenHook([](int, const char* reason) { openFailure = reason; });
+    const auto start = Clock::now();
+    EXPECT_EQ(OpenComConfig(kNetPort, address.c_str(), 19200, 0, 8, 1, 4096, 4096), row.result);
+    EXPECT_LT(SecondsSince(start), 1.0); // told, not waited out
+    EXPECT_EQ(openFailure, "cannot connect to " + address + ": " + row.reason + ".");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WindowsNetOpen,
+    ::testing::Values(NetFailureRow{"Refused", FarEnd::kNothing, kComCannotOpenPort,
+                                    "connection refused"},
+                      NetFailureRow{"OtherBaudRate", FarEnd::kOtherBaud, kComCannotOpenPort,
+                                    "the server refused the baud rate 19200"},
+                      NetFailureRow{"NoComPortControl", FarEnd::kNoComPort, kComCannotOpenPort,
+                                    "the server offers no COM port control"}),
+    testing::RowName());
 
 } // namespace
 } // namespace ovx::platform

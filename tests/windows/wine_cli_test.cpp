@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/device_server.h"
 #include "support/row_name.h"
 #include "support/scratch_dir.h"
 #include "support/wine_sides.h"
@@ -197,6 +198,141 @@ TEST_F(WineCli, SilentControllerTimesOutAfter2Seconds) {
     EXPECT_GE(onWine.firstRequestToExit, 2.0 - kLogLag);
     EXPECT_LE(onWine.firstRequestToExit, 2.1 + kWineExit);
 }
+
+// ---- Through a serial device server: the same as on the pty -------------------------------
+
+enum class Scheme { kRaw, kTelnet };
+
+std::string AddressOf(const DeviceServer& server, Scheme scheme) {
+    return scheme == Scheme::kRaw ? server.RawAddress() : server.TelnetAddress();
+}
+
+struct NetRow {
+    const char* name;
+    Scheme scheme;
+    std::vector<std::string> cli; // after --trace --port PORT
+    friend void PrintTo(const NetRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class WineNetCli : public WineCli, public ::testing::WithParamInterface<NetRow> {
+  protected:
+    // The side's ovextar-cli with --trace --port port and the row's arguments.
+    SideRun RunOn(Side side, const std::string& port) {
+        std::vector<std::string> cli{"--trace", "--port", port};
+        cli.insert(cli.end(), GetParam().cli.begin(), GetParam().cli.end());
+        return sides_.RunInside(side, cli);
+    }
+    // The flash pages a controller behind a fresh server held after the side's run on port
+    // (the pty, or the server's address for the row's scheme).
+    std::string FlashAfter(Side side, bool throughServer, SideRun& run) {
+        const std::string dump = sides_.File(throughServer ? "net.txt" : "pty.txt");
+        {
+            DeviceServer server;
+            std::string error;
+            if (!server.Start({"--no-line", "--flash-dump", dump}, error)) {
+                ADD_FAILURE() << error;
+                return {};
+            }
+            run = RunOn(side, throughServer ? AddressOf(server, GetParam().scheme) : server.Pty());
+        } // the controller writes its flash as it ends
+        return ReadText(dump);
+    }
+};
+
+class WineNetExchange : public WineNetCli {};
+
+TEST_P(WineNetExchange, SendsAndReceivesWhatTheLinuxPtyRunDoes) {
+    DeviceServer server;
+    std::string error;
+    ASSERT_TRUE(server.Start({"--no-line"}, error)) << error;
+    const SideRun direct = RunOn(Side::kLinux, server.Pty());
+    const SideRun net = RunOn(Side::kWine, AddressOf(server, GetParam().scheme));
+    ASSERT_EQ(direct.exitCode, 0) << ::testing::PrintToString(direct.err);
+    EXPECT_EQ(net.exitCode, 0) << ::testing::PrintToString(net.err);
+    const auto sent = Traced(direct.err, "tx");
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(Traced(net.err, "tx"), sent);
+    EXPECT_EQ(Traced(net.err, "rx"), Traced(direct.err, "rx"));
+    EXPECT_EQ(Traced(net.err, "status"), Traced(direct.err, "status"));
+    EXPECT_EQ(net.out, direct.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WineNetExchange,
+                         ::testing::Values(NetRow{"RawCheck", Scheme::kRaw, {"check"}},
+                                           NetRow{"TelnetCheck", Scheme::kTelnet, {"check"}},
+                                           NetRow{"RawGet", Scheme::kRaw, {"get"}},
+                                           NetRow{"TelnetGet", Scheme::kTelnet, {"get"}}),
+                         RowName());
+
+class WineNetLive : public WineNetCli {};
+
+TEST_P(WineNetLive, GivesEveryFrameAsked) {
+    DeviceServer server;
+    std::string error;
+    ASSERT_TRUE(server.Start({"--no-line"}, error)) << error;
+    const SideRun net = RunOn(Side::kWine, AddressOf(server, GetParam().scheme));
+    EXPECT_EQ(net.exitCode, 0) << ::testing::PrintToString(net.err);
+    EXPECT_EQ(net.out.size(), 41u) << ::testing::PrintToString(net.out); // header, 40 samples
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WineNetLive,
+    ::testing::Values(NetRow{"Raw", Scheme::kRaw, {"live", "--frames", "40"}},
+                      NetRow{"Telnet", Scheme::kTelnet, {"live", "--frames", "40"}}),
+    RowName());
+
+class WineNetFlash : public WineNetCli {};
+
+TEST_P(WineNetFlash, LeavesTheFlashThePtyRunDoes) {
+    SideRun direct, net;
+    const std::string onPty = FlashAfter(Side::kLinux, false, direct);
+    const std::string throughServer = FlashAfter(Side::kWine, true, net);
+    ASSERT_EQ(direct.exitCode, 0) << ::testing::PrintToString(direct.err);
+    EXPECT_EQ(net.exitCode, 0) << ::testing::PrintToString(net.err);
+    EXPECT_GT(Programmed(onPty), 1000);
+    EXPECT_EQ(throughServer, onPty);
+    EXPECT_EQ(Traced(net.err, "tx"), Traced(direct.err, "tx"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WineNetFlash,
+                         ::testing::Values(NetRow{"Raw", Scheme::kRaw, {"flash", kMeasurement}},
+                                           NetRow{
+                                               "Telnet", Scheme::kTelnet, {"flash", kMeasurement}}),
+                         RowName());
+
+// ---- A failed connection says why, as on Linux ---------------------------------------------
+
+struct RefusedRow {
+    const char* name;
+    std::string address; // PORT: a port of 127.0.0.1 that nothing listens on
+    const char* error;   // after "ovextar-cli: ADDRESS: "
+    friend void PrintTo(const RefusedRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class WineNetFailure : public WineCli, public ::testing::WithParamInterface<RefusedRow> {};
+
+TEST_P(WineNetFailure, SaysWhyAsOnLinux) {
+    std::string address = GetParam().address;
+    if (const auto at = address.find("PORT"); at != std::string::npos) {
+        address.replace(at, 4, std::to_string(FreeLoopbackPort()));
+    }
+    const SideRun onWine = sides_.RunInside(Side::kWine, {"--port", address, "check"});
+    const SideRun onLinux = sides_.RunInside(Side::kLinux, {"--port", address, "check"});
+    EXPECT_EQ(onWine.exitCode, 1);
+    EXPECT_EQ(onWine.err,
+              std::vector<std::string>{"ovextar-cli: " + address + ": " + GetParam().error});
+    EXPECT_EQ(onWine.err, onLinux.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WineNetFailure,
+                         ::testing::Values(RefusedRow{"RawRefused", "tcp://127.0.0.1:PORT",
+                                                      "Cannot open port (connection refused)"},
+                                           RefusedRow{"TelnetRefused", "rfc2217://127.0.0.1:PORT",
+                                                      "Cannot open port (connection refused)"},
+                                           RefusedRow{"UnknownHost",
+                                                      "tcp://nosuchhost.invalid:4001",
+                                                      "No serial port found (host not found)"}),
+                         RowName());
 
 } // namespace
 } // namespace ovx::testing

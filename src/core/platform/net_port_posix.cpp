@@ -22,36 +22,18 @@
 
 #include "platform/errors.h"
 #include "platform/events.h"
-#include "platform/net_address.h"
+#include "platform/net_port.h"
 #include "platform/net_port_posix.h"
+#include "platform/net_resolve.h"
 #include "platform/telnet_codec.h"
 
 namespace ovx::platform::detail {
 namespace {
 
-constexpr auto kConnectLimit = std::chrono::seconds(2);
-
-// How many of the data bytes went out whole when wireSent bytes of their wire form did.
-std::size_t DataBytesSent(std::span<const char> bytes, std::size_t wireSent, bool telnet) {
-    if (!telnet) {
-        return std::min(wireSent, bytes.size());
-    }
-    std::size_t wire = 0;
-    std::size_t count = 0;
-    for (const char c : bytes) {
-        wire += static_cast<std::uint8_t>(c) == telnet::kIac ? 2 : 1;
-        if (wire > wireSent) {
-            break;
-        }
-        ++count;
-    }
-    return count;
-}
-
 // What the hook watch's handler owns: it outlives the port when the hook closes the port.
 using HookState = std::function<void()>;
 
-class NetPort final : public OsPort {
+class NetPort final : public OsPort, public NetWire {
   public:
     NetPort(int fd, bool telnet);
     ~NetPort() override;
@@ -69,13 +51,12 @@ class NetPort final : public OsPort {
     void SetReadableCount(int count) override;
     void EnableReadableHook(bool on) override;
 
-    // Takes what the socket holds now into the buffer; false once the peer is gone.
-    bool Drain();
-    // Sends bytes as they are (Telnet commands included) before the deadline; false if not all.
-    bool SendWire(const std::string& wire, Deadline deadline, std::size_t* sent = nullptr);
-    TelnetDecoder& Decoder() { return decoder_; }
-    // Waits for the socket to become readable; false on time-out or interrupt.
-    bool WaitIncoming(Deadline deadline) { return PollFdInterruptible(fd_, POLLIN, deadline) != 0; }
+    bool Drain() override;
+    bool SendWire(const std::string& wire, Deadline deadline, std::size_t* sent) override;
+    TelnetDecoder& Decoder() override { return decoder_; }
+    bool WaitIncoming(Deadline deadline) override {
+        return PollFdInterruptible(fd_, POLLIN, deadline) != 0;
+    }
 
   private:
     int LineGone();
@@ -145,7 +126,7 @@ bool NetPort::Drain() {
         }
     }
     if (!answers.empty()) {
-        SendWire(answers, Clock::now() + std::chrono::milliseconds(100));
+        SendWire(answers, Clock::now() + std::chrono::milliseconds(100), nullptr);
     }
     return !hungUp_;
 }
@@ -250,7 +231,7 @@ int NetPort::Purge(std::uint8_t which) {
     }
     const std::array<std::uint8_t, 1> value{which};
     SendWire(ComPortRequest(telnet::kPurgeData, value),
-             Clock::now() + std::chrono::milliseconds(100));
+             Clock::now() + std::chrono::milliseconds(100), nullptr);
     return hungUp_ ? kComUnknownIoError : 0;
 }
 
@@ -274,10 +255,7 @@ int NetPort::SetHandshake(bool on) {
     if (!telnet_) {
         return 0; // the device server holds the line settings of a raw connection
     }
-    constexpr std::uint8_t kHardwareFlow = 3;
-    const std::array<std::uint8_t, 1> value{on ? kHardwareFlow : telnet::kControlNoFlow};
-    SendWire(ComPortRequest(telnet::kSetControl, value),
-             Clock::now() + std::chrono::milliseconds(100));
+    SendWire(HandshakeRequest(on), Clock::now() + std::chrono::milliseconds(100), nullptr);
     return hungUp_ ? kComUnknownIoError : 0;
 }
 
@@ -330,181 +308,81 @@ void NetPort::EnableReadableHook(bool on) {
 
 // ---- Connecting ---------------------------------------------------------------------------
 
-struct Failure {
-    int error = 0;
-    std::string why; // "connection refused"
-};
-
-// One connection attempt to one address of the host; the connected fd, or -1 with err set.
-int ConnectOne(const addrinfo& ai, Deadline deadline, int& err) {
-    const int fd =
-        socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai.ai_protocol);
-    if (fd < 0) {
-        err = errno;
-        return -1;
-    }
-    int soError = 0;
-    if (connect(fd, ai.ai_addr, ai.ai_addrlen) != 0) {
-        soError = errno;
-    }
-    if (soError == EINPROGRESS && PollFdInterruptible(fd, POLLOUT, deadline) == 0) {
-        soError = ETIMEDOUT;
-    } else if (soError == EINPROGRESS) {
-        socklen_t len = sizeof soError;
-        getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len);
-    }
-    if (soError != 0) {
-        close(fd);
-        err = soError;
-        return -1;
-    }
-    return fd;
-}
-
-std::string ConnectError(int err) {
+ConnectFailure FailureOf(int err) {
     switch (err) {
     case ECONNREFUSED:
-        return "connection refused";
+        return ConnectFailure::kRefused;
     case ETIMEDOUT:
-        return "no answer within 2 s";
+        return ConnectFailure::kNoAnswer;
     case ENETUNREACH:
     case EHOSTUNREACH:
-        return "network unreachable";
+        return ConnectFailure::kUnreachable;
     default:
-        return std::strerror(err);
+        return ConnectFailure::kOther;
     }
 }
 
-// Connects to the first address of the host that takes the connection before the deadline.
-int Connect(const NetAddress& address, Deadline deadline, Failure& failure) {
+// One connection attempt to one address of the host.
+NetConnection ConnectOne(const Endpoint& to, bool telnet, Deadline deadline) {
+    NetConnection attempt;
+    const int fd = socket(to.family, to.socketType | SOCK_NONBLOCK | SOCK_CLOEXEC, to.protocol);
+    int err = fd < 0 ? errno : 0;
+    if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(to.address.data()),
+                           static_cast<socklen_t>(to.address.size())) != 0) {
+        err = errno;
+    }
+    if (err == EINPROGRESS && PollFdInterruptible(fd, POLLOUT, deadline) == 0) {
+        err = ETIMEDOUT;
+    } else if (err == EINPROGRESS) {
+        socklen_t len = sizeof err;
+        getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+    }
+    if (err != 0) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        attempt.failure = FailureOf(err);
+        attempt.systemText = std::strerror(err);
+        return attempt;
+    }
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on); // a request leaves at once
+    auto port = std::make_unique<NetPort>(fd, telnet);
+    attempt.wire = port.get();
+    attempt.port = std::move(port);
+    return attempt;
+}
+
+} // namespace
+
+LookupResult LookupHost(const std::string& host, const std::string& port) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    if (getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found) != 0) {
-        failure = {kComNoPortFound, "host not found"};
-        return -1;
+    const int status = getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+    if (status == EAI_NONAME || status == EAI_NODATA || status == EAI_FAIL) {
+        return {LookupStatus::kNotFound, {}, {}};
     }
-    int fd = -1;
-    int err = ETIMEDOUT;
-    for (const addrinfo* ai = found; ai != nullptr && fd < 0; ai = ai->ai_next) {
-        fd = ConnectOne(*ai, deadline, err);
+    if (status != 0) {
+        return {LookupStatus::kFailed,
+                {},
+                status == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(status)};
+    }
+    LookupResult result{LookupStatus::kFound, {}, {}};
+    for (const addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(ai->ai_addr);
+        result.endpoints.push_back(
+            {ai->ai_family, ai->ai_socktype, ai->ai_protocol, {bytes, bytes + ai->ai_addrlen}});
     }
     freeaddrinfo(found);
-    if (fd < 0) {
-        failure = {kComCannotOpenPort, WaitsInterrupted() ? "interrupted" : ConnectError(err)};
-        return -1;
-    }
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on); // a request leaves at once
-    return fd;
+    return result;
 }
-
-// The value the server confirms for each line-setting request.
-std::array<long, 5> WantedValues(const LineSettings& s) {
-    return {s.baudRate, s.dataBits, s.parity + 1, s.stopBits, telnet::kControlNoFlow};
-}
-
-long ReplyValue(const ComPortReply& reply) {
-    long value = 0;
-    for (const std::uint8_t b : reply.value) {
-        value = (value << 8) | b;
-    }
-    return value;
-}
-
-constexpr std::array<const char*, 5> kSettingNames{"baud rate", "data bits", "parity", "stop bits",
-                                                   "flow control"};
-
-bool AllConfirmed(const std::array<bool, 5>& confirmed) {
-    return std::find(confirmed.begin(), confirmed.end(), false) == confirmed.end();
-}
-
-// Takes the server's replies; false with failure set when one is not the value asked for.
-bool CheckReplies(NetPort& port, const LineSettings& s, std::array<bool, 5>& confirmed,
-                  Failure& failure) {
-    const std::array<long, 5> wanted = WantedValues(s);
-    for (const ComPortReply& reply : port.Decoder().TakeReplies()) {
-        const int index = reply.command - telnet::kServerOffset - telnet::kSetBaudRate;
-        if (index < 0 || index >= static_cast<int>(wanted.size())) {
-            continue;
-        }
-        const auto at = static_cast<std::size_t>(index);
-        if (ReplyValue(reply) != wanted[at]) {
-            failure = {kComCannotOpenPort, std::string("the server refused the ") +
-                                               kSettingNames[at] + " " +
-                                               std::to_string(wanted[at])};
-            return false;
-        }
-        confirmed[at] = true;
-    }
-    return true;
-}
-
-// Sets the remote line over RFC 2217 and waits for the server to confirm every setting.
-bool SetRemoteLine(NetPort& port, const LineSettings& s, Deadline deadline, Failure& failure) {
-    const std::string request =
-        TelnetOpening() + LineSettingRequests(s.baudRate, s.dataBits, s.parity, s.stopBits);
-    if (!port.SendWire(request, deadline)) {
-        failure = {kComCannotOpenPort, "the server closed the connection"};
-        return false;
-    }
-    std::array<bool, 5> confirmed{};
-    while (!AllConfirmed(confirmed)) {
-        const bool alive = port.Drain();
-        if (!CheckReplies(port, s, confirmed, failure)) {
-            return false;
-        }
-        if (port.Decoder().ComPortRefused()) {
-            failure = {kComCannotOpenPort, "the server offers no COM port control"};
-            return false;
-        }
-        if (AllConfirmed(confirmed)) {
-            break;
-        }
-        if (!alive) {
-            failure = {kComCannotOpenPort, "the server closed the connection"};
-            return false;
-        }
-        if (!port.WaitIncoming(deadline)) {
-            failure = {kComCannotOpenPort,
-                       "the server did not confirm the line settings within 2 s"};
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
 
 std::unique_ptr<OsPort> OpenNetPort(const std::string& address, const LineSettings& settings,
                                     int& error, std::string& reason) {
-    NetAddress parsed;
-    std::string why;
-    if (!ParseNetAddress(address, parsed, why)) {
-        error = kComNoPortFound;
-        reason = "cannot open " + address + ": " + why + ".";
-        return nullptr;
-    }
-    if (settings.baudRate <= 0) {
-        error = kComInvalidParameter;
-        return nullptr;
-    }
-    const Deadline deadline = Clock::now() + kConnectLimit;
-    Failure failure;
-    const int fd = Connect(parsed, deadline, failure);
-    std::unique_ptr<NetPort> port;
-    if (fd >= 0) {
-        port = std::make_unique<NetPort>(fd, parsed.protocol == NetProtocol::kRfc2217);
-        if (parsed.protocol == NetProtocol::kRawTcp ||
-            SetRemoteLine(*port, settings, deadline, failure)) {
-            return port;
-        }
-    }
-    error = failure.error;
-    reason = "cannot connect to " + address + ": " + failure.why + ".";
-    return nullptr;
+    return OpenNetPortWith(address, settings, ConnectOne, error, reason);
 }
 
 } // namespace ovx::platform::detail

@@ -32,12 +32,12 @@ class PipePort final : public PolledPort {
     int SetHandshake(bool /*on*/) override { return HungUp() ? kComUnknownIoError : 0; }
 
   private:
-    int Queued() const override;
+    int Queued() override;
     // Reads at most want bytes of those queued now; the count, or -1 when the line is gone.
     int TakeQueued(char* to, std::size_t want);
 };
 
-int PipePort::Queued() const {
+int PipePort::Queued() {
     DWORD total = 0;
     if (HungUp() || PeekNamedPipe(Handle(), nullptr, 0, nullptr, &total, nullptr) == 0) {
         return -1; // the server closed its end and every byte it sent has been read

@@ -1,6 +1,7 @@
 #include "platform/polled_port_win32.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <utility>
@@ -28,6 +29,15 @@ DWORD MillisecondsUntil(Deadline deadline) {
 bool WaitInterruptible(Deadline deadline, DWORD maxMs) {
     const DWORD wait = std::min(MillisecondsUntil(deadline), maxMs);
     return waitsInterrupted != 0 || WaitForSingleObject(interruptEvent, wait) == WAIT_OBJECT_0;
+}
+
+bool WaitForHandle(HANDLE handle, Deadline deadline, bool interruptible) {
+    if (interruptible && waitsInterrupted != 0) {
+        return false;
+    }
+    const std::array<HANDLE, 2> handles{handle, interruptEvent};
+    return WaitForMultipleObjects(interruptible ? 2 : 1, handles.data(), FALSE,
+                                  MillisecondsUntil(deadline)) == WAIT_OBJECT_0;
 }
 
 PolledPort::PolledPort(HANDLE handle) : handle_(handle) {

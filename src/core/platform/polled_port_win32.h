@@ -19,6 +19,9 @@ namespace ovx::platform::detail {
 DWORD MillisecondsUntil(Deadline deadline);
 // Waits on the interrupt until deadline, or at most maxMs; true when interrupted.
 bool WaitInterruptible(Deadline deadline, DWORD maxMs = INFINITE);
+// Waits until handle is signalled, the deadline passes or (interruptible) an interrupt comes;
+// true when the handle was signalled.
+bool WaitForHandle(HANDLE handle, Deadline deadline, bool interruptible);
 
 class PolledPort : public OsPort {
   public:
@@ -37,8 +40,9 @@ class PolledPort : public OsPort {
     HANDLE Handle() const { return handle_; }
     // Marks the line as gone for good and stops the hook; returns kComUnknownIoError.
     int LineGone();
-    // The queue length without side effects on the watch (-1: the line is gone).
-    virtual int Queued() const = 0;
+    // The queue length without side effects on the watch (-1: the line is gone). A port whose
+    // queue is a read-ahead of its own takes what has arrived into it first.
+    virtual int Queued() = 0;
     // Waits until count bytes are queued, the deadline passes, the line goes, or (interruptible)
     // an interrupt comes. This one looks at the queue once a millisecond.
     virtual void WaitQueued(int count, Deadline deadline, bool interruptible);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/net_address.h"
 #include "platform/port_watch.h"
 #include "platform/serial_os.h"
 #include "platform/text_win32.h"
@@ -155,8 +156,12 @@ std::string SystemPortDevice(int port) {
     return port > 0 ? std::string("COM").append(std::to_string(port)) : std::string();
 }
 
-// A COM port is there while the system has a device name for it.
+// A COM port is there while the system has a device name for it. A connection has no name:
+// only its hang-up tells that it is gone.
 bool DeviceNodeExists(const std::string& device) {
+    if (IsNetAddress(device)) {
+        return true;
+    }
     std::wstring name = WideFromText(device);
     if (name.rfind(L"\\\\.\\", 0) == 0) {
         name = name.substr(4);

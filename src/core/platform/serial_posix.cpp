@@ -27,6 +27,7 @@
 #include "platform/errors.h"
 #include "platform/events.h"
 #include "platform/net_address.h"
+#include "platform/net_port.h"
 #include "platform/net_port_posix.h"
 #include "platform/port_watch.h"
 #include "platform/serial_os.h"

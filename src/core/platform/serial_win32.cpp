@@ -6,6 +6,7 @@
 // slices of kSliceMs, so that an interrupt ends a wait within one. The interrupt, the readable
 // hook and what every Windows port shares are in polled_port_win32.h; a named pipe opened by
 // its device name is the virtual controller's line (pipe_port_win32.h).
+// An address (tcp://, rfc2217://) is a networked port (net_port_win32.cpp).
 #include <windows.h>
 
 #include <algorithm>
@@ -15,6 +16,8 @@
 #include <utility>
 
 #include "platform/errors.h"
+#include "platform/net_address.h"
+#include "platform/net_port.h"
 #include "platform/pipe_port_win32.h"
 #include "platform/polled_port_win32.h"
 #include "platform/serial_os.h"
@@ -52,7 +55,7 @@ class Win32Port final : public PolledPort {
     bool SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD writeTotalMs);
     // The system's queue and the read-ahead; once the line is gone the read-ahead alone, or -1
     // when it is empty.
-    int Queued() const override;
+    int Queued() override;
     // Reads ahead until count bytes are queued, the deadline passes, the line goes or
     // (interruptible) an interrupt comes, asked between slices.
     void WaitQueued(int count, Deadline deadline, bool interruptible) override;
@@ -87,7 +90,7 @@ bool Win32Port::SetTimeouts(DWORD readIntervalMs, DWORD readTotalMs, DWORD write
     return true;
 }
 
-int Win32Port::Queued() const {
+int Win32Port::Queued() {
     DWORD errors = 0;
     COMSTAT stat{};
     if (!HungUp() && ClearCommError(Handle(), &errors, &stat) != 0) {
@@ -269,6 +272,9 @@ void FillDcb(DCB& dcb, const LineSettings& s) {
 std::unique_ptr<OsPort> OpenOsPort(const std::string& device, const LineSettings& settings,
                                    int& error, std::string& reason) {
     reason.clear();
+    if (IsNetAddress(device)) {
+        return OpenNetPort(device, settings, error, reason); // a serial device server
+    }
     if (!KnownRate(settings.baudRate)) {
         error = kComInvalidParameter;
         return nullptr;
