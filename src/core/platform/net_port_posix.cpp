@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "platform/errors.h"
@@ -368,7 +369,9 @@ LookupResult LookupHost(const std::string& host, const std::string& port) {
     if (status != 0) {
         return {LookupStatus::kFailed,
                 {},
-                status == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(status)};
+                // On the lookup's own thread: the thread-safe form of the system's text.
+                status == EAI_SYSTEM ? std::generic_category().message(errno)
+                                     : std::string(gai_strerror(status))};
     }
     LookupResult result{LookupStatus::kFound, {}, {}};
     for (const addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
