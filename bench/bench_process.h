@@ -65,6 +65,22 @@ inline double FlashSpan(const std::string& trace) {
     return first < 0 ? 0.0 : last - first;
 }
 
+// Frames per second of a live CSV on stdout: its data lines over the span of its time column.
+inline double FrameRate(const std::string& csv, int& frames) {
+    std::istringstream in(csv);
+    std::string line;
+    std::getline(in, line); // header
+    double first = -1.0, last = -1.0;
+    frames = 0;
+    while (std::getline(in, line)) {
+        const double t = std::atof(line.c_str());
+        first = first < 0 ? t : first;
+        last = t;
+        ++frames;
+    }
+    return frames > 1 && last > first ? (frames - 1) / (last - first) : 0.0;
+}
+
 inline void WriteMeasurement(const std::string& path) {
     std::ofstream out(path);
     for (int k = 0; k < 1024; ++k) {

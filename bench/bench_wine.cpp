@@ -90,22 +90,6 @@ Run RunWine(const QStringList& args) {
     return RunProgram("wine", QStringList{QString::fromStdString(Env("OVX_WINE_EXE"))} + args);
 }
 
-// Frames per second of a live CSV on stdout: its data lines over the span of its time column.
-double FrameRate(const std::string& csv, int& frames) {
-    std::istringstream in(csv);
-    std::string line;
-    std::getline(in, line); // header
-    double first = -1.0, last = -1.0;
-    frames = 0;
-    while (std::getline(in, line)) {
-        const double t = std::atof(line.c_str());
-        first = first < 0 ? t : first;
-        last = t;
-        ++frames;
-    }
-    return frames > 1 && last > first ? (frames - 1) / (last - first) : 0.0;
-}
-
 QString ComLink(const std::string& prefix) {
     return QString::fromStdString(prefix + "/dosdevices/com9");
 }

@@ -5,7 +5,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QTest>
 
 #include <string>
 #include <vector>
@@ -28,15 +27,6 @@ namespace ovx::app {
 namespace {
 
 constexpr int kPort = 1;
-
-// Waits as the idle window does (its own event loop), not as a command's waiting loop.
-template <typename Pred> bool WaitIdle(Pred pred, double timeoutSeconds) {
-    const double start = platform::Timer();
-    while (!pred() && platform::Timer() - start < timeoutSeconds) {
-        QTest::qWait(10);
-    }
-    return pred();
-}
 
 struct NetRow {
     const char* name;
@@ -117,10 +107,10 @@ TEST_P(ServerLost, IsToldAndOfferedAgain) {
 
     std::string error;
     ASSERT_TRUE(server_.RestartServer(error)) << error;
-    ASSERT_TRUE(WaitIdle([&] { return !asked_.empty(); }, 2.5));
+    ASSERT_TRUE(testing::WaitIdle([&] { return !asked_.empty(); }, 2.5));
     EXPECT_EQ(asked_[0], "The connection of Serial port 1 (" + address_ + ") was lost. Reopen it?");
     EXPECT_EQ(StatusText(), GetParam().answer == 1 ? opened : Gone());
-    EXPECT_FALSE(WaitIdle([&] { return asked_.size() > 1; }, 1.5)); // asked once only
+    EXPECT_FALSE(testing::WaitIdle([&] { return asked_.size() > 1; }, 1.5)); // asked once only
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ServerLost,

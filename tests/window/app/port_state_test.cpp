@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QTest>
 #include <QWidget>
 
 #include <grp.h>
@@ -34,15 +33,6 @@ namespace ovx::app {
 namespace {
 
 constexpr int kNobody = 65534;
-
-// Waits as the idle window does (its own event loop), not as a command's waiting loop.
-template <typename Pred> bool WaitIdle(Pred pred, double timeoutSeconds) {
-    const double start = platform::Timer();
-    while (!pred() && platform::Timer() - start < timeoutSeconds) {
-        QTest::qWait(10);
-    }
-    return pred();
-}
 
 // A pty set up like a serial port of group dialout (mode 0660), for a test run as root.
 struct DialoutDevice {
@@ -223,7 +213,7 @@ TEST_P(PortComesBack, DisappearanceIsToldAtOnceAndTheReturnOffersToReopen) {
     ASSERT_TRUE(StartHost());
     // While a command's waiting loop runs, the question waits for it to end.
     EXPECT_FALSE(testing::WaitUntil([&] { return !asked_.empty(); }, 1.5));
-    ASSERT_TRUE(WaitIdle([&] { return !asked_.empty(); }, 1.5));
+    ASSERT_TRUE(testing::WaitIdle([&] { return !asked_.empty(); }, 1.5));
     EXPECT_EQ(asked_[0], "Serial port 1 (" + link_ + ") is back. Reopen it?");
     if (GetParam().answer == 1) {
         EXPECT_EQ(StatusText(), opened); // opened and checked as at start-up
@@ -233,7 +223,7 @@ TEST_P(PortComesBack, DisappearanceIsToldAtOnceAndTheReturnOffersToReopen) {
         EXPECT_EQ(host_->RequestCount(), 0);
     }
     // Asked once only.
-    EXPECT_FALSE(WaitIdle([&] { return asked_.size() > 1; }, 1.5));
+    EXPECT_FALSE(testing::WaitIdle([&] { return asked_.size() > 1; }, 1.5));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PortComesBack,
