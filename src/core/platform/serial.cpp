@@ -16,6 +16,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <optional>
 
 #include "platform/errors.h"
 #include "platform/events.h"
@@ -56,6 +57,8 @@ struct PortSlot {
     double byteSeconds = 0.0;    // line time of one byte at the port's settings
     bool heldThisArming = false; // the notifier slept out the missing bytes' line time once
     int lineWait = 0;            // timer that runs while the missing bytes are still on the line
+    int queuedAtLeast = 0; // the input queue holds at least this many bytes (it only grows until
+                           // this program reads or flushes it)
 };
 
 std::array<PortSlot, kMaxPorts + 1> portSlots; // index = port number; 0 is unused
@@ -94,7 +97,10 @@ detail::Deadline DeadlineOf(const PortSlot& slot) {
     return Clock::now() + std::chrono::duration_cast<Clock::duration>(wait);
 }
 
-void UpdateNotifier(PortSlot& slot);
+// The queue length a caller has just seen, so that the notifier need not ask the OS again.
+using SeenQueue = std::optional<int>;
+
+void UpdateNotifier(PortSlot& slot, SeenQueue seen = std::nullopt);
 
 // How the notifier waits for the bytes it needs.
 enum class Arming {
@@ -103,11 +109,11 @@ enum class Arming {
     kLineTime,  // for nothing, while the missing bytes are still on the line
 };
 
-Arming ChooseArming(PortSlot& slot, int need) {
+Arming ChooseArming(PortSlot& slot, int need, SeenQueue seen) {
     if (slot.heldThisArming || slot.byteSeconds <= 0.0 || need <= 1) {
         return Arming::kCount;
     }
-    const int queued = slot.os->InQueueLength();
+    const int queued = seen ? *seen : slot.os->InQueueLength();
     if (queued < 0 || queued >= need) {
         return Arming::kCount;
     }
@@ -134,7 +140,7 @@ bool LineWaiting(const PortSlot& slot) {
 }
 
 // Enables the notifier exactly when a notification is due at all.
-void UpdateNotifier(PortSlot& slot) {
+void UpdateNotifier(PortSlot& slot, SeenQueue seen) {
     if (!slot.os) {
         return;
     }
@@ -148,21 +154,24 @@ void UpdateNotifier(PortSlot& slot) {
         slot.os->EnableReadableHook(false);
         return;
     }
-    const Arming arming = ChooseArming(slot, wakeCount);
+    const Arming arming = ChooseArming(slot, wakeCount, seen);
     if (arming != Arming::kLineTime) {
         slot.os->SetReadableCount(arming == Arming::kFirstByte ? 1 : wakeCount);
     }
     slot.os->EnableReadableHook(arming != Arming::kLineTime);
 }
 
-// The queue changed through this program: a full queue is worth a notification again.
-void Rearm(PortSlot& slot) {
+// The queue changed through this program: a full queue is worth a notification again. After a
+// flush the notifier takes the queue as empty without asking: should bytes have come meanwhile,
+// it is armed for the first byte, reports ready at once and looks again then.
+void Rearm(PortSlot& slot, bool flushed) {
     slot.readSinceNotify = true;
     slot.heldThisArming = false;
     StopTimer(slot.lineWait); // the bytes it waited for may be gone: look again
     slot.lastInQ = kNoCount;
+    slot.queuedAtLeast = 0;
     slot.armedAbove = slot.notify.notifyCount - 1;
-    UpdateNotifier(slot);
+    UpdateNotifier(slot, flushed ? SeenQueue(0) : std::nullopt);
 }
 
 void OnReadable(int port) {
@@ -172,13 +181,14 @@ void OnReadable(int port) {
     }
     const int before = slot.os->InQueueLength();
     if (before < slot.notify.notifyCount || before <= slot.armedAbove) {
-        UpdateNotifier(slot); // a dead line stays silent
+        UpdateNotifier(slot, before); // a dead line stays silent
         return;
     }
     const Notification n = slot.notify;
     slot.inCallback = true;
     slot.readSinceNotify = false;
-    UpdateNotifier(slot); // never re-entered, even if the callback processes events
+    slot.queuedAtLeast = before; // the callback's read of them need not ask again
+    UpdateNotifier(slot);        // never re-entered, even if the callback processes events
     n.callback(port, kEvNotifyCount, n.data);
     slot.inCallback = false;
     if (!slot.os) {
@@ -188,7 +198,7 @@ void OnReadable(int port) {
     const bool moved = slot.readSinceNotify || after > before;
     slot.armedAbove = moved ? slot.notify.notifyCount - 1 : std::max(after, 0);
     slot.heldThisArming = false;
-    UpdateNotifier(slot);
+    UpdateNotifier(slot, after);
 }
 
 // "/dev/ttyS10" after "/dev/ttyS9": digit runs compare by value.
@@ -317,6 +327,7 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     slot.os = std::move(os);
     slot.timeout = kDefaultTimeout;
     slot.lastInQ = kNoCount;
+    slot.queuedAtLeast = 0;
     // Start bit, data bits, parity bit, stop bits.
     const int bits = 1 + dataBits + (parity != 0 ? 1 : 0) + stopBits;
     slot.byteSeconds = baudRate > 0 ? bits / static_cast<double>(baudRate) : 0.0;
@@ -381,7 +392,7 @@ int FlushInQ(int port) {
         return error;
     }
     const int result = slot->os->FlushIn();
-    Rearm(*slot);
+    Rearm(*slot, result == 0);
     return result;
 }
 
@@ -427,7 +438,7 @@ int ComRd(int port, char* buffer, int count) {
         return kComInvalidParameter;
     }
     auto deadline = DeadlineOf(*slot);
-    if (slot->os->InQueueLength() < count) {
+    if (slot->queuedAtLeast < count && slot->os->InQueueLength() < count) {
         BeforeBlocking();
         deadline = InterruptibleDeadline(*slot, count, deadline);
     }
@@ -435,7 +446,7 @@ int ComRd(int port, char* buffer, int count) {
     if (got > 0) {
         TraceBytes("rx", buffer, got);
     }
-    Rearm(*slot);
+    Rearm(*slot, false);
     return got;
 }
 

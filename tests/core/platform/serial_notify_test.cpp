@@ -179,5 +179,37 @@ TEST_F(SerialNotification, RestOfAFrameFasterThanTheLineIsReportedWithinItsLineT
     EXPECT_EQ(rec_.bytes, PtyDevice::Pattern(kFrame));
 }
 
+// The callback's read of the notified bytes asks the OS nothing more; a further read, for bytes
+// not yet come, waits as any read does: with reads interruptible, an interrupt ends it at once.
+TEST_F(SerialNotification, ReadBeyondTheNotifiedBytesEndsAtAnInterrupt) {
+    struct Reads {
+        int first = 0;
+        int second = -1;
+        double secondTook = 0.0;
+    } reads;
+    ASSERT_EQ(InstallComCallback(
+                  kPort, kMask, kFrame, 85,
+                  [](int port, int, void* data) {
+                      auto& r = *static_cast<Reads*>(data);
+                      char buf[kFrame];
+                      r.first = ComRd(port, buf, kFrame);
+                      InterruptComWaits();
+                      const double start = Timer();
+                      r.second = ComRd(port, buf, kFrame);
+                      r.secondTook = Timer() - start;
+                  },
+                  &reads),
+              0);
+    SetComReadsInterruptible(true);
+    ASSERT_TRUE(device_.Send(kFrame));
+    const bool called = ProcessUntil([&] { return reads.second >= 0; });
+    ResumeComWaits();
+    SetComReadsInterruptible(false);
+    ASSERT_TRUE(called);
+    EXPECT_EQ(reads.first, kFrame);
+    EXPECT_EQ(reads.second, 0);
+    EXPECT_LT(reads.secondTook, 1.0) << "the read waited out its 2 s time-out";
+}
+
 } // namespace
 } // namespace ovx::platform
