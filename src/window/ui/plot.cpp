@@ -57,6 +57,11 @@ int PlotStripChart(int panel, int control, const void* values, int count, int st
         count % chart->traceCount() != 0) {
         return platform::kUiInvalidArgument;
     }
+    if (dataType == kTypeDouble && skip == 0 && chart->atPointStart()) {
+        chart->pushPoints(static_cast<const double*>(values) + start, count / chart->traceCount());
+        chart->scheduleRepaint();
+        return 0;
+    }
     // count values, from index start, every (skip + 1)th one.
     for (int i = 0; i < count; ++i) {
         chart->pushValue(ValueAt(values, dataType, start + i * (skip + 1)));

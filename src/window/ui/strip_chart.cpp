@@ -85,6 +85,23 @@ void StripChart::reallocate() {
     clear();
 }
 
+// Copied into the ring in at most two runs instead of value by value: the live view hands over
+// its whole history (400 values) every frame.
+void StripChart::pushPoints(const double* values, int points) {
+    const int drop = std::max(points - capacity_, 0);
+    values += static_cast<std::ptrdiff_t>(drop) * traces_;
+    points -= drop;
+    const auto copy = [this](const double* from, int at, int count) {
+        std::copy_n(from, static_cast<std::size_t>(count) * static_cast<std::size_t>(traces_),
+                    data_.begin() + static_cast<std::ptrdiff_t>(at) * traces_);
+    };
+    const int first = std::min(points, capacity_ - head_);
+    copy(values, head_, first);
+    copy(values + static_cast<std::ptrdiff_t>(first) * traces_, 0, points - first);
+    head_ = (head_ + points) % capacity_;
+    filled_ = std::min(filled_ + points, capacity_);
+}
+
 void StripChart::clear() {
     head_ = 0;
     filled_ = 0;

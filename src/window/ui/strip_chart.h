@@ -46,6 +46,11 @@ class StripChart : public QWidget {
             filled_ += filled_ < capacity_ ? 1 : 0;
         }
     }
+    // True between points: the next value goes to trace 1.
+    bool atPointStart() const { return column_ == 0; }
+    // Whole points, as pushValue takes them one by one, when atPointStart(): values holds
+    // points x traceCount() values; points beyond the capacity push out the ones before them.
+    void pushPoints(const double* values, int points);
     void clear();
     // Asks for a repaint; repaints come at most every ~25 ms however often data arrives.
     void scheduleRepaint();

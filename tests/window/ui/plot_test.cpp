@@ -65,6 +65,49 @@ TEST_F(StripCharts, ChartKeepsTheLastPointsPerScreen) {
     }
 }
 
+// A chart holding some points takes a history of whole points in one call, as the live view
+// hands over its history every frame: the chart then shows the newest points of both.
+struct HistoryRow {
+    const char* name;
+    int held;   // points plotted before, one call each
+    int handed; // points in the one call after them
+};
+
+class StripChartHistory : public StripCharts, public ::testing::WithParamInterface<HistoryRow> {};
+
+TEST_P(StripChartHistory, ShowsTheNewestPoints) {
+    ASSERT_EQ(SetCtrlAttribute(main_, PANEL_STRIPRAW, kAttrNumTraces, 2), 0);
+    ASSERT_EQ(SetCtrlAttribute(main_, PANEL_STRIPRAW, kAttrPointsPerScreen, 100), 0);
+    const auto point = [](int p) { return std::array<double, 2>{1.0 * p, 1000.0 + p}; };
+    for (int p = 0; p < GetParam().held; ++p) {
+        ASSERT_EQ(PlotStripChart(main_, PANEL_STRIPRAW, point(p).data(), 2, 0, 0, kTypeDouble), 0);
+    }
+    std::vector<double> history;
+    const int total = GetParam().held + GetParam().handed;
+    for (int p = GetParam().held; p < total; ++p) {
+        history.insert(history.end(), {point(p)[0], point(p)[1]});
+    }
+    ASSERT_EQ(PlotStripChart(main_, PANEL_STRIPRAW, history.data(),
+                             static_cast<int>(history.size()), 0, 0, kTypeDouble),
+              0);
+    std::vector<double> a, b;
+    for (int p = std::max(total - 100, 0); p < total; ++p) {
+        a.push_back(point(p)[0]);
+        b.push_back(point(p)[1]);
+    }
+    EXPECT_EQ(Trace(PANEL_STRIPRAW, 1), a);
+    EXPECT_EQ(Trace(PANEL_STRIPRAW, 2), b);
+}
+
+INSTANTIATE_TEST_SUITE_P(Plots, StripChartHistory,
+                         ::testing::Values(HistoryRow{"IntoAnEmptyChart", 0, 100},
+                                           HistoryRow{"FewIntoAnEmptyChart", 0, 5},
+                                           HistoryRow{"RoundTheEndOfTheRing", 30, 100},
+                                           HistoryRow{"FillingTheScreen", 70, 50},
+                                           HistoryRow{"AfterAFullScreen", 130, 40},
+                                           HistoryRow{"MoreThanTheScreen", 10, 250}),
+                         ovx::testing::RowName());
+
 TEST_F(StripCharts, RepeatingTheSameLayoutKeepsTheData) {
     // The live view sets traces, points per screen and scroll mode before every plot.
     const std::array<double, 4> frame{1, 2, 3, 4};
