@@ -19,11 +19,13 @@ namespace {
 // pixel) after the text even when the cursor does not show.
 constexpr int kTextMargin = 2;
 constexpr int kCursorWidth = 1;
+// Texts kept laid out per indicator: a live value wanders among a few dozen neighbours.
+constexpr int kShapedTexts = 64;
 
 } // namespace
 
 IndicatorPainter::IndicatorPainter(QAbstractSpinBox* box, QLineEdit* edit)
-    : QObject(box), box_(box), edit_(edit) {
+    : QObject(box), box_(box), edit_(edit), shaped_(kShapedTexts) {
     box->setAttribute(Qt::WA_OpaquePaintEvent); // the frame image covers every pixel
     box->installEventFilter(this);
     edit->installEventFilter(this);
@@ -94,6 +96,7 @@ void IndicatorPainter::RenderFrame(const FrameKey& key) {
     QPainter painter(&frame_);
     box_->style()->drawComplexControl(QStyle::CC_SpinBox, &option, &painter, box_);
     key_ = key;
+    shaped_.clear(); // another screen or style may lay the texts out otherwise
 }
 
 // Where the line edit would draw its one line: inside its margins, centred vertically.
@@ -120,6 +123,31 @@ int IndicatorPainter::TextX(const QRect& line, qreal textWidth) const {
     return line.x() - scroll;
 }
 
+const IndicatorPainter::ShapedText* IndicatorPainter::Shaped(const QString& text) {
+    const QFont font = edit_->font();
+    if (font != shapedFont_) {
+        shaped_.clear();
+        shapedFont_ = font;
+    }
+    if (const ShapedText* known = shaped_.object(text)) {
+        return known->layout ? known : nullptr;
+    }
+    auto shaped = std::make_unique<ShapedText>();
+    shaped->layout = std::make_unique<QTextLayout>(text, font, box_);
+    shaped->layout->beginLayout();
+    const QTextLine line = shaped->layout->createLine();
+    shaped->layout->endLayout();
+    if (line.isValid()) {
+        shaped->width = line.naturalTextWidth();
+        shaped->ascent = line.ascent();
+    } else {
+        shaped->layout.reset();
+    }
+    const ShapedText* result = shaped->layout ? shaped.get() : nullptr;
+    shaped_.insert(text, shaped.release());
+    return result;
+}
+
 void IndicatorPainter::Paint() {
     // Painted outside the window's repaints (a grab): the value written last shows.
     WriteHeldValue(qobject_cast<QSpinBox*>(box_));
@@ -130,11 +158,8 @@ void IndicatorPainter::Paint() {
     QPainter painter(box_);
     painter.drawPixmap(0, 0, frame_);
     // One layout gives both the width to align and the glyphs to draw.
-    QTextLayout text(edit_->displayText(), edit_->font(), box_);
-    text.beginLayout();
-    QTextLine textLine = text.createLine();
-    text.endLayout();
-    if (!textLine.isValid()) {
+    const ShapedText* text = Shaped(edit_->displayText());
+    if (text == nullptr) {
         return;
     }
     QStyleOption option;
@@ -143,8 +168,7 @@ void IndicatorPainter::Paint() {
     const QRect line = LineRect();
     painter.setClipRect(line.intersected(edit_->geometry()));
     const int baseline = line.y() + edit_->fontMetrics().ascent();
-    text.draw(&painter,
-              QPointF(TextX(line, textLine.naturalTextWidth()), baseline - textLine.ascent()));
+    text->layout->draw(&painter, QPointF(TextX(line, text->width), baseline - text->ascent));
 }
 
 } // namespace ovx::ui::detail

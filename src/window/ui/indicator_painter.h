@@ -5,14 +5,19 @@
 // it) costs several times as much as copying the frame and drawing the number.
 #pragma once
 
+#include <QCache>
+#include <QFont>
 #include <QObject>
 #include <QPixmap>
 #include <QRect>
 #include <QSize>
 
+#include <memory>
+
 class QAbstractSpinBox;
 class QLineEdit;
 class QStyle;
+class QTextLayout;
 
 namespace ovx::ui::detail {
 
@@ -43,7 +48,17 @@ class IndicatorPainter : public QObject {
         bool operator==(const FrameKey&) const = default;
     };
 
+    // A text laid out once: its line's glyphs and width.
+    struct ShapedText {
+        std::unique_ptr<QTextLayout> layout;
+        qreal width = 0.0;
+        qreal ascent = 0.0;
+    };
+
     FrameKey CurrentKey() const;
+    // The layout of text in the line edit's font, nullptr for a text with no line; the texts
+    // shown last are kept, so a value shown again is not shaped again.
+    const ShapedText* Shaped(const QString& text);
     void RenderFrame(const FrameKey& key);
     QRect LineRect() const;
     int TextX(const QRect& line, qreal textWidth) const;
@@ -53,6 +68,8 @@ class IndicatorPainter : public QObject {
     QLineEdit* edit_;
     QPixmap frame_;
     FrameKey key_;
+    QCache<QString, ShapedText> shaped_;
+    QFont shapedFont_;
 };
 
 } // namespace ovx::ui::detail

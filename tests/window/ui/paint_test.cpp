@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFont>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
@@ -139,6 +140,49 @@ TEST(IndicatorPainter, FrameFollowsSizeAndDimmedState) {
     box->setEnabled(true);
     std::size_t i = 0;
     steps([&] { EXPECT_EQ(cheap[i++], shown()) << "step " << i; });
+}
+
+// The texts an indicator has shown are kept laid out: a value shown again, and the same value in
+// another font or alignment, look as the spin box paints them.
+TEST(IndicatorPainter, ValueShownAgainLooksAsTheSpinBoxPaintsIt) {
+    QWidget window;
+    auto* box = new QSpinBox(&window);
+    box->setReadOnly(true);
+    box->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    box->setRange(0, 10000);
+    box->setGeometry(10, 10, 130, 40);
+    window.resize(200, 60);
+    const QFont normal = box->font();
+    QFont larger = normal;
+    larger.setPointSizeF(normal.pointSizeF() * 1.5);
+    const auto steps = [&] {
+        std::vector<QImage> shown;
+        box->setFont(normal);
+        box->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        for (const int v : {517, 4095, 517}) {
+            box->setValue(v);
+            shown.push_back(window.grab(box->geometry()).toImage());
+        }
+        box->setFont(larger);
+        shown.push_back(window.grab(box->geometry()).toImage());
+        box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        shown.push_back(window.grab(box->geometry()).toImage());
+        return shown;
+    };
+    detail::IndicatorPainter::AttachAll(&window);
+    ASSERT_NE(box->findChild<detail::IndicatorPainter*>(), nullptr);
+    const std::vector<QImage> cheap = steps();
+    delete box->findChild<detail::IndicatorPainter*>();
+    box->setAttribute(Qt::WA_OpaquePaintEvent, false);
+    const std::vector<QImage> qt = steps();
+    ASSERT_EQ(cheap.size(), qt.size());
+    for (std::size_t i = 0; i < cheap.size(); ++i) {
+        EXPECT_EQ(cheap[i].convertToFormat(QImage::Format_RGB32),
+                  qt[i].convertToFormat(QImage::Format_RGB32))
+            << "picture " << i;
+    }
+    EXPECT_NE(qt[2], qt[3]) << "the larger font shows";
+    EXPECT_NE(qt[3], qt[4]) << "the text moves to the right";
 }
 
 TEST(IndicatorPainter, EditableSpinBoxesPaintThemselves) {
