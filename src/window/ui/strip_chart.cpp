@@ -139,16 +139,15 @@ int StripChart::points(int trace, double* out, int capacity) const {
     return n;
 }
 
+// The held points fill the first filled_ slots of the ring, whatever their order.
 void StripChart::dataRange(double& lo, double& hi) const {
     lo = kDefaultMin;
     hi = kDefaultMax;
-    for (int p = 0; p < filled_; ++p) {
-        for (int t = 0; t < traces_; ++t) {
-            const double v = valueAt(p, t);
-            if (std::isfinite(v)) {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
+    const auto held = static_cast<std::ptrdiff_t>(filled_) * traces_;
+    for (auto it = data_.begin(); it != data_.begin() + held; ++it) {
+        if (std::isfinite(*it)) {
+            lo = std::min(lo, *it);
+            hi = std::max(hi, *it);
         }
     }
 }
@@ -177,8 +176,9 @@ int StripChart::traceLine(int trace, const detail::ChartFrame& frame) {
     const int offset = capacity_ - filled_; // newest point at the right edge
     const auto at = [this](int i) { return line_[static_cast<std::size_t>(i)]; };
     int n = 0;
-    for (int p = 0; p < filled_; ++p) {
-        const double v = valueAt(p, trace);
+    int slot = filled_ < capacity_ ? 0 : head_; // the oldest point's, walked round the ring
+    for (int p = 0; p < filled_; ++p, slot = slot + 1 == capacity_ ? 0 : slot + 1) {
+        const double v = data_[static_cast<std::size_t>(slot * traces_ + trace)];
         const QPointF point(frame.MapX(offset + p), frame.MapY(std::isfinite(v) ? v : 0.0));
         if (n >= 2 && at(n - 1).y() == point.y() && at(n - 2).y() == point.y()) {
             line_[static_cast<std::size_t>(n - 1)] = point; // the run goes on

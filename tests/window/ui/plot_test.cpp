@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "panel_fixture.h"
@@ -312,6 +313,42 @@ TEST(ChartAxes, FarValuesMapNearThePlotArea) {
     EXPECT_GT(frame.MapY(-1e300), frame.plot().bottom());
     EXPECT_LT(frame.MapY(-1e300), 1e6);
 }
+
+// The y axis takes in the points the chart holds, and only those: a large value pushed out of
+// the screen, or cleared away, no longer widens it.
+struct YRangeRow {
+    const char* name;
+    std::vector<double> points; // one trace; nan = clear the chart
+    double top;                 // of the y axis
+};
+
+class StripChartYRange : public ::testing::TestWithParam<YRangeRow> {};
+
+TEST_P(StripChartYRange, FollowsThePointsHeld) {
+    StripChart chart;
+    ASSERT_TRUE(chart.setTraceCount(1));
+    ASSERT_TRUE(chart.setPointsPerScreen(4));
+    chart.resize(520, 300);
+    for (const double v : GetParam().points) {
+        if (std::isnan(v)) {
+            chart.clear();
+        } else {
+            chart.pushValue(v);
+        }
+    }
+    EXPECT_EQ(chart.currentFrame().y().max, GetParam().top);
+}
+
+constexpr double kClear = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, StripChartYRange,
+    ::testing::Values(YRangeRow{"Default", {5, 6}, 1000},
+                      YRangeRow{"WidenedByALargeValue", {5, 4000, 6}, 4000},
+                      YRangeRow{"LargeValuePushedOut", {4000, 1, 2, 3, 4}, 1000},
+                      YRangeRow{"LargeValueCleared", {1, 4000, 3, kClear, 7}, 1000},
+                      YRangeRow{"ClearedAndWidenedAgain", {4000, kClear, 2500}, 2500}),
+    ovx::testing::RowName());
 
 // The strip chart numbers its points from 0; the x axis names the last one.
 struct StripAxisRow {
