@@ -1,6 +1,7 @@
 #include "ui/strip_chart.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -26,7 +27,7 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
         colours_[i] = QColor(kDefaultColours[i % kDefaultColours.size()]);
     }
     repaintTimer_.setSingleShot(true);
-    connect(&repaintTimer_, &QTimer::timeout, this, [this] { update(); });
+    connect(&repaintTimer_, &QTimer::timeout, this, [this] { updateChanged(); });
     sincePaint_.start();
     setAttribute(Qt::WA_OpaquePaintEvent);
     reallocate();
@@ -115,9 +116,24 @@ void StripChart::scheduleRepaint() {
     }
     const auto elapsed = sincePaint_.elapsed();
     if (elapsed >= kRepaintIntervalMs) {
-        update();
+        updateChanged();
     } else {
         repaintTimer_.start(static_cast<int>(kRepaintIntervalMs - elapsed));
+    }
+}
+
+StripChart::BackgroundKey StripChart::backgroundKeyOf(const detail::ChartFrame& frame) const {
+    return {size(), devicePixelRatioF(), frame.y().min, frame.y().max, capacity_};
+}
+
+// A new frame of data moves only the traces: the rest of the chart is left as the window holds
+// it, and the paint copies no more of the background than the plot area.
+void StripChart::updateChanged() {
+    const detail::ChartFrame frame = currentFrame();
+    if (!background_.isNull() && backgroundKeyOf(frame) == backgroundKey_) {
+        update(frame.plot().toAlignedRect());
+    } else {
+        update();
     }
 }
 
@@ -202,10 +218,14 @@ void StripChart::drawTraces(QPainter& painter, const detail::ChartFrame& frame) 
     }
 }
 
-void StripChart::paintEvent(QPaintEvent*) {
+void StripChart::paintEvent(QPaintEvent* event) {
     sincePaint_.restart();
     const detail::ChartFrame frame = currentFrame();
-    const BackgroundKey key{size(), devicePixelRatioF(), frame.y().min, frame.y().max, capacity_};
+    const BackgroundKey key = backgroundKeyOf(frame);
+    if (!(key == backgroundKey_) && !event->region().contains(rect())) {
+        update(); // the range changed since the plot area was asked for: labels and traces at once
+        return;
+    }
     QPainter painter(this);
     painter.drawPixmap(0, 0, background(key, frame));
     drawTraces(painter, frame);

@@ -82,6 +82,9 @@ class StripChart : public QWidget {
 
     void reallocate();
     void dataRange(double& lo, double& hi) const;
+    BackgroundKey backgroundKeyOf(const detail::ChartFrame& frame) const;
+    // The plot area while the frame, grid and labels stay as drawn, else the whole chart.
+    void updateChanged();
     const QPixmap& background(const BackgroundKey& key, const detail::ChartFrame& frame);
     int traceLine(int trace, const detail::ChartFrame& frame);
     void drawTraces(QPainter& painter, const detail::ChartFrame& frame);

@@ -3,13 +3,16 @@
 // texts, and writing the value a control already shows repaints nothing.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFont>
 #include <QImage>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
+#include <QRegion>
 #include <QSpinBox>
 #include <QWindow>
 
@@ -428,6 +431,63 @@ TEST(StripChartPainting, ChartPaintedFrameAfterFrameLooksAsANewChartWithTheSameD
     }
     EXPECT_EQ(compared, 14);
 }
+
+// The regions the chart's paints cover.
+class PaintRegions : public QObject {
+  public:
+    explicit PaintRegions(QWidget* w) { w->installEventFilter(this); }
+    std::vector<QRegion> regions;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) {
+            regions.push_back(static_cast<QPaintEvent*>(e)->region());
+        }
+        return false;
+    }
+};
+
+// A new point inside the chart's y range repaints the plot area alone; one that widens the range
+// repaints the labels with it.
+struct RepaintRow {
+    const char* name;
+    double value;
+    bool whole;
+};
+
+class StripChartRepaint : public ::testing::TestWithParam<RepaintRow> {};
+
+TEST_P(StripChartRepaint, CoversWhatTheNewPointChanges) {
+    StripChart chart;
+    chart.resize(480, 300);
+    chart.setPointsPerScreen(10);
+    PaintRegions paints(&chart);
+    const auto paintAfter = [&](double value) {
+        const std::size_t before = paints.regions.size();
+        chart.pushValue(value);
+        chart.scheduleRepaint();
+        QElapsedTimer clock;
+        clock.start();
+        while (paints.regions.size() == before && clock.elapsed() < 2000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        return paints.regions.size() > before;
+    };
+    chart.show();
+    ASSERT_TRUE(paintAfter(500.0));
+    ASSERT_TRUE(paintAfter(GetParam().value));
+    const QRegion& region = paints.regions.back();
+    if (GetParam().whole) {
+        EXPECT_TRUE(region.contains(chart.rect()));
+    } else {
+        EXPECT_EQ(region.boundingRect(), chart.currentFrame().plot().toAlignedRect());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, StripChartRepaint,
+                         ::testing::Values(RepaintRow{"InsideTheRange", 600.0, false},
+                                           RepaintRow{"WideningTheRange", 5000.0, true}),
+                         ovx::testing::RowName());
 
 } // namespace
 } // namespace ovx::ui::testing
