@@ -181,6 +181,7 @@ const QPixmap& StripChart::background(const BackgroundKey& key, const detail::Ch
     painter.setFont(font());
     frame.Draw(painter, yName_);
     backgroundKey_ = key;
+    layer_ = QPixmap(); // the level lines go onto the new background
     return background_;
 }
 
@@ -205,16 +206,60 @@ int StripChart::traceLine(int trace, const detail::ChartFrame& frame) {
     return n;
 }
 
+namespace {
+
 // One-pixel cosmetic lines: the stroker's path for wider pens costs several times as much.
-void StripChart::drawTraces(QPainter& painter, const detail::ChartFrame& frame) {
-    painter.setClipRect(frame.plot());
+void PreparePainter(QPainter& painter, const QRectF& plot) {
+    painter.setClipRect(plot);
     painter.setRenderHint(QPainter::Antialiasing);
+}
+
+void DrawLine(QPainter& painter, const QColor& colour, const QPointF* points, int n) {
+    QPen pen(colour, 1.0);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.drawPolyline(points, n);
+}
+
+} // namespace
+
+std::vector<StripChart::LevelLine> StripChart::leadingLevels(const detail::ChartFrame& frame) {
+    std::vector<LevelLine> levels;
     for (int t = 0; t < traces_; ++t) {
         const int n = traceLine(t, frame);
-        QPen pen(colours_[static_cast<std::size_t>(t)], 1.0);
-        pen.setCosmetic(true);
-        painter.setPen(pen);
-        painter.drawPolyline(line_.data(), n);
+        if (n != 2 || line_[0].y() != line_[1].y()) {
+            break;
+        }
+        levels.push_back({line_[0], line_[1], colours_[static_cast<std::size_t>(t)]});
+    }
+    return levels;
+}
+
+// The limit and reference lines of the NORM chart are level across the chart and the same from
+// frame to frame: drawn once onto a copy of the background, each frame copies them with it
+// instead of antialiasing three lines of the plot's width again. They are drawn before every
+// other trace, as the traces are drawn in order.
+const QPixmap& StripChart::levelLayer(const QPixmap& background, const detail::ChartFrame& frame,
+                                      const std::vector<LevelLine>& levels) {
+    if (!layer_.isNull() && layerKey_ == backgroundKey_ && layerLevels_ == levels) {
+        return layer_;
+    }
+    layer_ = background; // the painter draws on a copy of its own
+    QPainter painter(&layer_);
+    PreparePainter(painter, frame.plot());
+    for (const LevelLine& level : levels) {
+        const std::array<QPointF, 2> ends{level.from, level.to};
+        DrawLine(painter, level.colour, ends.data(), 2);
+    }
+    layerKey_ = backgroundKey_;
+    layerLevels_ = levels;
+    return layer_;
+}
+
+void StripChart::drawTraces(QPainter& painter, const detail::ChartFrame& frame, int firstTrace) {
+    PreparePainter(painter, frame.plot());
+    for (int t = firstTrace; t < traces_; ++t) {
+        DrawLine(painter, colours_[static_cast<std::size_t>(t)], line_.data(), traceLine(t, frame));
     }
 }
 
@@ -226,9 +271,11 @@ void StripChart::paintEvent(QPaintEvent* event) {
         update(); // the range changed since the plot area was asked for: labels and traces at once
         return;
     }
+    const QPixmap& plain = background(key, frame);
+    const std::vector<LevelLine> levels = leadingLevels(frame);
     QPainter painter(this);
-    painter.drawPixmap(0, 0, background(key, frame));
-    drawTraces(painter, frame);
+    painter.drawPixmap(0, 0, levels.empty() ? plain : levelLayer(plain, frame, levels));
+    drawTraces(painter, frame, static_cast<int>(levels.size()));
 }
 
 void StripChart::changeEvent(QEvent* event) {

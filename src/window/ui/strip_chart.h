@@ -86,8 +86,21 @@ class StripChart : public QWidget {
     // The plot area while the frame, grid and labels stay as drawn, else the whole chart.
     void updateChanged();
     const QPixmap& background(const BackgroundKey& key, const detail::ChartFrame& frame);
+    // A trace drawn as one level line: its ends and colour.
+    struct LevelLine {
+        QPointF from;
+        QPointF to;
+        QColor colour;
+        bool operator==(const LevelLine&) const = default;
+    };
+    // The leading traces that are one level line each, in trace order.
+    std::vector<LevelLine> leadingLevels(const detail::ChartFrame& frame);
+    // The background with the leading level lines drawn on it; they stay from frame to frame
+    // while the limits and the reference do not move.
+    const QPixmap& levelLayer(const QPixmap& background, const detail::ChartFrame& frame,
+                              const std::vector<LevelLine>& levels);
     int traceLine(int trace, const detail::ChartFrame& frame);
-    void drawTraces(QPainter& painter, const detail::ChartFrame& frame);
+    void drawTraces(QPainter& painter, const detail::ChartFrame& frame, int firstTrace);
     double valueAt(int point, int trace) const; // point 0 = oldest held
 
     int traces_ = 1;
@@ -102,6 +115,9 @@ class StripChart : public QWidget {
     std::vector<QPointF> line_;
     QPixmap background_;
     BackgroundKey backgroundKey_;
+    QPixmap layer_;
+    BackgroundKey layerKey_;
+    std::vector<LevelLine> layerLevels_;
     QTimer repaintTimer_;
     QElapsedTimer sincePaint_;
 };

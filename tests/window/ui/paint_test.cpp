@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -402,6 +403,82 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Frame after frame the range widens (values up to 2450) and narrows again as they scroll out,
 // and the y-axis name comes and goes: each painting equals a new chart's with the same data.
+// Level traces at the head of the trace order (the NORM chart's limits and reference) are kept
+// drawn on the background from frame to frame: the chart still looks exactly as every trace
+// drawn in order, frame after frame, also when a level moves or a trace becomes level.
+constexpr double kWave = std::numeric_limits<double>::quiet_NaN();
+
+struct LayerRow {
+    const char* name;
+    std::array<double, kTraces> first;  // per trace: a level, or kWave (no two points equal)
+    std::array<double, kTraces> second; // for the next screen of points
+};
+
+class StripChartLevelLayer : public ::testing::TestWithParam<LayerRow> {};
+
+double TraceValue(const std::array<double, kTraces>& levels, int trace, int frame) {
+    const double level = levels[static_cast<std::size_t>(trace)];
+    return std::isnan(level) ? 500.0 + 300.0 * std::sin(frame * 0.7 + trace) : level;
+}
+
+// Every trace's points joined, in trace order, on the background of an empty chart; a level
+// trace as the one line from its first point to its last, as the chart draws a level run.
+QImage EveryTraceJoined(const StripChart& chart, const std::vector<std::vector<double>>& traces) {
+    StripChart empty;
+    Prepare(empty);
+    QImage image = Painted(empty);
+    const detail::ChartFrame frame = chart.currentFrame();
+    QPainter painter(&image);
+    painter.setClipRect(frame.plot());
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int t = 0; t < kTraces; ++t) {
+        const auto& trace = traces[static_cast<std::size_t>(t)];
+        const bool level =
+            std::all_of(trace.begin(), trace.end(), [&](double v) { return v == trace.front(); });
+        std::vector<QPointF> line;
+        for (std::size_t p = 0; p < trace.size(); ++p) {
+            if (!level || p == 0 || p + 1 == trace.size()) {
+                line.emplace_back(frame.MapX(static_cast<double>(p)), frame.MapY(trace[p]));
+            }
+        }
+        QPen pen(chart.traceColor(t + 1), 1.0);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+    }
+    return image;
+}
+
+TEST_P(StripChartLevelLayer, LooksAsEveryTraceDrawnInOrder) {
+    StripChart chart;
+    Prepare(chart);
+    std::vector<std::vector<double>> traces(kTraces);
+    int frame = 0;
+    for (const auto* levels : {&GetParam().first, &GetParam().second}) {
+        for (int p = 0; p < kPoints; ++p, ++frame) {
+            for (int t = 0; t < kTraces; ++t) {
+                auto& trace = traces[static_cast<std::size_t>(t)];
+                trace.push_back(TraceValue(*levels, t, frame));
+                if (trace.size() > static_cast<std::size_t>(kPoints)) {
+                    trace.erase(trace.begin());
+                }
+                chart.pushValue(trace.back());
+            }
+        }
+        EXPECT_EQ(Painted(chart), EveryTraceJoined(chart, traces)) << "frame " << frame;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chart, StripChartLevelLayer,
+    ::testing::Values(
+        LayerRow{"LimitsAndReference", {612, 412, 512, kWave}, {612, 412, 512, kWave}},
+        LayerRow{"LimitMovedSincePainted", {612, 412, 512, kWave}, {700, 412, 512, kWave}},
+        LayerRow{"LevelsAfterAWave", {kWave, 412, 512, kWave}, {kWave, 412, 512, kWave}},
+        LayerRow{"LastTraceLevel", {kWave, kWave, kWave, 512}, {kWave, kWave, kWave, 512}},
+        LayerRow{"WaveBecomesLevel", {kWave, kWave, kWave, kWave}, {600, kWave, kWave, kWave}}),
+    ovx::testing::RowName());
+
 TEST(StripChartPainting, ChartPaintedFrameAfterFrameLooksAsANewChartWithTheSameData) {
     StripChart live;
     Prepare(live);
