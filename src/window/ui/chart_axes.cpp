@@ -12,8 +12,6 @@ namespace {
 constexpr int kMaxTicks = 8;
 constexpr QRgb kGridColour = 0xD8DDE3;
 constexpr QRgb kTextColour = 0x333A44;
-// Mapped coordinates are kept within this many pixels of the plot area (clipped anyway).
-constexpr double kFarOutside = 1.0e5;
 
 double NiceStep(double span, int maxTicks) {
     const double raw = span / std::max(1, maxTicks);
@@ -88,18 +86,6 @@ ChartFrame::ChartFrame(const QRectF& bounds, int fontHeight, AxisRange x, AxisRa
     if (plot_.width() < 1.0 || plot_.height() < 1.0) {
         plot_ = bounds;
     }
-}
-
-double ChartFrame::MapX(double v) const {
-    const double span = x_.max - x_.min;
-    const double px = plot_.left() + (span > 0.0 ? (v - x_.min) / span : 0.5) * plot_.width();
-    return std::clamp(px, plot_.left() - kFarOutside, plot_.right() + kFarOutside);
-}
-
-double ChartFrame::MapY(double v) const {
-    const double span = y_.max - y_.min;
-    const double py = plot_.bottom() - (span > 0.0 ? (v - y_.min) / span : 0.5) * plot_.height();
-    return std::clamp(py, plot_.top() - kFarOutside, plot_.bottom() + kFarOutside);
 }
 
 std::vector<double> ChartFrame::xLabels() const {

@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <algorithm>
 #include <vector>
 
 class QPainter;
@@ -39,15 +40,28 @@ std::vector<double> XLabelValues(AxisRange range, int maxTicks, XLabels labels);
 // Plot area inside a widget and the mapping of values onto it.
 class ChartFrame {
   public:
+    // Mapped coordinates are kept within this many pixels of the plot area (clipped anyway).
+    static constexpr double kFarOutside = 1.0e5;
+
     ChartFrame(const QRectF& bounds, int fontHeight, AxisRange x, AxisRange y, bool yName,
                XLabels xLabels = XLabels::kRoundTicks);
     const QRectF& plot() const { return plot_; }
     AxisRange x() const { return x_; }
     AxisRange y() const { return y_; }
     std::vector<double> xLabels() const; // the x values that carry a label, in order
-    // Pixel coordinates; values far outside the range stay at a bounded distance.
-    double MapX(double v) const;
-    double MapY(double v) const;
+    // Pixel coordinates; values far outside the range stay at a bounded distance. Inline: a
+    // strip chart maps every point of every trace on every paint.
+    double MapX(double v) const {
+        const double span = x_.max - x_.min;
+        const double px = plot_.left() + (span > 0.0 ? (v - x_.min) / span : 0.5) * plot_.width();
+        return std::clamp(px, plot_.left() - kFarOutside, plot_.right() + kFarOutside);
+    }
+    double MapY(double v) const {
+        const double span = y_.max - y_.min;
+        const double py =
+            plot_.bottom() - (span > 0.0 ? (v - y_.min) / span : 0.5) * plot_.height();
+        return std::clamp(py, plot_.top() - kFarOutside, plot_.bottom() + kFarOutside);
+    }
     // Grid, tick labels and the y-axis name; the painter's state is left as found.
     void Draw(QPainter& painter, const QString& yName) const;
 
