@@ -129,6 +129,9 @@ StripChart::BackgroundKey StripChart::backgroundKeyOf(const detail::ChartFrame& 
 // A new frame of data moves only the traces: the rest of the chart is left as the window holds
 // it, and the paint copies no more of the background than the plot area.
 void StripChart::updateChanged() {
+    if (!isVisible()) {
+        return; // shown again, it is painted whole
+    }
     const detail::ChartFrame frame = currentFrame();
     if (!background_.isNull() && backgroundKeyOf(frame) == backgroundKey_) {
         update(frame.plot().toAlignedRect());
