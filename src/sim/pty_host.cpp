@@ -234,12 +234,8 @@ void PtyHost::Impl::Transmit(const Bytes& bytes, Clock::time_point at) {
     }
 }
 
-// Waits until t unless Stop() comes first; true if t was reached. A time already past (a reply
-// without think time, no line emulated) costs no wait in the system.
+// Waits until t unless Stop() comes first; true if t was reached.
 bool PtyHost::Impl::SleepUntil(Clock::time_point t) {
-    if (t <= Clock::now()) {
-        return !stop.load();
-    }
     std::unique_lock lock(waitMutex);
     return !wakeUp.wait_until(lock, t, [this] { return stop.load(); });
 }
