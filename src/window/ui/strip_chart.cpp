@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -127,17 +128,45 @@ StripChart::BackgroundKey StripChart::backgroundKeyOf(const detail::ChartFrame& 
 }
 
 // A new frame of data moves only the traces: the rest of the chart is left as the window holds
-// it, and the paint copies no more of the background than the plot area.
+// it, and the paint copies no more of the background than the rows where the moving traces were
+// and are now. Level lines that moved, or a new range, repaint the plot area or the whole chart.
 void StripChart::updateChanged() {
     if (!isVisible()) {
         return; // shown again, it is painted whole
     }
     const detail::ChartFrame frame = currentFrame();
-    if (!background_.isNull() && backgroundKeyOf(frame) == backgroundKey_) {
-        update(frame.plot().toAlignedRect());
-    } else {
+    if (background_.isNull() || !(backgroundKeyOf(frame) == backgroundKey_)) {
         update();
+        return;
     }
+    const std::vector<LevelLine> levels = leadingLevels(frame);
+    if (!paintedKnown_ || levels != paintedLevels_) {
+        update(frame.plot().toAlignedRect());
+        return;
+    }
+    update(traceBand(frame, static_cast<int>(levels.size())).united(paintedBand_));
+}
+
+QRect StripChart::traceBand(const detail::ChartFrame& frame, int firstTrace) const {
+    double lo = 0.0, hi = 0.0;
+    bool any = false;
+    for (int p = 0; p < filled_; ++p) {
+        const int slot = p * traces_;
+        for (int t = firstTrace; t < traces_; ++t) {
+            const double stored = data_[static_cast<std::size_t>(slot + t)];
+            const double v = std::isfinite(stored) ? stored : 0.0; // drawn at 0 as traceLine does
+            lo = any ? std::min(lo, v) : v;
+            hi = any ? std::max(hi, v) : v;
+            any = true;
+        }
+    }
+    const QRect plot = frame.plot().toAlignedRect();
+    if (!any) {
+        return {};
+    }
+    const int top = static_cast<int>(std::floor(frame.MapY(hi))) - 2;
+    const int bottom = static_cast<int>(std::ceil(frame.MapY(lo))) + 2;
+    return QRect(plot.left(), top, plot.width(), bottom - top + 1).intersected(plot);
 }
 
 double StripChart::valueAt(int point, int trace) const {
@@ -217,6 +246,11 @@ void PreparePainter(QPainter& painter, const QRectF& plot) {
     painter.setRenderHint(QPainter::Antialiasing);
 }
 
+// True when region takes in all of r (QRegion::contains tells only whether they overlap).
+bool Covers(const QRegion& region, const QRect& r) {
+    return QRegion(r).subtracted(region).isEmpty();
+}
+
 void DrawLine(QPainter& painter, const QColor& colour, const QPointF* points, int n) {
     QPen pen(colour, 1.0);
     pen.setCosmetic(true);
@@ -270,15 +304,24 @@ void StripChart::paintEvent(QPaintEvent* event) {
     sincePaint_.restart();
     const detail::ChartFrame frame = currentFrame();
     const BackgroundKey key = backgroundKeyOf(frame);
-    if (!(key == backgroundKey_) && !event->region().contains(rect())) {
+    if (!(key == backgroundKey_) && !Covers(event->region(), rect())) {
         update(); // the range changed since the plot area was asked for: labels and traces at once
         return;
     }
     const QPixmap& plain = background(key, frame);
     const std::vector<LevelLine> levels = leadingLevels(frame);
+    const QRect plot = frame.plot().toAlignedRect();
+    if ((!paintedKnown_ || levels != paintedLevels_) && !Covers(event->region(), plot)) {
+        update(plot); // a level line moved since the band was asked for
+        return;
+    }
     QPainter painter(this);
     painter.drawPixmap(0, 0, levels.empty() ? plain : levelLayer(plain, frame, levels));
     drawTraces(painter, frame, static_cast<int>(levels.size()));
+    const QRect band = traceBand(frame, static_cast<int>(levels.size()));
+    paintedKnown_ = !Covers(event->region(), rect());
+    paintedBand_ = paintedKnown_ ? band : band.united(paintedBand_);
+    paintedLevels_ = levels;
 }
 
 void StripChart::changeEvent(QEvent* event) {

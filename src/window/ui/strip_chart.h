@@ -101,6 +101,9 @@ class StripChart : public QWidget {
                               const std::vector<LevelLine>& levels);
     int traceLine(int trace, const detail::ChartFrame& frame);
     void drawTraces(QPainter& painter, const detail::ChartFrame& frame, int firstTrace);
+    // The rows of the plot area that the traces from firstTrace on cover, with the pixel their
+    // antialiasing may reach on either side.
+    QRect traceBand(const detail::ChartFrame& frame, int firstTrace) const;
     double valueAt(int point, int trace) const; // point 0 = oldest held
 
     int traces_ = 1;
@@ -118,6 +121,12 @@ class StripChart : public QWidget {
     QPixmap layer_;
     BackgroundKey layerKey_;
     std::vector<LevelLine> layerLevels_;
+    // What the window shows: the level lines and the band of the other traces of its last paint.
+    // A paint of the whole chart may be a grab that the window never shows: after it only the
+    // band is kept (widened by the grab's), and the next repaint takes the whole plot area.
+    std::vector<LevelLine> paintedLevels_;
+    QRect paintedBand_;
+    bool paintedKnown_ = false;
     QTimer repaintTimer_;
     QElapsedTimer sincePaint_;
 };

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QRegion>
+#include <QScreen>
 #include <QSpinBox>
 #include <QWindow>
 
@@ -524,8 +525,8 @@ class PaintRegions : public QObject {
     }
 };
 
-// A new point inside the chart's y range repaints the plot area alone; one that widens the range
-// repaints the labels with it.
+// A new point inside the chart's y range repaints the rows of the plot area where the trace was
+// and is now; one that widens the range repaints the labels with it.
 struct RepaintRow {
     const char* name;
     double value;
@@ -551,14 +552,66 @@ TEST_P(StripChartRepaint, CoversWhatTheNewPointChanges) {
         return paints.regions.size() > before;
     };
     chart.show();
-    ASSERT_TRUE(paintAfter(500.0));
-    ASSERT_TRUE(paintAfter(GetParam().value));
-    const QRegion& region = paints.regions.back();
-    if (GetParam().whole) {
-        EXPECT_TRUE(region.contains(chart.rect()));
-    } else {
-        EXPECT_EQ(region.boundingRect(), chart.currentFrame().plot().toAlignedRect());
+    // The whole chart as it is shown, then the plot area: the window's picture is known then.
+    for (const double v : {500.0, 520.0, 540.0}) {
+        ASSERT_TRUE(paintAfter(v));
     }
+    ASSERT_TRUE(paintAfter(GetParam().value));
+    const QRect shown = paints.regions.back().boundingRect();
+    if (GetParam().whole) {
+        EXPECT_TRUE(QRegion(chart.rect()).subtracted(paints.regions.back()).isEmpty());
+        return;
+    }
+    const detail::ChartFrame frame = chart.currentFrame();
+    const QRect plot = frame.plot().toAlignedRect();
+    EXPECT_TRUE(plot.contains(shown));
+    EXPECT_EQ(shown.left(), plot.left());
+    EXPECT_EQ(shown.width(), plot.width());
+    EXPECT_LT(shown.height(), plot.height() / 2);
+    for (const double v : {500.0, GetParam().value}) {
+        const int y = static_cast<int>(frame.MapY(v));
+        EXPECT_TRUE(shown.top() < y && y < shown.bottom()) << "the trace at " << v;
+    }
+}
+
+// What the window shows after frame after frame of partial repaints (bands, level lines that
+// move, a trace that becomes level, a wider range) is what a paint of the whole chart draws.
+TEST(StripChartPainting, WindowShowsWhatAWholePaintDraws) {
+    StripChart chart;
+    Prepare(chart);
+    chart.setPointsPerScreen(20);
+    chart.show();
+    PaintRegions paints(&chart);
+    const auto screen = [&] {
+        return chart.screen()
+            ->grabWindow(chart.winId())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    int compared = 0;
+    for (int frame = 0; frame < 100; ++frame) {
+        const double wave = 500.0 + 300.0 * std::sin(frame * 0.5);
+        const double upper = frame < 30 ? 612.0 : 700.0;
+        const double value = frame < 60 ? wave : (frame < 90 ? 512.0 : 1000.0 + 60.0 * frame);
+        for (const double v : {upper, 412.0, 512.0, value}) {
+            chart.pushValue(v);
+        }
+        const std::size_t before = paints.regions.size();
+        chart.scheduleRepaint();
+        // A frame that changes nothing shown (every trace a level line that stays) paints
+        // nothing; any other paints within the chart's pacing of ~25 ms.
+        QElapsedTimer clock;
+        clock.start();
+        while (paints.regions.size() == before && clock.elapsed() < 100) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        QCoreApplication::processEvents(); // a paint that asked for more gets it
+        if (frame % 5 == 4) {
+            EXPECT_EQ(screen(), Painted(chart)) << "frame " << frame;
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 20);
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, StripChartRepaint,
