@@ -57,18 +57,6 @@ bool Listening(int port) {
     return false;
 }
 
-double ProcessCpuSeconds(qint64 pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string field;
-    double ticks = 0.0;
-    for (int i = 1; i <= 15 && in >> field; ++i) {
-        if (i == 14 || i == 15) {
-            ticks += std::atof(field.c_str());
-        }
-    }
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // ser2net on 127.0.0.1 in front of the pty: a raw and an RFC 2217 accepter, no character delay.
 class Server {
   public:

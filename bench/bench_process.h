@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -46,6 +47,22 @@ inline double ChildCpuSeconds() {
     getrusage(RUSAGE_CHILDREN, &u);
     return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+// User and system CPU seconds of a running process (from /proc; its name holds no blank).
+inline double ProcessCpuSeconds(long long pid) {
+    std::string path = "/proc/";
+    path += std::to_string(pid);
+    path += "/stat";
+    std::ifstream in(path);
+    std::string field;
+    double ticks = 0.0;
+    for (int i = 1; i <= 15 && in >> field; ++i) {
+        if (i == 14 || i == 15) {
+            ticks += std::atof(field.c_str());
+        }
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 // Seconds from the first order-20 request to the last line of the trace.

@@ -57,19 +57,6 @@ int WineserverPid(const std::string& prefix) {
     return -1;
 }
 
-// User and system CPU seconds of a running process.
-double ProcessCpuSeconds(int pid) {
-    std::istringstream in(ReadAll("/proc/" + std::to_string(pid) + "/stat"));
-    std::string field;
-    double ticks = 0.0;
-    for (int i = 1; i <= 15 && in >> field; ++i) {
-        if (i == 14 || i == 15) {
-            ticks += std::atof(field.c_str());
-        }
-    }
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 struct Run {
     int exitCode = -1;
     double wall = 0.0;

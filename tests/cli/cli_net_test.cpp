@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "support/child_process.h"
 #include "support/device_server.h"
+#include "support/loopback.h"
 #include "support/program_run.h"
 #include "support/row_name.h"
 #include "support/scratch_dir.h"
@@ -306,15 +308,11 @@ INSTANTIATE_TEST_SUITE_P(
 class Unanswering {
   public:
     explicit Unanswering(bool full) {
-        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        listener_ = testing::ListenOnLoopback(0, port_);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        listen(listener_, 0);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
+        a.sin_port = htons(static_cast<std::uint16_t>(port_));
         for (int i = 0; full && i < 2; ++i) {
             const int c = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);

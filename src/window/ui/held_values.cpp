@@ -11,8 +11,11 @@ namespace ovx::ui::detail {
 
 namespace {
 
+// The box is kept as a plain pointer beside a guard of its QObject: the guard tells whether it
+// still lives without casting an object that is being destroyed back to a spin box.
 struct Holder {
-    QPointer<QSpinBox> box;
+    QSpinBox* box = nullptr;
+    QPointer<QObject> alive;
     QPointer<QWidget> edit; // the box's line edit
     std::optional<int> held;
 };
@@ -23,9 +26,9 @@ std::vector<Holder>& Holders() {
     return holders;
 }
 
-Holder* Find(const QSpinBox* box) {
+Holder* Find(const QObject* box) {
     for (Holder& h : Holders()) {
-        if (h.box.data() == box) {
+        if (!h.alive.isNull() && h.alive.data() == box) {
             return &h;
         }
     }
@@ -33,29 +36,26 @@ Holder* Find(const QSpinBox* box) {
 }
 
 void Write(Holder& h) {
-    if (!h.held || h.box.isNull()) {
+    if (!h.held || h.alive.isNull()) {
         return;
     }
     const int value = *h.held;
     h.held.reset();
-    const QSignalBlocker block(h.box.data());
+    const QSignalBlocker block(h.box);
     h.box->setValue(value);
 }
 
 } // namespace
 
 void AllowHeldValues(QSpinBox* box, QWidget* edit) {
-    std::erase_if(Holders(), [](const Holder& h) { return h.box.isNull(); });
+    std::erase_if(Holders(), [](const Holder& h) { return h.alive.isNull(); });
     if (box != nullptr && edit != nullptr && Find(box) == nullptr) {
-        Holders().push_back({box, edit, std::nullopt});
+        Holders().push_back({box, box, edit, std::nullopt});
     }
 }
 
-void ForbidHeldValues(QSpinBox* box) {
-    if (Holder* h = Find(box)) {
-        Write(*h);
-        h->box = nullptr;
-    }
+void ForgetHeldValues(const QObject* box) {
+    std::erase_if(Holders(), [box](const Holder& h) { return h.alive.data() == box; });
 }
 
 bool HoldValue(QSpinBox* box, int value) {
@@ -84,7 +84,7 @@ void WriteHeldValue(QSpinBox* box) {
 
 void WriteHeldValues(const QWidget* window) {
     for (Holder& h : Holders()) {
-        if (!h.held || h.box.isNull()) {
+        if (!h.held || h.alive.isNull()) {
             continue;
         }
         if (window != nullptr ? h.box->window() == window : h.box->isVisible()) {

@@ -8,15 +8,16 @@
 
 #include <optional>
 
+class QObject;
 class QSpinBox;
 class QWidget;
 
 namespace ovx::ui::detail {
 
-// box, with its line edit, may hold values from now on; ForbidHeldValues writes what it holds
-// and ends that.
+// box, with its line edit, may hold values from now on. ForgetHeldValues ends that for a box that
+// is being destroyed (from its painter, a child that goes with it): what it holds is dropped.
 void AllowHeldValues(QSpinBox* box, QWidget* edit);
-void ForbidHeldValues(QSpinBox* box);
+void ForgetHeldValues(const QObject* box);
 
 // Holds value for box, clamped to its range as setValue would, and asks for a repaint. False
 // when box holds no values: the caller writes it.

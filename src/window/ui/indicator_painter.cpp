@@ -34,7 +34,7 @@ IndicatorPainter::IndicatorPainter(QAbstractSpinBox* box, QLineEdit* edit)
 }
 
 IndicatorPainter::~IndicatorPainter() {
-    ForbidHeldValues(qobject_cast<QSpinBox*>(box_));
+    ForgetHeldValues(box_); // the box is being destroyed: no cast back to what it was
 }
 
 void IndicatorPainter::AttachAll(QWidget* root) {

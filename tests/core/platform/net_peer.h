@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/telnet_codec.h"
+#include "support/loopback.h"
 
 namespace ovx::platform::testing {
 
@@ -27,15 +28,7 @@ class LoopbackPeer {
   public:
     explicit LoopbackPeer(bool telnet, PeerAnswer answer = PeerAnswer::kConfirm)
         : telnet_(telnet), answer_(answer) {
-        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        listen(listener_, 1);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
+        listener_ = ovx::testing::ListenOnLoopback(1, port_);
         server_ = std::thread([this] { Serve(); });
     }
     ~LoopbackPeer() {
