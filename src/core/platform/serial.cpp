@@ -6,10 +6,12 @@
 // Notification: only kEvNotifyCount is reported, for a notify count of 1..255. The callback is
 // told again while it leaves at least the notify count queued, except when it took no byte and
 // no byte arrived while it ran: those same bytes are not reported twice.
-// Waiting for a count, the OS wakes the program at every byte that arrives (36 wake-ups for a
-// frame, each a context switch). The missing bytes cannot come sooner than the line carries
-// them, so the notifier waits for the first byte, then sleeps for the line time of the rest,
-// then waits for the count: three wake-ups a frame, and the frame is reported as soon as before.
+// Waiting for a count, the OS wakes the program at every piece of bytes that arrives (36
+// wake-ups for a frame that comes byte by byte, each a context switch). The missing bytes cannot
+// come sooner than the line carries them, so the notifier waits for the first byte, then sleeps
+// for the line time of the rest, then waits for the count: three wake-ups a frame, and the frame
+// is reported as soon as before. When the first piece turns out large, the line wakes the OS's
+// wait only a few times a frame, and the notifier waits for the count at once: one wake-up.
 #include "platform/serial.h"
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include <cctype>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/events.h"
@@ -55,8 +58,12 @@ struct PortSlot {
     int armedAbove = 0;           // notify only when more than this many bytes are queued
     int lastInQ = kNoCount;
     double byteSeconds = 0.0;    // line time of one byte at the port's settings
-    bool heldThisArming = false; // the notifier slept out the missing bytes' line time once
+    bool heldThisArming = false; // the notifier slept out the missing bytes' line time once, or
+                                 // chose to wait for the count at once
     int lineWait = 0;            // timer that runs while the missing bytes are still on the line
+    bool firstByteArmed = false; // the notifier waits for the first byte of an empty queue
+    int countArmings = 0;  // armings left that wait for the count at once: the line brings its
+                           // bytes in large pieces
     int queuedAtLeast = 0; // the input queue holds at least this many bytes (it only grows until
                            // this program reads or flushes it)
 };
@@ -109,7 +116,15 @@ enum class Arming {
     kLineTime,  // for nothing, while the missing bytes are still on the line
 };
 
+// A line that brings its bytes in pieces of at least this many (a UART's receive FIFO, a pty
+// written in chunks) wakes the OS's wait for the count only a few times a frame, which costs less
+// than the notifier's own wake-ups for the first byte and after the line time.
+constexpr int kLargePiece = 6;
+// Waiting for the count at once, the notifier looks again at the pieces every so many armings.
+constexpr int kArmingsBetweenProbes = 100;
+
 Arming ChooseArming(PortSlot& slot, int need, SeenQueue seen) {
+    const bool firstPiece = std::exchange(slot.firstByteArmed, false);
     if (slot.heldThisArming || slot.byteSeconds <= 0.0 || need <= 1) {
         return Arming::kCount;
     }
@@ -117,8 +132,18 @@ Arming ChooseArming(PortSlot& slot, int need, SeenQueue seen) {
     if (queued < 0 || queued >= need) {
         return Arming::kCount;
     }
+    if (queued == 0 && slot.countArmings > 0) {
+        --slot.countArmings;
+        return Arming::kCount;
+    }
     if (queued == 0) {
+        slot.firstByteArmed = true;
         return Arming::kFirstByte;
+    }
+    if (firstPiece && queued >= kLargePiece) {
+        slot.countArmings = kArmingsBetweenProbes;
+        slot.heldThisArming = true;
+        return Arming::kCount;
     }
     // Whole milliseconds, rounded down, less the millisecond by which a timer may come late:
     // the last bytes are then awaited on the line itself, and the frame is never reported late.
@@ -328,6 +353,8 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     slot.timeout = kDefaultTimeout;
     slot.lastInQ = kNoCount;
     slot.queuedAtLeast = 0;
+    slot.firstByteArmed = false;
+    slot.countArmings = 0;
     // Start bit, data bits, parity bit, stop bits.
     const int bits = 1 + dataBits + (parity != 0 ? 1 : 0) + stopBits;
     slot.byteSeconds = baudRate > 0 ? bits / static_cast<double>(baudRate) : 0.0;

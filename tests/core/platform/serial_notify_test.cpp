@@ -6,13 +6,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/pty_device.h"
 #include "platform/serial.h"
 #include "platform/serial_notify_fixture.h"
 #include "platform/timing.h"
+#include "support/row_name.h"
 
 namespace ovx::platform {
 namespace {
@@ -166,6 +169,69 @@ TEST_F(SerialNotification, FrameAtLineSpeedCostsAFewWakeUpsAndComesOnTime) {
     EXPECT_LT(switches, 25) << switches;
     EXPECT_LT(notifiedAt - lastSent, 0.003);
 }
+
+// Frame after frame at the line's pace, in pieces as a line brings them (byte by byte, or in
+// the chunks of a receive FIFO or a device server): each frame is reported right after its last
+// piece, also when the notifier waits for the count at once and when it looks at the pieces again.
+struct PiecesRow {
+    const char* name;
+    int piece;  // bytes a write
+    int frames; // past the notifier's look at the pieces every 100 armings for large pieces
+};
+
+class PacedFrames : public SerialNotification, public ::testing::WithParamInterface<PiecesRow> {
+  protected:
+    struct Seen {
+        std::atomic<int> frames{0};
+        std::vector<double> at;
+        bool bytesRight = true;
+    };
+    static void Take(int port, int, void* data) {
+        auto& seen = *static_cast<Seen*>(data);
+        char buf[kFrame];
+        seen.bytesRight = seen.bytesRight && ComRd(port, buf, kFrame) == kFrame &&
+                          std::vector<char>(buf, buf + kFrame) == PtyDevice::Pattern(kFrame);
+        seen.at.push_back(Timer());
+        ++seen.frames;
+    }
+};
+
+TEST_P(PacedFrames, EachIsReportedRightAfterItsLastPiece) {
+    const PiecesRow row = GetParam();
+    Seen seen;
+    std::vector<double> lastSent(static_cast<std::size_t>(row.frames), 0.0);
+    ASSERT_EQ(InstallComCallback(kPort, kMask, kFrame, 85, Take, &seen), 0);
+    std::thread sender([&] {
+        for (int f = 0; f < row.frames; ++f) {
+            const auto start = Clock::now();
+            for (int sent = 0; sent < kFrame;) {
+                const int n = std::min(row.piece, kFrame - sent);
+                std::this_thread::sleep_until(start + std::chrono::microseconds(521 * (sent + n)));
+                device_.Send(n, sent);
+                sent += n;
+            }
+            lastSent[static_cast<std::size_t>(f)] = Timer();
+            const auto giveUp = Clock::now() + std::chrono::seconds(2);
+            while (seen.frames.load() <= f && Clock::now() < giveUp) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    });
+    const bool all = ProcessUntil([&] { return seen.frames.load() >= row.frames; }, 30.0);
+    sender.join();
+    ASSERT_TRUE(all) << seen.frames.load() << " of " << row.frames;
+    EXPECT_TRUE(seen.bytesRight);
+    for (int f = 0; f < row.frames; ++f) {
+        const auto i = static_cast<std::size_t>(f);
+        EXPECT_LT(seen.at[i] - lastSent[i], 0.003) << "frame " << f;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pieces, PacedFrames,
+                         ::testing::Values(PiecesRow{"ByteByByte", 1, 6},
+                                           PiecesRow{"FifoChunksOf8", 8, 40},
+                                           PiecesRow{"HalfFrames", 18, 40}),
+                         ovx::testing::RowName{});
 
 // Bytes that come faster than the line (a pty, a buffering adapter) are reported no later than
 // the line would have brought them.
