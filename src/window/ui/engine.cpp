@@ -134,6 +134,9 @@ void ProcessSystemEventsUntil(double until) {
     detail::NoteEventsProcessed();
     platform::EnterEventSequence();
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    // Also after the wait, which may have slept long: the window's paints were just due to the
+    // event loop, so the writes that follow (a live frame's) are painted by it, not flushed.
+    detail::NoteEventsProcessed();
     platform::LeaveEventSequence();
 }
 

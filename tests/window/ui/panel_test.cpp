@@ -23,6 +23,7 @@
 #include "panel_fixture.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/timing.h"
 #include "ui/graph.h"
 #include "ui/led.h"
 #include "ui/repaint.h"
@@ -532,6 +533,28 @@ TEST_F(BlockingRepaint, PacedWindowStillShowsTheLastValueWritten) {
     }
     EXPECT_GT(counter.paints, afterPaint);
     EXPECT_EQ(indicator->text(), "4242");
+}
+
+// A live frame comes after a long wait in the event loop: its writes are painted by the window
+// in one paint, not flushed one by one at once as writes of a loop that runs no events.
+TEST_F(BlockingRepaint, WriteRightAfterALongWaitForEventsIsLeftToTheWindow) {
+    ShowMain();
+    auto* led = Ctrl<Led>(main_, PANEL_LEDTOL);
+    PaintCounter counter(led);
+    const int was = led->value();
+    const double end = platform::Timer() + 0.06;
+    while (platform::Timer() < end) {
+        ProcessSystemEventsUntil(end);
+    }
+    counter.paints = 0;
+    SetCtrlVal(main_, PANEL_LEDTOL, was == 0 ? 1 : 0);
+    EXPECT_EQ(counter.paints, 0) << "flushed as if no events had run";
+    QElapsedTimer clock;
+    clock.start();
+    while (counter.paints == 0 && clock.elapsed() < 1000) {
+        ProcessSystemEvents();
+    }
+    EXPECT_EQ(counter.paints, 1);
 }
 
 TEST_F(BlockingRepaint, FlushAfterDiscardingAWrittenPanelIsHarmless) {
