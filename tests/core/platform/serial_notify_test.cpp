@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -221,10 +222,15 @@ TEST_P(PacedFrames, EachIsReportedRightAfterItsLastPiece) {
     sender.join();
     ASSERT_TRUE(all) << seen.frames.load() << " of " << row.frames;
     EXPECT_TRUE(seen.bytesRight);
-    for (int f = 0; f < row.frames; ++f) {
-        const auto i = static_cast<std::size_t>(f);
-        EXPECT_LT(seen.at[i] - lastSent[i], 0.003) << "frame " << f;
+    std::vector<double> late;
+    for (std::size_t i = 0; i < lastSent.size(); ++i) {
+        late.push_back(seen.at[i] - lastSent[i]);
     }
+    std::sort(late.begin(), late.end());
+    // A loaded machine may wake a thread late now and then; a wait that slept past the frame
+    // makes most frames late, and a lost arming makes one wait for the next frame's bytes.
+    EXPECT_LT(late[late.size() / 2], 0.001) << "median";
+    EXPECT_LT(late.back(), 0.015) << "latest";
 }
 
 INSTANTIATE_TEST_SUITE_P(Pieces, PacedFrames,
