@@ -1,8 +1,11 @@
 #include "ui/held_values.h"
 
+#include <QCoreApplication>
+#include <QLocale>
 #include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 
 #include <algorithm>
 #include <vector>
@@ -35,14 +38,75 @@ Holder* Find(const QObject* box) {
     return nullptr;
 }
 
+// The boxes take what they hold a while after it was painted: a spin box's write costs a text
+// layout, and the live view paints its indicators every frame.
+constexpr int kWriteBackMs = 250;
+
+QPointer<QTimer>& WriteBackTimer() {
+    static QPointer<QTimer> timer;
+    return timer;
+}
+
+// The text box shows for value once it is written, as its line edit would show it.
+QString DisplayText(const QSpinBox* box, int value) {
+    if (value == box->minimum() && !box->specialValueText().isEmpty()) {
+        return box->specialValueText();
+    }
+    QString number;
+    if (box->displayIntegerBase() != 10) {
+        number = (value < 0 ? QStringLiteral("-") : QString()) +
+                 QString::number(qAbs(static_cast<qint64>(value)), box->displayIntegerBase());
+    } else {
+        QLocale locale = box->locale();
+        locale.setNumberOptions(box->isGroupSeparatorShown()
+                                    ? locale.numberOptions() & ~QLocale::OmitGroupSeparator
+                                    : locale.numberOptions() | QLocale::OmitGroupSeparator);
+        number = locale.toString(value);
+    }
+    return box->prefix() + number + box->suffix();
+}
+
+// Updates of widget are dropped while it lives: without the repaint that re-enabling them with
+// setUpdatesEnabled would ask for.
+class UpdatesDropped {
+  public:
+    explicit UpdatesDropped(QWidget* widget)
+        : widget_(widget != nullptr && !widget->testAttribute(Qt::WA_UpdatesDisabled) ? widget
+                                                                                      : nullptr) {
+        if (widget_ != nullptr) {
+            widget_->setAttribute(Qt::WA_UpdatesDisabled, true);
+        }
+    }
+    ~UpdatesDropped() {
+        if (widget_ != nullptr) {
+            widget_->setAttribute(Qt::WA_UpdatesDisabled, false);
+        }
+    }
+    UpdatesDropped(const UpdatesDropped&) = delete;
+    UpdatesDropped& operator=(const UpdatesDropped&) = delete;
+
+  private:
+    QWidget* widget_;
+};
+
+// The box takes the value it holds. Its paint showed that value's text already: the repaint that
+// the box and its line edit ask for is left out unless the text the box takes is another.
 void Write(Holder& h) {
     if (!h.held || h.alive.isNull()) {
         return;
     }
     const int value = *h.held;
     h.held.reset();
-    const QSignalBlocker block(h.box);
-    h.box->setValue(value);
+    const QString painted = DisplayText(h.box, value);
+    {
+        const UpdatesDropped box(h.box);
+        const UpdatesDropped edit(h.edit.data());
+        const QSignalBlocker block(h.box);
+        h.box->setValue(value);
+    }
+    if (h.box->text() != painted) {
+        h.box->update();
+    }
 }
 
 } // namespace
@@ -74,6 +138,27 @@ bool HoldValue(QSpinBox* box, int value) {
 std::optional<int> HeldValue(const QSpinBox* box) {
     const Holder* h = Find(box);
     return h != nullptr ? h->held : std::nullopt;
+}
+
+std::optional<QString> HeldText(const QSpinBox* box) {
+    const Holder* h = Find(box);
+    if (h == nullptr || !h->held) {
+        return std::nullopt;
+    }
+    return DisplayText(box, *h->held);
+}
+
+void WriteBackSoon() {
+    QPointer<QTimer>& timer = WriteBackTimer();
+    if (timer.isNull() && QCoreApplication::instance() != nullptr) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        timer->setInterval(kWriteBackMs);
+        QObject::connect(timer, &QTimer::timeout, [] { WriteHeldValues(nullptr); });
+    }
+    if (!timer.isNull() && !timer->isActive()) {
+        timer->start();
+    }
 }
 
 void WriteHeldValue(QSpinBox* box) {

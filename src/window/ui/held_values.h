@@ -1,10 +1,12 @@
-// Inside the engine: values written to numeric indicators wait here until the window paints them
-// or someone reads them. A spin box's setValue lays out and validates its text (about 11,000
-// instructions); the live view writes seven indicators per frame, at up to thousands of frames
-// per second, while the window paints at most about 60 times a second and not at all while it
-// is hidden. Only boxes that the engine paints itself (IndicatorPainter) hold values, so every
-// paint of such a box can write its value first.
+// Inside the engine: values written to numeric indicators wait here; a box shows the text of the
+// value it holds when it is painted, and takes the value itself a quarter of a second after a
+// paint, or when someone reads it. A spin box's setValue lays out and validates its text (about
+// 11,000 instructions); the live view writes seven indicators per frame, at up to thousands of
+// frames per second, while the window paints at most about 60 times a second and not at all
+// while it is hidden. Only boxes that the engine paints itself (IndicatorPainter) hold values.
 #pragma once
+
+#include <QString>
 
 #include <optional>
 
@@ -23,6 +25,12 @@ void ForgetHeldValues(const QObject* box);
 // when box holds no values: the caller writes it.
 bool HoldValue(QSpinBox* box, int value);
 std::optional<int> HeldValue(const QSpinBox* box);
+
+// The text box shows for the value it holds, as its line edit will show it once written.
+std::optional<QString> HeldText(const QSpinBox* box);
+// The visible boxes take the values they hold a quarter of a second from now (a painted held
+// value asks for this).
+void WriteBackSoon();
 
 // Writes the held value of box into it.
 void WriteHeldValue(QSpinBox* box);

@@ -149,8 +149,11 @@ const IndicatorPainter::ShapedText* IndicatorPainter::Shaped(const QString& text
 }
 
 void IndicatorPainter::Paint() {
-    // Painted outside the window's repaints (a grab): the value written last shows.
-    WriteHeldValue(qobject_cast<QSpinBox*>(box_));
+    // The value written last shows, also when the box still holds it (it takes it soon).
+    const std::optional<QString> held = HeldText(qobject_cast<QSpinBox*>(box_));
+    if (held) {
+        WriteBackSoon();
+    }
     const FrameKey key = CurrentKey();
     if (frame_.isNull() || !(key == key_)) {
         RenderFrame(key);
@@ -158,7 +161,7 @@ void IndicatorPainter::Paint() {
     QPainter painter(box_);
     painter.drawPixmap(0, 0, frame_);
     // One layout gives both the width to align and the glyphs to draw.
-    const ShapedText* text = Shaped(edit_->displayText());
+    const ShapedText* text = Shaped(held.value_or(edit_->displayText()));
     if (text == nullptr) {
         return;
     }

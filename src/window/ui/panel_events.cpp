@@ -11,7 +11,6 @@
 #include <QSpinBox>
 #include <QTimer>
 
-#include "ui/held_values.h"
 #include "ui/repaint.h"
 
 namespace ovx::ui::detail {
@@ -86,8 +85,7 @@ class PanelWindowFilter : public QObject {
   public:
     static constexpr int kMinPaintIntervalMs = 16;
 
-    PanelWindowFilter(QWidget* window, int panel)
-        : QObject(window), window_(window), panel_(panel) {
+    PanelWindowFilter(QWidget* window, int panel) : QObject(window), panel_(panel) {
         window->installEventFilter(this);
         deferred_.setSingleShot(true);
         connect(&deferred_, &QTimer::timeout, this, [window] {
@@ -115,7 +113,6 @@ class PanelWindowFilter : public QObject {
             sincePaint_.elapsed() >= kMinPaintIntervalMs) {
             deferred_.stop();
             sincePaint_.restart();
-            WriteHeldValues(window_); // painted now: the indicators take what they hold
             return false;
         }
         if (!deferred_.isActive()) {
@@ -124,7 +121,6 @@ class PanelWindowFilter : public QObject {
         return true;
     }
 
-    QWidget* window_;
     int panel_;
     QTimer deferred_;
     QElapsedTimer sincePaint_;

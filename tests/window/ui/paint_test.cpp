@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QImage>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
@@ -27,6 +28,7 @@
 #include "panel_fixture.h"
 #include "support/row_name.h"
 #include "ui/chart_axes.h"
+#include "ui/held_values.h"
 #include "ui/indicator_painter.h"
 #include "ui/plot.h"
 #include "ui/repaint.h"
@@ -190,6 +192,54 @@ TEST(IndicatorPainter, ValueShownAgainLooksAsTheSpinBoxPaintsIt) {
     EXPECT_NE(qt[3], qt[4]) << "the text moves to the right";
 }
 
+// A box paints the text of the value it holds before it takes the value: the picture is the one
+// the written value gives, whatever the box adds to the number.
+struct HeldTextRow {
+    const char* name;
+    int value;
+    const char* prefix;
+    const char* suffix;
+    bool groupSeparator;
+    const char* specialText; // shown at the minimum, -5000
+};
+
+class HeldText : public ::testing::TestWithParam<HeldTextRow> {};
+
+TEST_P(HeldText, IsPaintedAsTheWrittenValueShowsIt) {
+    const HeldTextRow row = GetParam();
+    QWidget window;
+    window.resize(160, 40);
+    auto* box = new QSpinBox(&window);
+    box->setGeometry(10, 5, 140, 30);
+    box->setReadOnly(true);
+    box->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    box->setRange(-5000, 2000000);
+    box->setLocale(QLocale(QLocale::German)); // a group separator of its own
+    box->setPrefix(QString::fromUtf8(row.prefix));
+    box->setSuffix(QString::fromUtf8(row.suffix));
+    box->setGroupSeparatorShown(row.groupSeparator);
+    box->setSpecialValueText(QString::fromUtf8(row.specialText));
+    box->setValue(7);
+    detail::IndicatorPainter::AttachAll(&window);
+    const QImage before = box->grab().toImage();
+    ASSERT_TRUE(detail::HoldValue(box, row.value));
+    const QImage held = box->grab().toImage();
+    EXPECT_EQ(box->value(), 7) << "the box took the value at its paint";
+    detail::WriteHeldValue(box);
+    ASSERT_EQ(box->value(), row.value);
+    EXPECT_EQ(held, box->grab().toImage()) << box->text().toStdString();
+    EXPECT_NE(held, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, HeldText,
+    ::testing::Values(HeldTextRow{"Plain", 1234, "", "", false, ""},
+                      HeldTextRow{"Negative", -417, "", "", false, ""},
+                      HeldTextRow{"GroupSeparator", 1234567, "", "", true, ""},
+                      HeldTextRow{"PrefixAndSuffix", 35, "A=", " mV", false, ""},
+                      HeldTextRow{"SpecialValueText", -5000, "", "", false, "off"}),
+    ovx::testing::RowName{});
+
 TEST(IndicatorPainter, EditableSpinBoxesPaintThemselves) {
     QWidget window;
     auto* editable = new QSpinBox(&window);
@@ -223,6 +273,12 @@ TEST_F(ShownPanel, WritingTheValueAControlShowsRepaintsNothing) {
     SetCtrlVal(main_, PANEL_ADCCHA, 1235);
     Settle();
     EXPECT_GE(indicatorPaints.paints, 1);
+    EXPECT_EQ(IntOf(main_, PANEL_ADCCHA), 1235);
+    QElapsedTimer clock;
+    clock.start();
+    while (indicator->text() != "1235" && clock.elapsed() < 2000) {
+        ProcessSystemEvents(); // the box takes the value it showed a moment later
+    }
     EXPECT_EQ(indicator->text(), "1235");
     // A value beyond the range is still clamped, the second time as the first.
     for (int i = 0; i < 2; ++i) {
