@@ -1,9 +1,10 @@
-// Inside the engine: values written to numeric indicators wait here; a box shows the text of the
-// value it holds when it is painted, and takes the value itself a quarter of a second after a
-// paint, or when someone reads it. A spin box's setValue lays out and validates its text (about
-// 11,000 instructions); the live view writes seven indicators per frame, at up to thousands of
-// frames per second, while the window paints at most about 60 times a second and not at all
-// while it is hidden. Only boxes that the engine paints itself (IndicatorPainter) hold values.
+// Inside the engine: values written to numeric indicators wait here. A box shows the text of the
+// value it holds when it is painted and takes the value itself a quarter of a second after that
+// paint; a read of the box gets the value it holds. A spin box's setValue lays out and validates
+// its text (about 11,000 instructions); the live view writes seven indicators per frame, at up
+// to thousands of frames per second, while the window paints at most about 60 times a second
+// and not at all while it is hidden. Only boxes that the engine paints itself (IndicatorPainter)
+// hold values.
 #pragma once
 
 #include <QString>
