@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -135,17 +137,24 @@ long ThreadContextSwitches() {
     return u.ru_nvcsw + u.ru_nivcsw;
 }
 
-// Sends count bytes, one every line time of a byte at 19200 baud, from another thread; the
-// time the last one went out is in lastSent.
+// Sends count bytes at 19200 baud's pace in pieces of piece bytes, each when its last byte would
+// have crossed the line (counted from now); returns when the last one went out.
+double SendAtLinePace(PtyDevice& device, int count, int piece) {
+    const auto start = Clock::now();
+    for (int sent = 0; sent < count;) {
+        const int n = std::min(piece, count - sent);
+        std::this_thread::sleep_until(start + std::chrono::microseconds(521 * (sent + n)));
+        device.Send(n, sent);
+        sent += n;
+    }
+    return Timer();
+}
+
+// Sends count bytes byte by byte at the line's pace from another thread; the time the last one
+// went out is in lastSent.
 std::thread SendPaced(PtyDevice& device, int count, std::atomic<double>& lastSent) {
-    return std::thread([&device, count, &lastSent] {
-        const auto start = Clock::now();
-        for (int i = 0; i < count; ++i) {
-            std::this_thread::sleep_until(start + std::chrono::microseconds(521 * (i + 1)));
-            device.Send(1, i);
-        }
-        lastSent = Timer();
-    });
+    return std::thread(
+        [&device, count, &lastSent] { lastSent = SendAtLinePace(device, count, 1); });
 }
 
 // Waiting for a count, the OS would wake the loop at each byte; the notifier sleeps out the
@@ -183,6 +192,8 @@ struct PiecesRow {
 class PacedFrames : public SerialNotification, public ::testing::WithParamInterface<PiecesRow> {
   protected:
     struct Seen {
+        std::mutex mutex;
+        std::condition_variable reported;
         std::atomic<int> frames{0};
         std::vector<double> at;
         bool bytesRight = true;
@@ -193,7 +204,11 @@ class PacedFrames : public SerialNotification, public ::testing::WithParamInterf
         seen.bytesRight = seen.bytesRight && ComRd(port, buf, kFrame) == kFrame &&
                           std::vector<char>(buf, buf + kFrame) == PtyDevice::Pattern(kFrame);
         seen.at.push_back(Timer());
-        ++seen.frames;
+        {
+            const std::lock_guard lock(seen.mutex);
+            ++seen.frames;
+        }
+        seen.reported.notify_all();
     }
 };
 
@@ -204,17 +219,11 @@ TEST_P(PacedFrames, EachIsReportedRightAfterItsLastPiece) {
     ASSERT_EQ(InstallComCallback(kPort, kMask, kFrame, 85, Take, &seen), 0);
     std::thread sender([&] {
         for (int f = 0; f < row.frames; ++f) {
-            const auto start = Clock::now();
-            for (int sent = 0; sent < kFrame;) {
-                const int n = std::min(row.piece, kFrame - sent);
-                std::this_thread::sleep_until(start + std::chrono::microseconds(521 * (sent + n)));
-                device_.Send(n, sent);
-                sent += n;
-            }
-            lastSent[static_cast<std::size_t>(f)] = Timer();
-            const auto giveUp = Clock::now() + std::chrono::seconds(2);
-            while (seen.frames.load() <= f && Clock::now() < giveUp) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            lastSent[static_cast<std::size_t>(f)] = SendAtLinePace(device_, kFrame, row.piece);
+            std::unique_lock lock(seen.mutex); // the next frame once this one is reported
+            if (!seen.reported.wait_for(lock, std::chrono::seconds(2),
+                                        [&] { return seen.frames.load() > f; })) {
+                return; // not reported within 2 s: the wait below fails and says how many were
             }
         }
     });
