@@ -161,12 +161,6 @@ void WriteBackSoon() {
     }
 }
 
-void WriteHeldValue(QSpinBox* box) {
-    if (Holder* h = Find(box)) {
-        Write(*h);
-    }
-}
-
 void WriteHeldValues(const QWidget* window) {
     for (Holder& h : Holders()) {
         if (!h.held || h.alive.isNull()) {

@@ -33,8 +33,6 @@ std::optional<QString> HeldText(const QSpinBox* box);
 // value asks for this).
 void WriteBackSoon();
 
-// Writes the held value of box into it.
-void WriteHeldValue(QSpinBox* box);
 // Writes the held values of the boxes in window, or of every visible box when window is nullptr.
 void WriteHeldValues(const QWidget* window);
 

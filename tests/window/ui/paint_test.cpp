@@ -225,7 +225,7 @@ TEST_P(HeldText, IsPaintedAsTheWrittenValueShowsIt) {
     ASSERT_TRUE(detail::HoldValue(box, row.value));
     const QImage held = box->grab().toImage();
     EXPECT_EQ(box->value(), 7) << "the box took the value at its paint";
-    detail::WriteHeldValue(box);
+    detail::WriteHeldValues(&window);
     ASSERT_EQ(box->value(), row.value);
     EXPECT_EQ(held, box->grab().toImage()) << box->text().toStdString();
     EXPECT_NE(held, before);
