@@ -63,6 +63,7 @@ bool StripChart::setTraceColor(int trace, QColor colour) {
     auto& slot = colours_[static_cast<std::size_t>(trace - 1)];
     if (slot != colour) {
         slot = colour;
+        ++generation_; // a level line of this colour is another line
         scheduleRepaint();
     }
     return true;
@@ -77,6 +78,7 @@ QColor StripChart::traceColor(int trace) const {
 
 void StripChart::setYName(const QString& name) {
     yName_ = name;
+    ++generation_; // the plot area makes room for a name
     background_ = QPixmap();
     update();
 }
@@ -102,12 +104,14 @@ void StripChart::pushPoints(const double* values, int points) {
     copy(values + static_cast<std::ptrdiff_t>(first) * traces_, 0, points - first);
     head_ = (head_ + points) % capacity_;
     filled_ = std::min(filled_ + points, capacity_);
+    ++generation_;
 }
 
 void StripChart::clear() {
     head_ = 0;
     filled_ = 0;
     column_ = 0;
+    ++generation_;
     scheduleRepaint();
 }
 
@@ -134,38 +138,29 @@ void StripChart::updateChanged() {
     if (!isVisible()) {
         return; // shown again, it is painted whole
     }
-    const detail::ChartFrame frame = currentFrame();
-    if (background_.isNull() || !(backgroundKeyOf(frame) == backgroundKey_)) {
+    const Layout& now = layout();
+    if (background_.isNull() || !(backgroundKeyOf(*now.frame) == backgroundKey_)) {
         update();
         return;
     }
-    const std::vector<LevelLine> levels = leadingLevels(frame);
-    if (!paintedKnown_ || levels != paintedLevels_) {
-        update(frame.plot().toAlignedRect());
+    if (!paintedKnown_ || now.levels != paintedLevels_) {
+        update(now.frame->plot().toAlignedRect());
         return;
     }
-    update(traceBand(frame, static_cast<int>(levels.size())).united(paintedBand_));
+    update(now.band.united(paintedBand_));
 }
 
-QRect StripChart::traceBand(const detail::ChartFrame& frame, int firstTrace) const {
-    double lo = 0.0, hi = 0.0;
-    bool any = false;
-    for (int p = 0; p < filled_; ++p) {
-        const int slot = p * traces_;
-        for (int t = firstTrace; t < traces_; ++t) {
-            const double stored = data_[static_cast<std::size_t>(slot + t)];
-            const double v = std::isfinite(stored) ? stored : 0.0; // drawn at 0 as traceLine does
-            lo = any ? std::min(lo, v) : v;
-            hi = any ? std::max(hi, v) : v;
-            any = true;
-        }
-    }
-    const QRect plot = frame.plot().toAlignedRect();
-    if (!any) {
+// The polylines are the traces' points as drawn (a level run keeps its ends): their lowest and
+// highest pixel rows bound the band.
+QRect StripChart::traceBand(const QRect& plot) const {
+    if (layout_.points.empty()) {
         return {};
     }
-    const int top = static_cast<int>(std::floor(frame.MapY(hi))) - 2;
-    const int bottom = static_cast<int>(std::ceil(frame.MapY(lo))) + 2;
+    const auto [low, high] =
+        std::minmax_element(layout_.points.begin(), layout_.points.end(),
+                            [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+    const int top = static_cast<int>(std::floor(low->y())) - 2;
+    const int bottom = static_cast<int>(std::ceil(high->y())) + 2;
     return QRect(plot.left(), top, plot.width(), bottom - top + 1).intersected(plot);
 }
 
@@ -238,6 +233,53 @@ int StripChart::traceLine(int trace, const detail::ChartFrame& frame) {
     return n;
 }
 
+// A limit or reference line holds one value at every point: its two ends are mapped without
+// walking the points through the mapping.
+int StripChart::levelLine(int trace, const detail::ChartFrame& frame) {
+    const int oldest = filled_ < capacity_ ? 0 : head_;
+    const double first = data_[static_cast<std::size_t>(oldest * traces_ + trace)];
+    if (filled_ < 2 || !std::isfinite(first)) {
+        return 0;
+    }
+    const auto end = data_.begin() + static_cast<std::ptrdiff_t>(filled_) * traces_;
+    for (auto it = data_.begin() + trace; it < end; it += traces_) {
+        if (*it != first) { // the held points fill the first filled_ slots in any order
+            return 0;
+        }
+    }
+    const int offset = capacity_ - filled_;
+    const double y = frame.MapY(first);
+    line_[0] = QPointF(frame.MapX(offset), y);
+    line_[1] = QPointF(frame.MapX(offset + filled_ - 1), y);
+    return 2;
+}
+
+const StripChart::Layout& StripChart::layout() {
+    const LayoutKey key{generation_, size(), fontMetrics().height()};
+    if (layout_.frame && key == layoutKey_) {
+        return layout_;
+    }
+    layout_.frame.emplace(currentFrame());
+    const detail::ChartFrame& frame = *layout_.frame;
+    layout_.levels.clear();
+    layout_.points.clear();
+    layout_.lengths.clear();
+    for (int t = 0; t < traces_; ++t) {
+        const bool leading = layout_.levels.size() == static_cast<std::size_t>(t);
+        const int level = leading ? levelLine(t, frame) : 0;
+        const int n = level != 0 ? level : traceLine(t, frame);
+        if (leading && n == 2 && line_[0].y() == line_[1].y()) {
+            layout_.levels.push_back({line_[0], line_[1], colours_[static_cast<std::size_t>(t)]});
+            continue;
+        }
+        layout_.points.insert(layout_.points.end(), line_.begin(), line_.begin() + n);
+        layout_.lengths.push_back(n);
+    }
+    layout_.band = traceBand(frame.plot().toAlignedRect());
+    layoutKey_ = key;
+    return layout_;
+}
+
 namespace {
 
 // One-pixel cosmetic lines: the stroker's path for wider pens costs several times as much.
@@ -260,18 +302,6 @@ void DrawLine(QPainter& painter, const QColor& colour, const QPointF* points, in
 
 } // namespace
 
-std::vector<StripChart::LevelLine> StripChart::leadingLevels(const detail::ChartFrame& frame) {
-    std::vector<LevelLine> levels;
-    for (int t = 0; t < traces_; ++t) {
-        const int n = traceLine(t, frame);
-        if (n != 2 || line_[0].y() != line_[1].y()) {
-            break;
-        }
-        levels.push_back({line_[0], line_[1], colours_[static_cast<std::size_t>(t)]});
-    }
-    return levels;
-}
-
 // The limit and reference lines of the NORM chart are level across the chart and the same from
 // frame to frame: drawn once onto a copy of the background, each frame copies them with it
 // instead of antialiasing three lines of the plot's width again. They are drawn before every
@@ -293,23 +323,27 @@ const QPixmap& StripChart::levelLayer(const QPixmap& background, const detail::C
     return layer_;
 }
 
-void StripChart::drawTraces(QPainter& painter, const detail::ChartFrame& frame, int firstTrace) {
-    PreparePainter(painter, frame.plot());
-    for (int t = firstTrace; t < traces_; ++t) {
-        DrawLine(painter, colours_[static_cast<std::size_t>(t)], line_.data(), traceLine(t, frame));
+void StripChart::drawTraces(QPainter& painter, const Layout& layout) {
+    PreparePainter(painter, layout.frame->plot());
+    const QPointF* points = layout.points.data();
+    auto t = layout.levels.size();
+    for (const int n : layout.lengths) {
+        DrawLine(painter, colours_[t++], points, n);
+        points += n;
     }
 }
 
 void StripChart::paintEvent(QPaintEvent* event) {
     sincePaint_.restart();
-    const detail::ChartFrame frame = currentFrame();
+    const Layout& now = layout();
+    const detail::ChartFrame& frame = *now.frame;
     const BackgroundKey key = backgroundKeyOf(frame);
     if (!(key == backgroundKey_) && !Covers(event->region(), rect())) {
         update(); // the range changed since the plot area was asked for: labels and traces at once
         return;
     }
     const QPixmap& plain = background(key, frame);
-    const std::vector<LevelLine> levels = leadingLevels(frame);
+    const std::vector<LevelLine>& levels = now.levels;
     const QRect plot = frame.plot().toAlignedRect();
     if ((!paintedKnown_ || levels != paintedLevels_) && !Covers(event->region(), plot)) {
         update(plot); // a level line moved since the band was asked for
@@ -317,10 +351,9 @@ void StripChart::paintEvent(QPaintEvent* event) {
     }
     QPainter painter(this);
     painter.drawPixmap(0, 0, levels.empty() ? plain : levelLayer(plain, frame, levels));
-    drawTraces(painter, frame, static_cast<int>(levels.size()));
-    const QRect band = traceBand(frame, static_cast<int>(levels.size()));
+    drawTraces(painter, now);
     paintedKnown_ = !Covers(event->region(), rect());
-    paintedBand_ = paintedKnown_ ? band : band.united(paintedBand_);
+    paintedBand_ = paintedKnown_ ? now.band : now.band.united(paintedBand_);
     paintedLevels_ = levels;
 }
 

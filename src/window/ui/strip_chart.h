@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "ui/chart_axes.h"
@@ -39,6 +40,7 @@ class StripChart : public QWidget {
 
     // The next value in interleaved order: trace 1, trace 2, ..., then the next point.
     void pushValue(double value) {
+        ++generation_;
         data_[static_cast<std::size_t>(head_ * traces_ + column_)] = value;
         if (++column_ == traces_) {
             column_ = 0;
@@ -93,17 +95,35 @@ class StripChart : public QWidget {
         QColor colour;
         bool operator==(const LevelLine&) const = default;
     };
-    // The leading traces that are one level line each, in trace order.
-    std::vector<LevelLine> leadingLevels(const detail::ChartFrame& frame);
+    // What a paint of the data held now draws, worked out once for the repaint it asks for and
+    // the paint that follows: the frame, the leading level lines (traces that are one level
+    // line each, in trace order), the polylines of the other traces and the band they cover.
+    struct Layout {
+        std::optional<detail::ChartFrame> frame;
+        std::vector<LevelLine> levels;
+        std::vector<QPointF> points; // the polylines of the traces after the levels, in order
+        std::vector<int> lengths;
+        QRect band;
+    };
+    // Changes of the data, the trace colours or the y name count up generation_.
+    struct LayoutKey {
+        quint64 generation = 0;
+        QSize size;
+        int fontHeight = 0;
+        bool operator==(const LayoutKey&) const = default;
+    };
+    const Layout& layout();
     // The background with the leading level lines drawn on it; they stay from frame to frame
     // while the limits and the reference do not move.
     const QPixmap& levelLayer(const QPixmap& background, const detail::ChartFrame& frame,
                               const std::vector<LevelLine>& levels);
     int traceLine(int trace, const detail::ChartFrame& frame);
-    void drawTraces(QPainter& painter, const detail::ChartFrame& frame, int firstTrace);
-    // The rows of the plot area that the traces from firstTrace on cover, with the pixel their
+    // The first and last point of a trace whose held values are all one finite value, else 0.
+    int levelLine(int trace, const detail::ChartFrame& frame);
+    void drawTraces(QPainter& painter, const Layout& layout);
+    // The rows of the plot area that layout_'s polylines cover, with the pixel their
     // antialiasing may reach on either side.
-    QRect traceBand(const detail::ChartFrame& frame, int firstTrace) const;
+    QRect traceBand(const QRect& plot) const;
     double valueAt(int point, int trace) const; // point 0 = oldest held
 
     int traces_ = 1;
@@ -116,6 +136,9 @@ class StripChart : public QWidget {
     std::array<QColor, kMaxTraces> colours_;
     QString yName_;
     std::vector<QPointF> line_;
+    quint64 generation_ = 0;
+    Layout layout_;
+    LayoutKey layoutKey_;
     QPixmap background_;
     BackgroundKey backgroundKey_;
     QPixmap layer_;

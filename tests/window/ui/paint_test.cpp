@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -365,9 +366,14 @@ void Prepare(StripChart& chart) {
     chart.setTraceColor(4, QColor(0xFF0000));
 }
 
-void PushFrame(StripChart& chart, int frame) {
+// Two limits, the reference and a wave, then a falling line.
+std::array<double, kTraces> FrameValues(int frame) {
     const double value = frame < 150 ? 500.0 + 300.0 * std::sin(frame * 0.2) : 2600.0 - frame;
-    for (const double v : {612.0, 412.0, 512.0, value}) {
+    return {612.0, 412.0, 512.0, value};
+}
+
+void PushFrame(StripChart& chart, int frame) {
+    for (const double v : FrameValues(frame)) {
         chart.pushValue(v);
     }
 }
@@ -565,6 +571,64 @@ TEST(StripChartPainting, ChartPaintedFrameAfterFrameLooksAsANewChartWithTheSameD
     }
     EXPECT_EQ(compared, 14);
 }
+
+// A change after a paint shows on the next: the chart paints as a new one given the same data
+// and settings would.
+struct ChartChangeRow {
+    const char* name;
+    std::function<void(StripChart&)> change;
+};
+
+void PrintTo(const ChartChangeRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class StripChartChange : public ::testing::TestWithParam<ChartChangeRow> {};
+
+TEST_P(StripChartChange, ShowsOnTheNextPaint) {
+    const auto filled = [](StripChart& chart) {
+        Prepare(chart);
+        for (int frame = 0; frame < 120; ++frame) {
+            PushFrame(chart, frame);
+        }
+    };
+    StripChart live;
+    filled(live);
+    const QImage before = Painted(live);
+    GetParam().change(live);
+    StripChart fresh;
+    filled(fresh);
+    GetParam().change(fresh);
+    const QImage expected = Painted(fresh);
+    ASSERT_NE(expected, before) << "a change that shows";
+    EXPECT_EQ(Painted(live), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chart, StripChartChange,
+    ::testing::Values(ChartChangeRow{"PointsPushedWhole",
+                                     [](StripChart& chart) {
+                                         std::vector<double> points;
+                                         for (int frame = 120; frame < 130; ++frame) {
+                                             const auto values = FrameValues(frame);
+                                             points.insert(points.end(), values.begin(),
+                                                           values.end());
+                                         }
+                                         chart.pushPoints(points.data(), 10);
+                                     }},
+                      ChartChangeRow{
+                          "LevelLineColour",
+                          [](StripChart& chart) { chart.setTraceColor(1, QColor(0x00A000)); }},
+                      ChartChangeRow{"YName", [](StripChart& chart) { chart.setYName("NORM"); }},
+                      ChartChangeRow{"LargerFont",
+                                     [](StripChart& chart) {
+                                         QFont font = chart.font();
+                                         font.setPointSizeF(font.pointSizeF() * 1.5);
+                                         chart.setFont(font);
+                                     }},
+                      ChartChangeRow{"Resized", [](StripChart& chart) { chart.resize(400, 260); }},
+                      ChartChangeRow{"Cleared", [](StripChart& chart) { chart.clear(); }}),
+    ovx::testing::RowName());
 
 // The regions the chart's paints cover.
 class PaintRegions : public QObject {
