@@ -97,6 +97,7 @@ void IndicatorPainter::RenderFrame(const FrameKey& key) {
     box_->style()->drawComplexControl(QStyle::CC_SpinBox, &option, &painter, box_);
     key_ = key;
     shaped_.clear(); // another screen or style may lay the texts out otherwise
+    glyphs_.Clear();
 }
 
 // Where the line edit would draw its one line: inside its margins, centred vertically.
@@ -160,9 +161,13 @@ void IndicatorPainter::Paint() {
     }
     QPainter painter(box_);
     painter.drawPixmap(0, 0, frame_);
+    const QString shown = held.value_or(edit_->displayText());
+    QGlyphRun run;
+    qreal width = 0.0;
+    const bool composed = glyphs_.Compose(shown, edit_->font(), box_, run, width);
     // One layout gives both the width to align and the glyphs to draw.
-    const ShapedText* text = Shaped(held.value_or(edit_->displayText()));
-    if (text == nullptr) {
+    const ShapedText* text = composed ? nullptr : Shaped(shown);
+    if (!composed && text == nullptr) {
         return;
     }
     QStyleOption option;
@@ -171,7 +176,11 @@ void IndicatorPainter::Paint() {
     const QRect line = LineRect();
     painter.setClipRect(line.intersected(edit_->geometry()));
     const int baseline = line.y() + edit_->fontMetrics().ascent();
-    text->layout->draw(&painter, QPointF(TextX(line, text->width), baseline - text->ascent));
+    if (composed) {
+        painter.drawGlyphRun(QPointF(TextX(line, width), baseline), run);
+    } else {
+        text->layout->draw(&painter, QPointF(TextX(line, text->width), baseline - text->ascent));
+    }
 }
 
 } // namespace ovx::ui::detail

@@ -14,6 +14,8 @@
 
 #include <memory>
 
+#include "ui/glyph_table.h"
+
 class QAbstractSpinBox;
 class QLineEdit;
 class QStyle;
@@ -68,6 +70,7 @@ class IndicatorPainter : public QObject {
     QLineEdit* edit_;
     QPixmap frame_;
     FrameKey key_;
+    GlyphTable glyphs_; // a number is drawn as its digits' glyphs, unshaped
     QCache<QString, ShapedText> shaped_;
     QFont shapedFont_;
 };
