@@ -46,6 +46,10 @@ class Pty {
     int Write(std::span<const std::uint8_t> bytes);
     // Bytes written to the client that it has not read yet.
     int ClientPending() const;
+    // Asks the OS to wake the calling thread at the times it waits for, not some tens of
+    // microseconds after: the host paces every reply by the clock, and the last chunk of a reply
+    // leaves when its wait ends.
+    static void WakeOnTime();
     // Thread-safe: ends a Read that is waiting now or the next one.
     void Wake();
     // Closes master and slave, as when the cable is pulled: the client sees a hang-up.

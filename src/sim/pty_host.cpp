@@ -88,6 +88,7 @@ int PtyHost::Impl::ReadTimeoutMs() const {
 }
 
 void PtyHost::Impl::Run() {
+    Pty::WakeOnTime();
     std::array<std::uint8_t, 512> buffer{};
     std::vector<RequestFramer::Request> received;
     while (!stop) {
@@ -234,8 +235,12 @@ void PtyHost::Impl::Transmit(const Bytes& bytes, Clock::time_point at) {
     }
 }
 
-// Waits until t unless Stop() comes first; true if t was reached.
+// Waits until t unless Stop() comes first; true if t was reached. A time already past costs no
+// wait (a reply without line time or think time is due at once).
 bool PtyHost::Impl::SleepUntil(Clock::time_point t) {
+    if (Clock::now() >= t) {
+        return !stop;
+    }
     std::unique_lock lock(waitMutex);
     return !wakeUp.wait_until(lock, t, [this] { return stop.load(); });
 }

@@ -356,6 +356,11 @@ int Pty::ClientPending() const {
     return static_cast<int>(fds_->unread);
 }
 
+// Waits of a millisecond, not of the default 15.6 ms tick.
+void Pty::WakeOnTime() {
+    timeBeginPeriod(1);
+}
+
 void Pty::Wake() {
     if (fds_->wake != nullptr) {
         SetEvent(fds_->wake);
