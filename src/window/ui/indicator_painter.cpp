@@ -2,6 +2,7 @@
 
 #include <QAbstractSpinBox>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QPainter>
 #include <QSpinBox>
@@ -124,6 +125,23 @@ int IndicatorPainter::TextX(const QRect& line, qreal textWidth) const {
     return line.x() - scroll;
 }
 
+// The line edit lays its line out a whole number of pixels below the line's top: the ascent of
+// the text rounded. The glyphs stand on the exact ascent below that, so a font whose ascent has a
+// fraction (a size in fractional points) puts them that fraction off the pixel grid; at a device
+// pixel ratio above 1 the fraction is a pixel of the screen.
+qreal IndicatorPainter::Baseline(const QRect& line, qreal ascent) const {
+    return line.y() + edit_->fontMetrics().ascent() + (ascent - qRound(ascent));
+}
+
+qreal IndicatorPainter::FontAscent() {
+    const QFont font = edit_->font();
+    if (font != ascentFont_) {
+        ascentFont_ = font;
+        ascent_ = QFontMetricsF(font, box_).ascent();
+    }
+    return ascent_;
+}
+
 const IndicatorPainter::ShapedText* IndicatorPainter::Shaped(const QString& text) {
     const QFont font = edit_->font();
     if (font != shapedFont_) {
@@ -175,11 +193,11 @@ void IndicatorPainter::Paint() {
     painter.setPen(option.palette.color(QPalette::Text));
     const QRect line = LineRect();
     painter.setClipRect(line.intersected(edit_->geometry()));
-    const int baseline = line.y() + edit_->fontMetrics().ascent();
     if (composed) {
-        painter.drawGlyphRun(QPointF(TextX(line, width), baseline), run);
+        painter.drawGlyphRun(QPointF(TextX(line, width), Baseline(line, FontAscent())), run);
     } else {
-        text->layout->draw(&painter, QPointF(TextX(line, text->width), baseline - text->ascent));
+        const qreal top = Baseline(line, text->ascent) - text->ascent;
+        text->layout->draw(&painter, QPointF(TextX(line, text->width), top));
     }
 }
 
