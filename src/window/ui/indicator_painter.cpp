@@ -2,7 +2,6 @@
 
 #include <QAbstractSpinBox>
 #include <QEvent>
-#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QPainter>
 #include <QSpinBox>
@@ -133,15 +132,6 @@ qreal IndicatorPainter::Baseline(const QRect& line, qreal ascent) const {
     return line.y() + edit_->fontMetrics().ascent() + (ascent - qRound(ascent));
 }
 
-qreal IndicatorPainter::FontAscent() {
-    const QFont font = edit_->font();
-    if (font != ascentFont_) {
-        ascentFont_ = font;
-        ascent_ = QFontMetricsF(font, box_).ascent();
-    }
-    return ascent_;
-}
-
 const IndicatorPainter::ShapedText* IndicatorPainter::Shaped(const QString& text) {
     const QFont font = edit_->font();
     if (font != shapedFont_) {
@@ -194,7 +184,9 @@ void IndicatorPainter::Paint() {
     const QRect line = LineRect();
     painter.setClipRect(line.intersected(edit_->geometry()));
     if (composed) {
-        painter.drawGlyphRun(QPointF(TextX(line, width), Baseline(line, FontAscent())), run);
+        // The glyphs' own font gives the ascent a line of them has.
+        const qreal baseline = Baseline(line, run.rawFont().ascent());
+        painter.drawGlyphRun(QPointF(TextX(line, width), baseline), run);
     } else {
         const qreal top = Baseline(line, text->ascent) - text->ascent;
         text->layout->draw(&painter, QPointF(TextX(line, text->width), top));

@@ -66,7 +66,6 @@ class IndicatorPainter : public QObject {
     int TextX(const QRect& line, qreal textWidth) const;
     // The baseline the line edit gives a line of the given ascent in line.
     qreal Baseline(const QRect& line, qreal ascent) const;
-    qreal FontAscent(); // of the box's font, as a line of digits in it has
     void Paint();
 
     QAbstractSpinBox* box_;
@@ -76,8 +75,6 @@ class IndicatorPainter : public QObject {
     GlyphTable glyphs_; // a number is drawn as its digits' glyphs, unshaped
     QCache<QString, ShapedText> shaped_;
     QFont shapedFont_;
-    QFont ascentFont_;
-    qreal ascent_ = 0.0;
 };
 
 } // namespace ovx::ui::detail
