@@ -128,10 +128,9 @@ bool HoldValue(QSpinBox* box, int value) {
         return false;
     }
     h->held = std::clamp(value, box->minimum(), box->maximum());
-    // As a write of its text would: the box's own update costs a second paint in a flush.
-    if (!h->edit.isNull()) {
-        h->edit->update();
-    }
+    // The box paints opaquely, so the window repaints it alone. Its line edit does not: asked to
+    // repaint, it would be painted from the window down through every widget above it.
+    box->update();
     return true;
 }
 
