@@ -1,10 +1,10 @@
 // Inside the engine: values written to numeric indicators wait here. A box shows the text of the
-// value it holds when it is painted and takes the value itself a quarter of a second after that
-// paint; a read of the box gets the value it holds. A spin box's setValue lays out and validates
-// its text (about 11,000 instructions); the live view writes seven indicators per frame, at up
-// to thousands of frames per second, while the window paints at most about 60 times a second
-// and not at all while it is hidden. Only boxes that the engine paints itself (IndicatorPainter)
-// hold values.
+// value it holds when it is painted and takes the value itself a second after that paint, or at
+// once when the operator clicks, focuses or types into it; a read of the box gets the value it
+// holds. A spin box's setValue lays out and validates its text (about 11,000 instructions); the
+// live view writes seven indicators per frame, at up to thousands of frames per second, while the
+// window paints at most about 60 times a second and not at all while it is hidden. Only boxes
+// that the engine paints itself (IndicatorPainter) hold values.
 #pragma once
 
 #include <QString>
@@ -29,9 +29,11 @@ std::optional<int> HeldValue(const QSpinBox* box);
 
 // The text box shows for the value it holds, as its line edit will show it once written.
 std::optional<QString> HeldText(const QSpinBox* box);
-// The visible boxes take the values they hold a quarter of a second from now (a painted held
-// value asks for this).
+// The visible boxes take the values they hold a second from now (a painted held value asks for
+// this).
 void WriteBackSoon();
+// box takes the value it holds now, if it holds one.
+void WriteHeldValue(QSpinBox* box);
 
 // Writes the held values of the boxes in window, or of every visible box when window is nullptr.
 void WriteHeldValues(const QWidget* window);

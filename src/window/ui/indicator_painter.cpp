@@ -22,6 +22,21 @@ constexpr int kCursorWidth = 1;
 // Texts kept laid out per indicator: a live value wanders among a few dozen neighbours.
 constexpr int kShapedTexts = 64;
 
+// The operator's own use of a box (a click, the focus, a key, its menu) may select or copy its
+// text: the box takes the value it holds first.
+bool ReachesForTheText(QEvent::Type type) {
+    switch (type) {
+    case QEvent::FocusIn:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::ContextMenu:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 IndicatorPainter::IndicatorPainter(QAbstractSpinBox* box, QLineEdit* edit)
@@ -49,6 +64,9 @@ void IndicatorPainter::AttachAll(QWidget* root) {
 
 bool IndicatorPainter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Paint) {
+        if (ReachesForTheText(event->type())) {
+            WriteHeldValue(qobject_cast<QSpinBox*>(box_));
+        }
         return false;
     }
     if (watched == box_) {

@@ -3,9 +3,12 @@
 // texts, and writing the value a control already shows repaints nothing.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFont>
 #include <QImage>
 #include <QLineEdit>
@@ -16,6 +19,8 @@
 #include <QRegion>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -239,6 +244,63 @@ INSTANTIATE_TEST_SUITE_P(
                       HeldTextRow{"GroupSeparator", 1234567, "", "", true, ""},
                       HeldTextRow{"PrefixAndSuffix", 35, "A=", " mV", false, ""},
                       HeldTextRow{"SpecialValueText", -5000, "", "", false, "off"}),
+    ovx::testing::RowName{});
+
+// The operator who clicks, focuses, types into or opens the menu of an indicator gets the text it
+// shows, not the one the box had before its last writes.
+struct ReachRow {
+    const char* name;
+    std::function<void(QLineEdit*)> reach;
+};
+
+void PrintTo(const ReachRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class HeldValueReached : public ::testing::TestWithParam<ReachRow> {};
+
+TEST_P(HeldValueReached, IsTakenByTheBoxAtOnce) {
+    QWidget window;
+    window.resize(160, 40);
+    auto* box = new QSpinBox(&window);
+    box->setGeometry(10, 5, 140, 30);
+    box->setReadOnly(true);
+    box->setRange(0, 9999);
+    box->setValue(7);
+    detail::IndicatorPainter::AttachAll(&window);
+    window.show();
+    auto* edit = box->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(detail::HoldValue(box, 4242));
+    ASSERT_EQ(box->text(), "7");
+    GetParam().reach(edit);
+    EXPECT_EQ(box->text(), "4242");
+    EXPECT_EQ(detail::HeldValue(box), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, HeldValueReached,
+    ::testing::Values(
+        ReachRow{"Click", [](QLineEdit* e) { QTest::mousePress(e, Qt::LeftButton); }},
+        ReachRow{"DoubleClick", [](QLineEdit* e) { QTest::mouseDClick(e, Qt::LeftButton); }},
+        ReachRow{"Key", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier); }},
+        ReachRow{"Focus",
+                 [](QLineEdit* e) {
+                     QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+                     QCoreApplication::sendEvent(e, &in);
+                 }},
+        ReachRow{"Menu",
+                 [](QLineEdit* e) {
+                     // The menu waits for a choice: it is closed once it shows.
+                     QTimer::singleShot(0, [] {
+                         if (QWidget* menu = QApplication::activePopupWidget()) {
+                             menu->close();
+                         }
+                     });
+                     QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                                            e->mapToGlobal(QPoint(2, 2)));
+                     QCoreApplication::sendEvent(e, &menu);
+                 }}),
     ovx::testing::RowName{});
 
 TEST(IndicatorPainter, EditableSpinBoxesPaintThemselves) {
