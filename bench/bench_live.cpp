@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -39,6 +38,7 @@
 #include "params/panels.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
+#include "raw_port.h"
 #include "ui/panel.h"
 
 namespace {
@@ -271,24 +271,9 @@ int LineEmulated(double seconds, const char* part, int argc, char** argv) {
     return 0;
 }
 
-// The device opened raw, at 19200 baud, with poll() readable once a whole frame is queued.
-int OpenFrameWaiting(const std::string& device) {
-    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY);
-    termios t{};
-    if (fd < 0 || tcgetattr(fd, &t) != 0) {
-        return fd;
-    }
-    cfmakeraw(&t);
-    cfsetspeed(&t, B19200);
-    t.c_cc[VMIN] = link::kFrameBytes;
-    t.c_cc[VTIME] = 0;
-    tcsetattr(fd, TCSANOW, &t);
-    return fd;
-}
-
 int Floor(double seconds) {
     bench::SimProcess sim;
-    const int fd = sim.Start({}) ? OpenFrameWaiting(sim.Path()) : -1;
+    const int fd = sim.Start({}) ? bench::OpenRaw(sim.Path(), link::kFrameBytes) : -1;
     if (fd < 0) {
         std::fprintf(stderr, "bench_live: cannot start the controller for the floor\n");
         return 1;

@@ -1,10 +1,8 @@
 // Duration of one live exchange (order 8 request, 36-byte reply) with the virtual controller,
 // measured by a raw client on its pty, with the line emulated at 19200 baud and without.
 // Also the host's CPU use while the live view runs back to back.
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,20 +13,12 @@
 #include <vector>
 
 #include "link/frame.h"
+#include "raw_port.h"
 #include "sim/pty_host.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int OpenRaw(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-    termios t{};
-    ::tcgetattr(fd, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(fd, TCSANOW, &t);
-    return fd;
-}
 
 bool ReadAll(int fd, std::size_t n) {
     std::size_t got = 0;
@@ -62,7 +52,11 @@ void Measure(const char* label, const ovx::sim::HostOptions& options, int order,
         std::printf("%s: cannot start: %s\n", label, error.c_str());
         return;
     }
-    const int fd = OpenRaw(host.DevicePath());
+    const int fd = ovx::bench::OpenRaw(host.DevicePath());
+    if (fd < 0) {
+        std::printf("%s: cannot open %s\n", label, host.DevicePath().c_str());
+        return;
+    }
     const std::vector<std::uint16_t> payload(static_cast<std::size_t>(words), 0);
     const auto request = ovx::link::EncodeFrame(ovx::link::kSyncWord, order, payload);
     std::vector<double> ms;
