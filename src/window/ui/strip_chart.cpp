@@ -132,8 +132,10 @@ StripChart::BackgroundKey StripChart::backgroundKeyOf(const detail::ChartFrame& 
 }
 
 // A new frame of data moves only the traces: the rest of the chart is left as the window holds
-// it, and the paint copies no more of the background than the rows where the moving traces were
-// and are now. Level lines that moved, or a new range, repaint the plot area or the whole chart.
+// it. The repaint asked for is one rectangle around the rows the moving traces were and are in,
+// and the paint copies the background only where they were and are in each group of columns (a
+// region of many rectangles would cost the paint more than the copy it saves). Level lines that
+// moved, or a new range, repaint the plot area or the whole chart.
 void StripChart::updateChanged() {
     if (!isVisible()) {
         return; // shown again, it is painted whole
@@ -147,21 +149,10 @@ void StripChart::updateChanged() {
         update(now.frame->plot().toAlignedRect());
         return;
     }
-    update(now.band.united(paintedBand_));
-}
-
-// The polylines are the traces' points as drawn (a level run keeps its ends): their lowest and
-// highest pixel rows bound the band.
-QRect StripChart::traceBand(const QRect& plot) const {
-    if (layout_.points.empty()) {
-        return {};
-    }
-    const auto [low, high] =
-        std::minmax_element(layout_.points.begin(), layout_.points.end(),
-                            [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
-    const int top = static_cast<int>(std::floor(low->y())) - 2;
-    const int bottom = static_cast<int>(std::ceil(high->y())) + 2;
-    return QRect(plot.left(), top, plot.width(), bottom - top + 1).intersected(plot);
+    detail::TraceBands changed = now.bands;
+    changed.unite(paintedBands_);
+    asked_ |= changed.region().boundingRect();
+    update(asked_);
 }
 
 double StripChart::valueAt(int point, int trace) const {
@@ -275,7 +266,12 @@ const StripChart::Layout& StripChart::layout() {
         layout_.points.insert(layout_.points.end(), line_.begin(), line_.begin() + n);
         layout_.lengths.push_back(n);
     }
-    layout_.band = traceBand(frame.plot().toAlignedRect());
+    layout_.bands = detail::TraceBands(frame.plot().toAlignedRect());
+    const QPointF* points = layout_.points.data();
+    for (const int n : layout_.lengths) {
+        layout_.bands.addPolyline(points, n);
+        points += n;
+    }
     layoutKey_ = key;
     return layout_;
 }
@@ -333,6 +329,27 @@ void StripChart::drawTraces(QPainter& painter, const Layout& layout) {
     }
 }
 
+// A paint of the bands asked for restores the groups of columns where a trace was or is: the
+// window holds the rest of the rectangle as the last paint left it, the background alone. Any
+// other region (an expose, a grab, the plot area) is restored whole.
+void StripChart::restoreBackground(QPainter& painter, const QPixmap& source, const QRegion& region,
+                                   const Layout& now) {
+    const bool bandsAsked = paintedKnown_ && now.levels == paintedLevels_ && !asked_.isEmpty() &&
+                            region == QRegion(asked_);
+    asked_ = QRect();
+    if (!bandsAsked) {
+        painter.drawPixmap(0, 0, source);
+        return;
+    }
+    detail::TraceBands restore = now.bands;
+    restore.unite(paintedBands_);
+    const qreal ratio = source.devicePixelRatio();
+    for (const QRect& r : restore.rects()) {
+        painter.drawPixmap(QPointF(r.topLeft()), source,
+                           QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+    }
+}
+
 void StripChart::paintEvent(QPaintEvent* event) {
     sincePaint_.restart();
     const Layout& now = layout();
@@ -350,10 +367,15 @@ void StripChart::paintEvent(QPaintEvent* event) {
         return;
     }
     QPainter painter(this);
-    painter.drawPixmap(0, 0, levels.empty() ? plain : levelLayer(plain, frame, levels));
+    restoreBackground(painter, levels.empty() ? plain : levelLayer(plain, frame, levels),
+                      event->region(), now);
     drawTraces(painter, now);
     paintedKnown_ = !Covers(event->region(), rect());
-    paintedBand_ = paintedKnown_ ? now.band : now.band.united(paintedBand_);
+    if (paintedKnown_) {
+        paintedBands_ = now.bands;
+    } else {
+        paintedBands_.unite(now.bands);
+    }
     paintedLevels_ = levels;
 }
 

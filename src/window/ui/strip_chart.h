@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ui/chart_axes.h"
+#include "ui/trace_bands.h"
 
 namespace ovx::ui {
 
@@ -97,13 +98,13 @@ class StripChart : public QWidget {
     };
     // What a paint of the data held now draws, worked out once for the repaint it asks for and
     // the paint that follows: the frame, the leading level lines (traces that are one level
-    // line each, in trace order), the polylines of the other traces and the band they cover.
+    // line each, in trace order), the polylines of the other traces and the bands they cover.
     struct Layout {
         std::optional<detail::ChartFrame> frame;
         std::vector<LevelLine> levels;
         std::vector<QPointF> points; // the polylines of the traces after the levels, in order
         std::vector<int> lengths;
-        QRect band;
+        detail::TraceBands bands;
     };
     // Changes of the data, the trace colours or the y name count up generation_.
     struct LayoutKey {
@@ -120,10 +121,9 @@ class StripChart : public QWidget {
     int traceLine(int trace, const detail::ChartFrame& frame);
     // The first and last point of a trace whose held values are all one finite value, else 0.
     int levelLine(int trace, const detail::ChartFrame& frame);
+    void restoreBackground(QPainter& painter, const QPixmap& source, const QRegion& region,
+                           const Layout& now);
     void drawTraces(QPainter& painter, const Layout& layout);
-    // The rows of the plot area that layout_'s polylines cover, with the pixel their
-    // antialiasing may reach on either side.
-    QRect traceBand(const QRect& plot) const;
     double valueAt(int point, int trace) const; // point 0 = oldest held
 
     int traces_ = 1;
@@ -144,11 +144,12 @@ class StripChart : public QWidget {
     QPixmap layer_;
     BackgroundKey layerKey_;
     std::vector<LevelLine> layerLevels_;
-    // What the window shows: the level lines and the band of the other traces of its last paint.
-    // A paint of the whole chart may be a grab that the window never shows: after it only the
-    // band is kept (widened by the grab's), and the next repaint takes the whole plot area.
+    // What the window shows: the level lines and the bands of the other traces of its last
+    // paint. A paint of the whole chart may be a grab that the window never shows: after it only
+    // the bands are kept (widened by the grab's), and the next repaint takes the whole plot area.
     std::vector<LevelLine> paintedLevels_;
-    QRect paintedBand_;
+    detail::TraceBands paintedBands_;
+    QRect asked_; // the bands' rectangles asked to be repainted since the last paint
     bool paintedKnown_ = false;
     QTimer repaintTimer_;
     QElapsedTimer sincePaint_;
