@@ -4,6 +4,7 @@
 #include <QGlyphRun>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 
 #include <vector>
 
@@ -89,6 +90,19 @@ void MonitorRowPainter::DrawRun(QPainter* painter, const Glyphs& glyphs, const Q
     painter->setClipRect(rect, Qt::IntersectClip);
     painter->drawGlyphRun(QPointF(rect.left(), baseline), run);
     painter->restore();
+}
+
+int MonitorRowPainter::RowHeight(const QWidget* view) {
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.font = view->font();
+    option.fontMetrics = view->fontMetrics();
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("0");
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    return view->style()
+        ->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), view)
+        .height();
 }
 
 QSize MonitorRowPainter::sizeHint(const QStyleOptionViewItem& option,

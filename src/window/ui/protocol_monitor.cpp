@@ -6,16 +6,17 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QHideEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLayout>
-#include <QListView>
 #include <QPalette>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -114,6 +115,29 @@ QToolButton* ToolButton(QWidget* parent, const QString& text, const QString& tip
     return b;
 }
 
+// A table of one column, not a list view: a list view lays out every row it holds again for each
+// row added (a few million instructions a refresh with the log full), a table's rows of one fixed
+// height cost nothing to add.
+QTableView* EntryTable(QWidget* parent, QAbstractItemModel* model) {
+    auto* table = new QTableView(parent);
+    table->setModel(model);
+    table->setItemDelegate(new MonitorRowPainter(table));
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long rows are elided
+    table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setShowGrid(false);
+    table->setWordWrap(false);
+    table->setTabKeyNavigation(false); // Tab leaves the list, as it leaves a list view
+    table->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    table->horizontalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setMinimumSectionSize(1);
+    table->verticalHeader()->setDefaultSectionSize(MonitorRowPainter::RowHeight(table));
+    return table;
+}
+
 } // namespace
 
 ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
@@ -147,14 +171,7 @@ ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
     countLabel_->setAccessibleName(QStringLiteral("Monitor entries"));
 
     model_ = new MonitorModel(this);
-    list_ = new QListView(this);
-    list_->setModel(model_);
-    list_->setItemDelegate(new MonitorRowPainter(list_));
-    list_->setUniformItemSizes(true);
-    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long rows are elided
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    list_->setAccessibleName(QStringLiteral("Monitor entries list"));
+    list_ = EntryTable(this, model_);
     // A palette, not a style sheet: a style sheet routes every row's paint through rule lookups.
     QPalette palette = list_->palette();
     palette.setColor(QPalette::Base, QColor(0xfd, 0xfd, 0xf6));
@@ -245,9 +262,14 @@ bool ProtocolMonitor::passes(const platform::MonitorEntry& entry) const {
            QString::fromStdString(platform::MonitorOrderName(entry)) == order_;
 }
 
+// Every frame of a refresh passes here: the names already in the box are looked up in a set, not
+// by searching the box's items.
 void ProtocolMonitor::addOrderName(const std::string& name) {
+    if (name.empty() || !orderNames_.insert(name).second) {
+        return;
+    }
     const QString text = QString::fromStdString(name);
-    if (!text.isEmpty() && orderBox_->findText(text) < 0) {
+    if (orderBox_->findText(text) < 0) {
         orderBox_->addItem(text);
     }
 }

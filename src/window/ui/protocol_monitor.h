@@ -8,13 +8,15 @@
 
 #include <cstdint>
 #include <deque>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/monitor_log.h"
 
 class QComboBox;
 class QLabel;
-class QListView;
+class QTableView;
 class QTimer;
 class QToolButton;
 
@@ -56,8 +58,9 @@ class ProtocolMonitor : public QFrame {
     bool paused_ = false;
     int direction_ = 0;
     QString order_;
+    std::set<std::string> orderNames_; // the names in the order filter's box
     MonitorModel* model_ = nullptr;
-    QListView* list_ = nullptr;
+    QTableView* list_ = nullptr;
     QComboBox* directionBox_ = nullptr;
     QComboBox* orderBox_ = nullptr;
     QToolButton* pauseButton_ = nullptr;

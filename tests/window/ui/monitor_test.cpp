@@ -1,14 +1,16 @@
 // The protocol monitor's log and pane: what the trace module feeds them and what they keep.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QFontMetrics>
-#include <QListView>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -153,6 +155,40 @@ TEST_F(MonitorPaneActions, CopyAndSaveTakeTheShownLines) {
     EXPECT_FALSE(error.isEmpty());
 }
 
+// Frames named by their first byte, as the program names them by their order.
+void NameByFirstByte(platform::MonitorKind, const char* bytes, int count, std::string& order,
+                     std::string&) {
+    order = count > 0 ? std::string("order ") + bytes[0] : std::string();
+}
+
+// Each order seen is offered once in the order filter, and the filter shows its frames only.
+TEST_F(MonitorPaneActions, OrderFilterOffersEachOrderOnceAndShowsItsFrames) {
+    platform::SetFrameDescriber(NameByFirstByte);
+    const std::unique_ptr<void, void (*)(void*)> restore(
+        this, [](void*) { platform::SetFrameDescriber(nullptr); });
+    for (const char* frame : {"A1", "B1", "A2", "B2", "A3"}) {
+        platform::TraceBytes("rx", frame, 2);
+    }
+    pane_.refresh();
+    platform::TraceBytes("tx", "B3", 2);
+    pane_.refresh();
+    QComboBox* box = nullptr;
+    for (QComboBox* b : pane_.findChildren<QComboBox*>()) {
+        box = b->accessibleName() == QStringLiteral("Monitor order filter") ? b : box;
+    }
+    ASSERT_NE(box, nullptr);
+    QStringList offered;
+    for (int i = 0; i < box->count(); ++i) {
+        offered << box->itemText(i);
+    }
+    EXPECT_EQ(offered, (QStringList{"All orders", "order A", "order B"}));
+    pane_.setOrderFilter(QStringLiteral("order B"));
+    ASSERT_EQ(pane_.lines().size(), 3);
+    for (const QString& line : pane_.lines()) {
+        EXPECT_TRUE(line.contains(QStringLiteral("order B"))) << line.toStdString();
+    }
+}
+
 // A row wider than the pane is elided, not scrolled to; its tooltip and its copy hold it whole.
 TEST_F(MonitorPaneActions, LongRowsFitThePaneAndKeepTheirWholeText) {
     const std::string frame(36, '\x55');
@@ -160,7 +196,7 @@ TEST_F(MonitorPaneActions, LongRowsFitThePaneAndKeepTheirWholeText) {
     pane_.resize(300, 300);
     pane_.show();
     pane_.refresh();
-    auto* list = pane_.findChild<QListView*>();
+    auto* list = pane_.findChild<QAbstractItemView*>();
     ASSERT_NE(list, nullptr);
     list->doItemsLayout();
     const QString whole = pane_.lines().back();
