@@ -21,6 +21,8 @@ struct Holder {
     QPointer<QObject> alive;
     QPointer<QWidget> edit; // the box's line edit
     std::optional<int> held;
+    QLocale locale;           // the box's locale when its texts were last made
+    bool plainDigits = false; // it writes numbers as QString::number does but for groups
 };
 
 // Few boxes (the indicators of the loaded panels): a flat list.
@@ -48,8 +50,30 @@ QPointer<QTimer>& WriteBackTimer() {
     return timer;
 }
 
-// The text box shows for value once it is written, as its line edit would show it.
-QString DisplayText(const QSpinBox* box, int value) {
+// The number as the box's locale writes it. Most locales write the digits and the minus sign
+// that QString::number does: then a number without group separators is made without the copy of
+// the locale with other options, and, for the system locale, the queries of the system, that a
+// locale's own formatting costs on every paint of a live value.
+QString LocaleNumber(Holder& h, int value) {
+    const QLocale locale = h.box->locale();
+    if (!(locale == h.locale)) {
+        h.locale = locale;
+        h.plainDigits = locale.zeroDigit() == QStringLiteral("0") &&
+                        locale.negativeSign() == QStringLiteral("-");
+    }
+    const bool groups = h.box->isGroupSeparatorShown();
+    if (h.plainDigits && (!groups || (value > -1000 && value < 1000))) {
+        return QString::number(value);
+    }
+    QLocale options = locale;
+    options.setNumberOptions(groups ? locale.numberOptions() & ~QLocale::OmitGroupSeparator
+                                    : locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return options.toString(value);
+}
+
+// The text the box shows for value once it is written, as its line edit would show it.
+QString DisplayText(Holder& h, int value) {
+    const QSpinBox* box = h.box;
     if (value == box->minimum() && !box->specialValueText().isEmpty()) {
         return box->specialValueText();
     }
@@ -58,11 +82,7 @@ QString DisplayText(const QSpinBox* box, int value) {
         number = (value < 0 ? QStringLiteral("-") : QString()) +
                  QString::number(qAbs(static_cast<qint64>(value)), box->displayIntegerBase());
     } else {
-        QLocale locale = box->locale();
-        locale.setNumberOptions(box->isGroupSeparatorShown()
-                                    ? locale.numberOptions() & ~QLocale::OmitGroupSeparator
-                                    : locale.numberOptions() | QLocale::OmitGroupSeparator);
-        number = locale.toString(value);
+        number = LocaleNumber(h, value);
     }
     return box->prefix() + number + box->suffix();
 }
@@ -98,7 +118,7 @@ void Write(Holder& h) {
     }
     const int value = *h.held;
     h.held.reset();
-    const QString painted = DisplayText(h.box, value);
+    const QString painted = DisplayText(h, value);
     {
         const UpdatesDropped box(h.box);
         const UpdatesDropped edit(h.edit.data());
@@ -115,7 +135,7 @@ void Write(Holder& h) {
 void AllowHeldValues(QSpinBox* box, QWidget* edit) {
     std::erase_if(Holders(), [](const Holder& h) { return h.alive.isNull(); });
     if (box != nullptr && edit != nullptr && Find(box) == nullptr) {
-        Holders().push_back({box, box, edit, std::nullopt});
+        Holders().push_back({box, box, edit, std::nullopt, {}, false});
     }
 }
 
@@ -141,11 +161,11 @@ std::optional<int> HeldValue(const QSpinBox* box) {
 }
 
 std::optional<QString> HeldText(const QSpinBox* box) {
-    const Holder* h = Find(box);
+    Holder* h = Find(box);
     if (h == nullptr || !h->held) {
         return std::nullopt;
     }
-    return DisplayText(box, *h->held);
+    return DisplayText(*h, *h->held);
 }
 
 void WriteBackSoon() {

@@ -205,8 +205,13 @@ struct HeldTextRow {
     const char* prefix;
     const char* suffix;
     bool groupSeparator;
-    const char* specialText; // shown at the minimum, -5000
+    const char* specialText;      // shown at the minimum, -5000
+    const char* locale = "de_DE"; // a group separator of its own
 };
+
+void PrintTo(const HeldTextRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class HeldText : public ::testing::TestWithParam<HeldTextRow> {};
 
@@ -219,7 +224,7 @@ TEST_P(HeldText, IsPaintedAsTheWrittenValueShowsIt) {
     box->setReadOnly(true);
     box->setButtonSymbols(QAbstractSpinBox::NoButtons);
     box->setRange(-5000, 2000000);
-    box->setLocale(QLocale(QLocale::German)); // a group separator of its own
+    box->setLocale(QLocale(QString::fromLatin1(row.locale)));
     box->setPrefix(QString::fromUtf8(row.prefix));
     box->setSuffix(QString::fromUtf8(row.suffix));
     box->setGroupSeparatorShown(row.groupSeparator);
@@ -242,7 +247,10 @@ INSTANTIATE_TEST_SUITE_P(
                       HeldTextRow{"Negative", -417, "", "", false, ""},
                       HeldTextRow{"GroupSeparator", 1234567, "", "", true, ""},
                       HeldTextRow{"PrefixAndSuffix", 35, "A=", " mV", false, ""},
-                      HeldTextRow{"SpecialValueText", -5000, "", "", false, "off"}),
+                      HeldTextRow{"SpecialValueText", -5000, "", "", false, "off"},
+                      HeldTextRow{"OtherDigits", 1234, "", "", false, "", "ar_EG"},
+                      HeldTextRow{"OtherMinusSign", -417, "", "", false, "", "sv_SE"},
+                      HeldTextRow{"CLocaleGroupsShown", -417, "", "", true, "", "C"}),
     ovx::testing::RowName{});
 
 // The operator who clicks, focuses, types into or opens the menu of an indicator gets the text it
