@@ -21,8 +21,8 @@ struct Holder {
     QPointer<QObject> alive;
     QPointer<QWidget> edit; // the box's line edit
     std::optional<int> held;
-    QLocale locale;           // the box's locale when its texts were last made
-    bool plainDigits = false; // it writes numbers as QString::number does but for groups
+    std::optional<QLocale> locale; // the box's locale when its texts were last made
+    bool plainDigits = false;      // it writes numbers as QString::number does but for groups
 };
 
 // Few boxes (the indicators of the loaded panels): a flat list.
@@ -56,7 +56,7 @@ QPointer<QTimer>& WriteBackTimer() {
 // locale's own formatting costs on every paint of a live value.
 QString LocaleNumber(Holder& h, int value) {
     const QLocale locale = h.box->locale();
-    if (!(locale == h.locale)) {
+    if (!h.locale || !(locale == *h.locale)) {
         h.locale = locale;
         h.plainDigits = locale.zeroDigit() == QStringLiteral("0") &&
                         locale.negativeSign() == QStringLiteral("-");
@@ -135,7 +135,7 @@ void Write(Holder& h) {
 void AllowHeldValues(QSpinBox* box, QWidget* edit) {
     std::erase_if(Holders(), [](const Holder& h) { return h.alive.isNull(); });
     if (box != nullptr && edit != nullptr && Find(box) == nullptr) {
-        Holders().push_back({box, box, edit, std::nullopt, {}, false});
+        Holders().push_back({box, box, edit, std::nullopt, std::nullopt, false});
     }
 }
 
