@@ -151,7 +151,7 @@ void StripChart::updateChanged() {
     }
     detail::TraceBands changed = now.bands;
     changed.unite(paintedBands_);
-    asked_ |= changed.region().boundingRect();
+    asked_ |= changed.bounds();
     update(asked_);
 }
 

@@ -85,6 +85,14 @@ QRegion TraceBands::region() const {
     return out;
 }
 
+QRect TraceBands::bounds() const {
+    QRect out;
+    for (const QRect& r : rects()) {
+        out |= r;
+    }
+    return out;
+}
+
 std::vector<QRect> TraceBands::rects() const {
     std::vector<QRect> out;
     for (int g = 0; g < kGroups; ++g) {

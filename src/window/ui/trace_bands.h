@@ -1,8 +1,8 @@
 // The rows of a chart's plot area that its traces cross, kept for each of a few groups of pixel
 // columns. A new frame of a strip chart moves every trace, but a trace crosses few rows of each
 // group: a repaint that restores the background there, and not across every row any trace
-// crosses anywhere, copies a fraction of the pixels (a step in the trace no longer makes the
-// whole plot area the band).
+// crosses anywhere, copies a fraction of the pixels (a step in a trace widens the group it is in,
+// not the whole plot area).
 #pragma once
 
 #include <QPointF>
@@ -28,6 +28,7 @@ class TraceBands {
     // The group rectangles, inside the plot area; empty when no trace is drawn.
     QRegion region() const;
     std::vector<QRect> rects() const; // the same, a rectangle a group, left to right
+    QRect bounds() const;             // the rectangle around them all
     bool isEmpty() const;
 
   private:
