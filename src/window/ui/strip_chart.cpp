@@ -331,15 +331,16 @@ void StripChart::drawTraces(QPainter& painter, const Layout& layout) {
 
 // A paint of the bands asked for restores the groups of columns where a trace was or is: the
 // window holds the rest of the rectangle as the last paint left it, the background alone. Any
-// other region (an expose, a grab, the plot area) is restored whole.
-void StripChart::restoreBackground(QPainter& painter, const QPixmap& source, const QRegion& region,
+// other region (an expose, a grab, the plot area) is restored whole. True when the old traces
+// are gone from the window: restored in their bands, or the region took in the plot area.
+bool StripChart::restoreBackground(QPainter& painter, const QPixmap& source, const QRegion& region,
                                    const Layout& now) {
     const bool bandsAsked = paintedKnown_ && now.levels == paintedLevels_ && !asked_.isEmpty() &&
                             region == QRegion(asked_);
     asked_ = QRect();
     if (!bandsAsked) {
         painter.drawPixmap(0, 0, source);
-        return;
+        return Covers(region, now.frame->plot().toAlignedRect());
     }
     detail::TraceBands restore = now.bands;
     restore.unite(paintedBands_);
@@ -348,6 +349,7 @@ void StripChart::restoreBackground(QPainter& painter, const QPixmap& source, con
         painter.drawPixmap(QPointF(r.topLeft()), source,
                            QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
     }
+    return true;
 }
 
 void StripChart::paintEvent(QPaintEvent* event) {
@@ -367,11 +369,12 @@ void StripChart::paintEvent(QPaintEvent* event) {
         return;
     }
     QPainter painter(this);
-    restoreBackground(painter, levels.empty() ? plain : levelLayer(plain, frame, levels),
-                      event->region(), now);
+    const bool oldTracesGone = restoreBackground(
+        painter, levels.empty() ? plain : levelLayer(plain, frame, levels), event->region(), now);
     drawTraces(painter, now);
+    // A paint of part of the plot area (an expose) leaves the old traces shown outside it.
     paintedKnown_ = !Covers(event->region(), rect());
-    if (paintedKnown_) {
+    if (paintedKnown_ && oldTracesGone) {
         paintedBands_ = now.bands;
     } else {
         paintedBands_.unite(now.bands);

@@ -121,7 +121,7 @@ class StripChart : public QWidget {
     int traceLine(int trace, const detail::ChartFrame& frame);
     // The first and last point of a trace whose held values are all one finite value, else 0.
     int levelLine(int trace, const detail::ChartFrame& frame);
-    void restoreBackground(QPainter& painter, const QPixmap& source, const QRegion& region,
+    bool restoreBackground(QPainter& painter, const QPixmap& source, const QRegion& region,
                            const Layout& now);
     void drawTraces(QPainter& painter, const Layout& layout);
     double valueAt(int point, int trace) const; // point 0 = oldest held

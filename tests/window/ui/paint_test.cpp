@@ -806,6 +806,39 @@ TEST(StripChartPainting, WindowShowsWhatAWholePaintDraws) {
     EXPECT_EQ(compared, 20);
 }
 
+// A paint of part of the chart that the chart did not ask for (an expose) between a frame and
+// the repaint the frame asks for draws the new trace there only: the window still shows the old
+// trace elsewhere, and the frame's repaint takes it away.
+TEST(StripChartPainting, ExposeBeforeAFramesRepaintLeavesNoOldTrace) {
+    StripChart chart;
+    Prepare(chart);
+    chart.setPointsPerScreen(20);
+    chart.show();
+    PaintRegions paints(&chart);
+    const auto paintedAfter = [&](int frame) {
+        const std::size_t before = paints.regions.size();
+        PushFrame(chart, frame);
+        chart.scheduleRepaint();
+        QElapsedTimer clock;
+        clock.start();
+        while (paints.regions.size() == before && clock.elapsed() < 2000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        return paints.regions.size() > before;
+    };
+    // The whole chart, the plot area, then the bands: the window's picture is known.
+    for (int frame = 0; frame < 24; ++frame) {
+        ASSERT_TRUE(paintedAfter(frame));
+    }
+    PushFrame(chart, 40); // the wave moves; its repaint is not asked for yet
+    const QRect plot = chart.currentFrame().plot().toAlignedRect();
+    chart.repaint(QRect(plot.left(), plot.top(), plot.width() / 4, plot.height()));
+    ASSERT_TRUE(paintedAfter(41));
+    const auto* stored = dynamic_cast<const QImage*>(chart.backingStore()->paintDevice());
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(stored->convertToFormat(QImage::Format_RGB32), Painted(chart));
+}
+
 INSTANTIATE_TEST_SUITE_P(Points, StripChartRepaint,
                          ::testing::Values(RepaintRow{"InsideTheRange", 600.0, false},
                                            RepaintRow{"WideningTheRange", 5000.0, true}),
