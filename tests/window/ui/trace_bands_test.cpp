@@ -69,12 +69,9 @@ TEST_P(TraceBandCover, TakesInEveryPixelTheTracePaints) {
     EXPECT_TRUE(painted.subtracted(bands.region()).isEmpty())
         << "left out: " << painted.subtracted(bands.region()).boundingRect().x() << ","
         << painted.subtracted(bands.region()).boundingRect().y();
-    QRegion fromRects;
     for (const QRect& r : bands.rects()) {
-        EXPECT_TRUE(kPlot.contains(r));
-        fromRects += r;
+        EXPECT_TRUE(kPlot.contains(r)) << "a band outside the plot area";
     }
-    EXPECT_EQ(fromRects, bands.region());
 }
 
 INSTANTIATE_TEST_SUITE_P(
