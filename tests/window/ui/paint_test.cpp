@@ -708,6 +708,18 @@ class PaintRegions : public QObject {
     explicit PaintRegions(QWidget* w) { w->installEventFilter(this); }
     std::vector<QRegion> regions;
 
+    // Asks the chart for its repaint and processes events until it paints, for 2 s at most.
+    bool PaintedAfter(StripChart& chart) {
+        const std::size_t before = regions.size();
+        chart.scheduleRepaint();
+        QElapsedTimer clock;
+        clock.start();
+        while (regions.size() == before && clock.elapsed() < 2000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        return regions.size() > before;
+    }
+
   protected:
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::Paint) {
@@ -734,15 +746,8 @@ TEST_P(StripChartRepaint, CoversWhatTheNewPointChanges) {
     chart.setPointsPerScreen(10);
     PaintRegions paints(&chart);
     const auto paintAfter = [&](double value) {
-        const std::size_t before = paints.regions.size();
         chart.pushValue(value);
-        chart.scheduleRepaint();
-        QElapsedTimer clock;
-        clock.start();
-        while (paints.regions.size() == before && clock.elapsed() < 2000) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-        }
-        return paints.regions.size() > before;
+        return paints.PaintedAfter(chart);
     };
     chart.show();
     // The whole chart as it is shown, then the plot area: the window's picture is known then.
@@ -816,15 +821,8 @@ TEST(StripChartPainting, ExposeBeforeAFramesRepaintLeavesNoOldTrace) {
     chart.show();
     PaintRegions paints(&chart);
     const auto paintedAfter = [&](int frame) {
-        const std::size_t before = paints.regions.size();
         PushFrame(chart, frame);
-        chart.scheduleRepaint();
-        QElapsedTimer clock;
-        clock.start();
-        while (paints.regions.size() == before && clock.elapsed() < 2000) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-        }
-        return paints.regions.size() > before;
+        return paints.PaintedAfter(chart);
     };
     // The whole chart, the plot area, then the bands: the window's picture is known.
     for (int frame = 0; frame < 24; ++frame) {
