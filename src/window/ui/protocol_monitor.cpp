@@ -129,6 +129,7 @@ QTableView* EntryTable(QWidget* parent, QAbstractItemModel* model) {
     table->setWordWrap(false);
     table->setTabKeyNavigation(false); // Tab leaves the list, as it leaves a list view
     table->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    table->setAccessibleName(QStringLiteral("Monitor entries list"));
     table->horizontalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->hide();

@@ -155,6 +155,19 @@ TEST_F(MonitorPaneActions, CopyAndSaveTakeTheShownLines) {
     EXPECT_FALSE(error.isEmpty());
 }
 
+// Everything of the pane the operator can reach with the keyboard has a name a screen reader says.
+TEST_F(MonitorPaneActions, EveryFocusableWidgetHasAnAccessibleName) {
+    int focusable = 0;
+    for (QWidget* w : pane_.findChildren<QWidget*>()) {
+        if (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(&pane_)) {
+            continue;
+        }
+        ++focusable;
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+    }
+    EXPECT_GE(focusable, 7) << "the list, two filters and four buttons";
+}
+
 // Frames named by their first byte, as the program names them by their order.
 void NameByFirstByte(platform::MonitorKind, const char* bytes, int count, std::string& order,
                      std::string&) {
