@@ -92,6 +92,8 @@ void MonitorRowPainter::DrawRun(QPainter* painter, const Glyphs& glyphs, const Q
     painter->restore();
 }
 
+// The row the style gives a one-line text: what the delegate's own size hint is, without a row
+// of the model to ask it for. The view's rows all have this height and the view's width.
 int MonitorRowPainter::RowHeight(const QWidget* view) {
     QStyleOptionViewItem option;
     option.initFrom(view);
@@ -103,12 +105,6 @@ int MonitorRowPainter::RowHeight(const QWidget* view) {
     return view->style()
         ->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), view)
         .height();
-}
-
-QSize MonitorRowPainter::sizeHint(const QStyleOptionViewItem& option,
-                                  const QModelIndex& index) const {
-    // No width of its own: a row of a list takes the view's width, and no more.
-    return {0, QStyledItemDelegate::sizeHint(option, index).height()};
 }
 
 void MonitorRowPainter::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -20,7 +20,6 @@ class MonitorRowPainter : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     // The height of a row of one line of text in the view's font and style.
     static int RowHeight(const QWidget* view);
 

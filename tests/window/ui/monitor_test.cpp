@@ -216,6 +216,9 @@ TEST_F(MonitorPaneActions, LongRowsFitThePaneAndKeepTheirWholeText) {
     ASSERT_GT(QFontMetrics(list->font()).horizontalAdvance(whole), list->viewport()->width());
     const QModelIndex last = list->model()->index(list->model()->rowCount() - 1, 0);
     EXPECT_LE(list->visualRect(last).right(), list->viewport()->rect().right());
+    const int lineHeight = QFontMetrics(list->font()).height();
+    EXPECT_GE(list->visualRect(last).height(), lineHeight) << "a row holds its line";
+    EXPECT_LE(list->visualRect(last).height(), lineHeight + 8) << "and little more";
     EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
     EXPECT_EQ(last.data(Qt::ToolTipRole).toString(), whole);
     list->selectionModel()->select(last, QItemSelectionModel::ClearAndSelect);
