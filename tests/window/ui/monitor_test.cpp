@@ -10,7 +10,6 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -174,11 +173,17 @@ void NameByFirstByte(platform::MonitorKind, const char* bytes, int count, std::s
     order = count > 0 ? std::string("order ") + bytes[0] : std::string();
 }
 
+// Frames get names while it lives, and none after (as in the rest of this program).
+struct NamedFrames {
+    NamedFrames() { platform::SetFrameDescriber(NameByFirstByte); }
+    ~NamedFrames() { platform::SetFrameDescriber(nullptr); }
+    NamedFrames(const NamedFrames&) = delete;
+    NamedFrames& operator=(const NamedFrames&) = delete;
+};
+
 // Each order seen is offered once in the order filter, and the filter shows its frames only.
 TEST_F(MonitorPaneActions, OrderFilterOffersEachOrderOnceAndShowsItsFrames) {
-    platform::SetFrameDescriber(NameByFirstByte);
-    const std::unique_ptr<void, void (*)(void*)> restore(
-        this, [](void*) { platform::SetFrameDescriber(nullptr); });
+    const NamedFrames named;
     for (const char* frame : {"A1", "B1", "A2", "B2", "A3"}) {
         platform::TraceBytes("rx", frame, 2);
     }
