@@ -1,5 +1,5 @@
-// The live run loop. The run button's callback keeps one order-8 request outstanding, plots each
-// reply and answers it with the next request, processing events once per pass, until the stop
+// The live run loop. The run button's callback keeps one order-8 request outstanding, answers
+// each reply with the next request and plots it, processing events once per pass, until the stop
 // button sets stop_flag or the line stays silent for more than 2.0 s.
 #include "app/runloop.h"
 
@@ -9,6 +9,7 @@
 #include "app/recorder.h"
 #include "app/strip.h"
 #include "link/com232.h"
+#include "live/sample.h"
 #include "params/panels.h"
 #include "params/variables.h"
 #include "platform/events.h"
@@ -55,15 +56,22 @@ void StartRun() {
     FillarrayNORM(params::tolerance, params::reference, 0);
 }
 
-// The plot reads the reply words in pp before the next request packs the parameters there.
-void PlotPendingFrame() {
+// A reply taken is decoded at once: the next request packs the parameters into pp.
+bool TakePendingFrame() {
     if (link::graphrefresh != 1) {
-        return;
+        return false;
     }
+    live::DecodeLiveFrame();
+    return true;
+}
+
+// The frame taken is plotted while the next request is on the line, so that drawing it does not
+// delay that request.
+void PlotTakenFrame() {
     if (params::type == 0) {
-        PlotRAWValues();
+        PlotDecodedRAWValues();
     } else {
-        PlotNORMValues(arrayNORM);
+        PlotDecodedNORMValues(arrayNORM);
     }
     RecordLiveFrame();
     link::graphrefresh = 0;
@@ -81,8 +89,11 @@ void AnswerWithNextRequest() {
 // One pass of the loop; false when the line time-out ended the run (events are then not
 // processed any more).
 bool RunPass() {
-    PlotPendingFrame();
+    const bool taken = TakePendingFrame();
     AnswerWithNextRequest();
+    if (taken) {
+        PlotTakenFrame();
+    }
     link::tdiff = platform::Timer() - link::tstart;
     if (link::tdiff > kLineTimeout) {
         link::ShowStatus(kLineTimeoutText);

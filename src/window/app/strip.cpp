@@ -100,8 +100,17 @@ void ShiftTowardsStart(const double* input, int n, int d, double* output) {
 } // namespace
 
 void PlotRAWValues() {
-    Shift(arrayRAW, kRawSlots, -kRawTraces, arrayRAW);
     live::DecodeLiveFrame();
+    PlotDecodedRAWValues();
+}
+
+void PlotNORMValues(double* history) {
+    live::DecodeLiveFrame();
+    PlotDecodedNORMValues(history);
+}
+
+void PlotDecodedRAWValues() {
+    Shift(arrayRAW, kRawSlots, -kRawTraces, arrayRAW);
     arrayRAW[kRawSlots - 2] = live::adcCHA;
     arrayRAW[kRawSlots - 1] = live::adcCHB;
     PrepareChart(params::PANEL_STRIPRAW, kRawTraces);
@@ -111,9 +120,8 @@ void PlotRAWValues() {
     JudgeOutputs();
 }
 
-void PlotNORMValues(double* history) {
+void PlotDecodedNORMValues(double* history) {
     Shift(history, kNormSlots, -kNormTraces, history);
-    live::DecodeLiveFrame();
     const int tol = NormTolerance();
     upTHR = params::reference + tol;
     loTHR = params::reference - tol;

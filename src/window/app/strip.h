@@ -15,8 +15,13 @@ extern double arrayNORM[4 * kHistoryPoints];
 extern int upTHR, loTHR;
 extern std::uint16_t valREF;
 
+// Decode the live frame in pp, then plot it.
 void PlotRAWValues();
 void PlotNORMValues(double* history);
+// Plot the frame DecodeLiveFrame took last: the run loop decodes a reply before its next request
+// packs the parameters into pp, and plots it while that request is on the line.
+void PlotDecodedRAWValues();
+void PlotDecodedNORMValues(double* history);
 void FillarrayRAW(int first, int second);
 void FillarrayNORM(int tol, int ref, int value);
 int Shift(const double* input, int n, int s, double* output);
