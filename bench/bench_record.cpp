@@ -1,7 +1,8 @@
 // Recording and the protocol monitor against the virtual controller (an ovextar-sim process).
 //   (a) 19200 baud emulated, default think time, panel shown: frames/s against what the line
-//       allows (target >= 98 %) and the tool's CPU (target <= 4 % of one core), with recording
-//       on and the monitor pane shown; then both off (the live view's own figures, <= 3 %).
+//       allows (target >= 99 %, taken from the first frame decoded to the last) and the tool's
+//       CPU: recording off and the monitor pane hidden, then recording on, then the pane shown
+//       too (target <= 2 % of one core under a real X server or Xvfb).
 //   (b) no line emulation: as many frames as an hour at line rate, recorded with the monitor
 //       shown; the growth of the resident memory (target < 10 MB);
 //   (c) as the last run of (a), after (b) filled the monitor's list to what it keeps.
@@ -41,6 +42,10 @@ double ResidentMb() {
 
 long gFrames = 0;
 long gStopAt = 0; // the run stops when gFrames reaches it; 0: at its time
+// When the first and the last frame of a measured run were decoded: the rate is taken between
+// them, so that the frame on its way when the run stops does not count against the tool.
+double gFirstDecoded = -1.0;
+double gLastDecoded = -1.0;
 
 void StopRun() {
     app::CC_BTNStop(app::panelHandle, params::PANEL_BTNSTOP, ui::kEventCommit, nullptr, 0, 0);
@@ -50,7 +55,12 @@ void StopRun() {
 // its last frame, from the event loop as the operator's command would come.
 void CountingRx(int port, int eventWord, void* data) {
     link::RX_Receive_Function(port, eventWord, data);
-    gFrames += (eventWord & platform::kEvNotifyCount) != 0 ? 1 : 0;
+    if ((eventWord & platform::kEvNotifyCount) == 0) {
+        return;
+    }
+    ++gFrames;
+    gLastDecoded = platform::Timer();
+    gFirstDecoded = gFirstDecoded < 0.0 ? gLastDecoded : gFirstDecoded;
     if (gStopAt > 0 && gFrames >= gStopAt) {
         gStopAt = 0;
         QTimer::singleShot(0, StopRun);
@@ -61,6 +71,7 @@ struct Figures {
     long frames = 0;
     double seconds = 0.0;
     double cpuSeconds = 0.0;
+    double decodedSpan = 0.0; // from the first frame decoded to the last
 };
 
 // One run until seconds pass or frames have been recorded. Nothing wakes the tool for the
@@ -75,6 +86,7 @@ Figures MeasureRun(double seconds, long frames) {
         start = platform::Timer();
         cpuStart = bench::ProcessCpuSeconds();
         framesAtStart = gFrames;
+        gFirstDecoded = -1.0;
         gStopAt = frames > 0 ? gFrames + frames : 0;
     });
     if (seconds > 0) {
@@ -85,6 +97,7 @@ Figures MeasureRun(double seconds, long frames) {
     f.seconds = platform::Timer() - start;
     f.cpuSeconds = bench::ProcessCpuSeconds() - cpuStart;
     f.frames = gFrames - framesAtStart;
+    f.decodedSpan = gFirstDecoded >= 0.0 ? gLastDecoded - gFirstDecoded : 0.0;
     return f;
 }
 
@@ -94,15 +107,20 @@ void SetMonitor(int on) {
                           0, 0);
 }
 
+// cpuTarget <= 0: the CPU figure is reported without a target.
 void Report(const char* what, const Figures& f, double cpuTarget) {
     const double allowed = 1.0 / (kLineFrame + kLatencyMs / 1000.0);
-    const double rate = f.frames / f.seconds;
+    const double rate =
+        f.frames > 1 && f.decodedSpan > 0.0 ? static_cast<double>(f.frames - 1) / f.decodedSpan : 0;
     const double cpu = 100.0 * f.cpuSeconds / f.seconds;
-    std::printf("  %s: %ld frames in %.2f s: %.2f frames/s of %.2f the line allows: %.1f %% "
-                "(>= 98 %%) %s; tool CPU %.2f %% of one core (<= %.0f %%) %s\n",
+    std::printf("  %s: %ld frames in %.2f s, %.2f frames/s of %.2f the line allows: %.1f %% "
+                "(>= 99 %%) %s; tool CPU %.2f %% of one core",
                 what, f.frames, f.seconds, rate, allowed, 100.0 * rate / allowed,
-                rate >= 0.98 * allowed ? "ok" : "MISSED", cpu, cpuTarget,
-                cpu <= cpuTarget ? "ok" : "MISSED");
+                rate >= 0.99 * allowed ? "ok" : "MISSED", cpu);
+    if (cpuTarget > 0.0) {
+        std::printf(" (<= %.0f %%) %s", cpuTarget, cpu <= cpuTarget ? "ok" : "MISSED");
+    }
+    std::printf("\n");
 }
 
 std::string RecordPath(const char* name) {
@@ -123,12 +141,12 @@ int main(int argc, char** argv) {
     app::InstallMonitor();
     std::printf("(a) 19200 baud emulated, think time %.1f ms, panel shown\n", kLatencyMs);
     MeasureRun(1.0, 0); // settles start-up
-    Report("recording off, monitor hidden", MeasureRun(seconds, 0), 3.0);
+    Report("recording off, monitor hidden", MeasureRun(seconds, 0), 0.0);
     const std::string path = RecordPath("bench_record_a.csv");
     app::StartRecording(path.c_str());
-    Report("recording on, monitor hidden", MeasureRun(seconds, 0), 4.0);
+    Report("recording on, monitor hidden", MeasureRun(seconds, 0), 0.0);
     SetMonitor(1);
-    Report("recording on, monitor shown", MeasureRun(seconds, 0), 4.0);
+    Report("recording on, monitor shown", MeasureRun(seconds, 0), 2.0);
     app::StopRecording();
     SetMonitor(0);
     std::remove(path.c_str());
@@ -162,7 +180,7 @@ int main(int argc, char** argv) {
     link::InitRS232(1);
     app::StartRecording(path.c_str());
     std::printf("(c) 19200 baud emulated again, the monitor's list full\n");
-    Report("recording on, monitor shown", MeasureRun(seconds, 0), 4.0);
+    Report("recording on, monitor shown", MeasureRun(seconds, 0), 2.0);
     app::StopRecording();
     std::remove(path.c_str());
     platform::CloseCom(link::com);
