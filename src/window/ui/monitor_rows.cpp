@@ -11,7 +11,13 @@
 namespace ovx::ui {
 
 const MonitorRowPainter::Glyphs& MonitorRowPainter::GlyphsFor(const QFont& font) const {
+    // Asked once a row: comparing fonts is cheap, making a font's key is not.
+    if (glyphsMade_ && font == glyphsFont_) {
+        return glyphs_;
+    }
     const QString key = font.key();
+    glyphsMade_ = true;
+    glyphsFont_ = font;
     if (key == fontKey_) {
         return glyphs_;
     }
@@ -55,31 +61,51 @@ bool MonitorRowPainter::Covers(const Glyphs& glyphs, const QString& text) const 
     return true;
 }
 
-void MonitorRowPainter::DrawRun(QPainter* painter, const Glyphs& glyphs, const QString& text,
-                                const QRect& rect) const {
-    std::vector<quint32> indexes;
-    std::vector<QPointF> positions;
-    indexes.reserve(static_cast<std::size_t>(text.size()) + 1);
-    positions.reserve(indexes.capacity());
+// The characters of text drawn in a row width wide: all of them, or those before the cut and an
+// ellipsis where the cut is (whole glyphs up to where the ellipsis still fits).
+MonitorRowPainter::Cut MonitorRowPainter::CutFor(const Glyphs& glyphs, const QString& text,
+                                                 qreal width) const {
     qreal x = 0.0;
     for (const QChar c : text) {
-        const std::size_t slot = c.unicode() - kFirst;
-        indexes.push_back(glyphs.index[slot]);
-        positions.emplace_back(x, 0.0);
+        x += glyphs.advance[c.unicode() - kFirst];
+    }
+    if (x <= width || glyphs.ellipsis == 0) {
+        return {text.size(), -1.0};
+    }
+    x = 0.0;
+    qsizetype kept = 0;
+    for (; kept < text.size(); ++kept) {
+        const qreal next = x + glyphs.advance[text[kept].unicode() - kFirst];
+        if (next + glyphs.ellipsisAdvance > width) {
+            break;
+        }
+        x = next;
+    }
+    return {kept, x};
+}
+
+void MonitorRowPainter::DrawRun(QPainter* painter, const Glyphs& glyphs, const QString& text,
+                                const QRect& rect) const {
+    const Cut cut = CutFor(glyphs, text, rect.width());
+    std::vector<quint32> indexes;
+    std::vector<QPointF> positions;
+    indexes.reserve(static_cast<std::size_t>(cut.kept) + 1);
+    positions.reserve(indexes.capacity());
+    qreal x = 0.0;
+    for (qsizetype i = 0; i < cut.kept; ++i) {
+        const std::size_t slot = text[i].unicode() - kFirst;
+        if (text[i] != u' ') { // a space has no ink: a third of a frame's row
+            indexes.push_back(glyphs.index[slot]);
+            positions.emplace_back(x, 0.0);
+        }
         x += glyphs.advance[slot];
     }
-    if (x > rect.width() && glyphs.ellipsis != 0) {
-        // Whole glyphs up to where the ellipsis still fits, then the ellipsis.
-        while (!positions.empty() && positions.back().x() + glyphs.ellipsisAdvance > rect.width()) {
-            positions.pop_back();
-            indexes.pop_back();
-        }
-        if (indexes.empty()) {
-            indexes.push_back(glyphs.ellipsis);
-            positions.emplace_back(0.0, 0.0);
-        } else {
-            indexes.back() = glyphs.ellipsis;
-        }
+    if (cut.ellipsisX >= 0.0) {
+        indexes.push_back(glyphs.ellipsis);
+        positions.emplace_back(cut.ellipsisX, 0.0);
+    }
+    if (indexes.empty()) {
+        return;
     }
     QGlyphRun run;
     run.setRawFont(glyphs.font);
@@ -107,20 +133,37 @@ int MonitorRowPainter::RowHeight(const QWidget* view) {
         .height();
 }
 
+// A row neither selected, focused nor under the mouse, with no brush of its own, has nothing for
+// the style to paint: the view has filled the row with its base colour.
+bool MonitorRowPainter::Plain(const QStyleOptionViewItem& option) {
+    constexpr QStyle::State kMarked =
+        QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver;
+    return (option.state & kMarked) == 0 && option.backgroundBrush.style() == Qt::NoBrush &&
+           (option.features & QStyleOptionViewItem::Alternate) == 0;
+}
+
 void MonitorRowPainter::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    const Glyphs& glyphs = GlyphsFor(opt.font);
-    if (!Covers(glyphs, opt.text)) {
+    // The text and its colour only: the delegate's whole option asks the model for seven roles.
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const QFont& font = option.font;
+    const Glyphs& glyphs = GlyphsFor(font);
+    if (!Covers(glyphs, text)) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
+    QStyleOptionViewItem opt = option;
     const QWidget* widget = opt.widget;
     const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
-    const QString text = opt.text;
-    opt.text.clear(); // the style paints the background, the selection and the focus only
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    if (Plain(option)) {
+        if (const QVariant colour = index.data(Qt::ForegroundRole); colour.canConvert<QBrush>()) {
+            opt.palette.setBrush(QPalette::Text, qvariant_cast<QBrush>(colour));
+        }
+    } else { // the style paints the background, the selection and the focus only
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    }
 
     const bool enabled = (opt.state & QStyle::State_Enabled) != 0;
     const bool active = (opt.state & QStyle::State_Active) != 0;

@@ -6,6 +6,7 @@
 // otherwise spend most of its time on. Other rows are painted as any item view paints them.
 #pragma once
 
+#include <QFont>
 #include <QRawFont>
 #include <QString>
 #include <QStyledItemDelegate>
@@ -35,11 +36,21 @@ class MonitorRowPainter : public QStyledItemDelegate {
         qreal ellipsisAdvance = 0.0;
     };
 
+    // Where a row is cut: the characters kept, and the ellipsis's place (negative: no cut).
+    struct Cut {
+        qsizetype kept = 0;
+        qreal ellipsisX = -1.0;
+    };
+
+    static bool Plain(const QStyleOptionViewItem& option);
     const Glyphs& GlyphsFor(const QFont& font) const;
+    Cut CutFor(const Glyphs& glyphs, const QString& text, qreal width) const;
     bool Covers(const Glyphs& glyphs, const QString& text) const;
     void DrawRun(QPainter* painter, const Glyphs& glyphs, const QString& text,
                  const QRect& rect) const;
 
+    mutable bool glyphsMade_ = false;
+    mutable QFont glyphsFont_; // the font glyphs_ was last asked for
     mutable QString fontKey_;
     mutable Glyphs glyphs_;
 };

@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QHeaderView>
 #include <QImage>
 #include <QPainter>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTableView>
 
 #include <algorithm>
 #include <cstdlib>
@@ -110,6 +112,38 @@ INSTANTIATE_TEST_SUITE_P(
         PaintRow{"cut_at_the_edge", u"  12.345  tx      get RAM  1 2 3 4 5 6 7 8 9 10 11 12 13",
                  false, 160}),
     testing::RowName());
+
+// In a table of one column, as the pane holds its rows, the rows drawn as glyph runs keep what
+// the view paints under them: a selected row is highlighted to its end, a plain one keeps the
+// base colour.
+TEST(MonitorRowMarks, SelectedRowIsHighlightedToItsEndAndAPlainRowIsNot) {
+    QStandardItemModel model;
+    model.appendRow(new QStandardItem(QStringLiteral("   0.020  status  Line Ok!")));
+    model.appendRow(new QStandardItem(QStringLiteral("   0.040  status  Line Ok!")));
+    QTableView view;
+    view.setModel(&model);
+    view.setItemDelegate(new MonitorRowPainter(&view));
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+    view.horizontalHeader()->hide();
+    view.horizontalHeader()->setStretchLastSection(true);
+    view.verticalHeader()->hide();
+    view.resize(300, 120);
+    view.show();
+    view.selectRow(0);
+    const QImage image = view.viewport()->grab().toImage();
+    const QPalette palette = view.palette();
+    const QRgb highlight = palette.color(QPalette::Inactive, QPalette::Highlight).rgb();
+    const QRgb active = palette.color(QPalette::Active, QPalette::Highlight).rgb();
+    const QRgb base = palette.color(QPalette::Base).rgb();
+    // The image has the screen's device pixels, the view's positions are logical.
+    const auto pixel = [&](int x, int y) {
+        return image.pixel(QPoint(x, y) * image.devicePixelRatio());
+    };
+    const int x = view.viewport()->width() - 3;
+    const QRgb selectedEnd = pixel(x, view.rowViewportPosition(0) + 2);
+    EXPECT_LT(std::min(Distance(selectedEnd, highlight), Distance(selectedEnd, active)), 30);
+    EXPECT_LT(Distance(pixel(x, view.rowViewportPosition(1) + 2), base), 30);
+}
 
 // How tall the ink is in the columns [left, right] of an image on white.
 int InkHeight(const QImage& image, int left, int right) {
