@@ -202,7 +202,7 @@ ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
     detail::AddFlushHook(this, [](QObject* owner) {
         auto* self = static_cast<ProtocolMonitor*>(owner);
         if (self->isVisible() && self->sinceRefresh_.isValid() &&
-            self->sinceRefresh_.elapsed() >= kRefreshMs) {
+            self->sinceRefresh_.elapsed() >= self->interval_) {
             self->refresh();
             self->list_->viewport()->repaint();
             self->countLabel_->repaint();
@@ -282,6 +282,10 @@ void ProtocolMonitor::refresh() {
     }
     std::vector<platform::MonitorEntry> fresh;
     nextSeq_ = platform::ReadMonitorEntries(nextSeq_, fresh);
+    interval_ = std::ssize(fresh) >= kBusyEntries ? kBusyRefreshMs : kRefreshMs;
+    if (timer_->interval() != interval_) {
+        timer_->setInterval(interval_);
+    }
     std::vector<platform::MonitorEntry> shown;
     for (const platform::MonitorEntry& e : fresh) {
         kept_.push_back(e);

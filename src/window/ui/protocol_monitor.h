@@ -1,6 +1,8 @@
 // The protocol monitor pane: the monitor log (monitor_log.h) as a list, newest at the bottom,
 // with direction and order filters, pause, clear, copy and save. It reads the log only while it
-// is shown (every kRefreshMs), so a hidden pane costs nothing.
+// is shown, so a hidden pane costs nothing: twice a second, and once a second while the line is
+// busy (a live run brings fifty entries a second, more than the list shows between two reads,
+// and each read repaints the whole list).
 #pragma once
 
 #include <QElapsedTimer>
@@ -29,11 +31,14 @@ class ProtocolMonitor : public QFrame {
 
   public:
     static constexpr int kRefreshMs = 500;
+    static constexpr int kBusyRefreshMs = 1000;
+    static constexpr int kBusyEntries = 10; // a read that brings this many: the line is busy
 
     explicit ProtocolMonitor(QWidget* parent = nullptr);
     QSize sizeHint() const override { return {460, 400}; }
 
     void refresh(); // takes the new entries of the log now (the timer does it while shown)
+    int refreshInterval() const { return interval_; } // ms until the next read while shown
     void setPaused(bool paused);
     void setDirectionFilter(int index);        // 0 all, 1 sent, 2 received, 3 status texts
     void setOrderFilter(const QString& order); // empty = every order
@@ -67,6 +72,7 @@ class ProtocolMonitor : public QFrame {
     QLabel* countLabel_ = nullptr;
     QTimer* timer_ = nullptr;
     QElapsedTimer sinceRefresh_;
+    int interval_ = kRefreshMs;
 };
 
 } // namespace ovx::ui

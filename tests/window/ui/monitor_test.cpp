@@ -10,12 +10,14 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/files.h"
 #include "platform/monitor_log.h"
 #include "platform/trace.h"
+#include "support/row_name.h"
 #include "ui/protocol_monitor.h"
 #include "ui/status_history.h"
 
@@ -116,6 +118,44 @@ INSTANTIATE_TEST_SUITE_P(Directions, MonitorPane,
                                            std::pair{1, std::vector<std::string>{"tx"}},
                                            std::pair{2, std::vector<std::string>{"rx"}},
                                            std::pair{3, std::vector<std::string>{"status"}}));
+
+// How long the shown pane waits before its next read, after a read that brought so many
+// entries, and after a quiet read that follows it.
+struct BusyRow {
+    const char* name;
+    int entries;
+    int interval;
+};
+
+void PrintTo(const BusyRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class MonitorPaneRefresh : public ::testing::TestWithParam<BusyRow> {};
+
+TEST_P(MonitorPaneRefresh, WaitsLongerWhileTheLineIsBusy) {
+    platform::ClearMonitorLog();
+    ProtocolMonitor pane;
+    pane.refresh();
+    for (int i = 0; i < GetParam().entries; ++i) {
+        platform::TraceBytes(i % 2 == 0 ? "tx" : "rx", kFrame, 4);
+    }
+    pane.refresh();
+    EXPECT_EQ(pane.refreshInterval(), GetParam().interval);
+    platform::TraceText("status", "Line Ok!");
+    pane.refresh();
+    EXPECT_EQ(pane.refreshInterval(), ProtocolMonitor::kRefreshMs) << "quiet again";
+}
+
+INSTANTIATE_TEST_SUITE_P(Reads, MonitorPaneRefresh,
+                         ::testing::Values(BusyRow{"nothing", 0, ProtocolMonitor::kRefreshMs},
+                                           BusyRow{"a_few", ProtocolMonitor::kBusyEntries - 1,
+                                                   ProtocolMonitor::kRefreshMs},
+                                           BusyRow{"busy", ProtocolMonitor::kBusyEntries,
+                                                   ProtocolMonitor::kBusyRefreshMs},
+                                           BusyRow{"live_run", 50,
+                                                   ProtocolMonitor::kBusyRefreshMs}),
+                         testing::RowName());
 
 using MonitorPaneActions = MonitorPane;
 
