@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 namespace ovx::ui::detail {
@@ -23,6 +24,8 @@ struct Holder {
     std::optional<int> held;
     std::optional<QLocale> locale; // the box's locale when its texts were last made
     bool plainDigits = false;      // it writes numbers as QString::number does but for groups
+    std::chrono::steady_clock::time_point asked; // when the box was last asked to repaint
+    bool late = false; // holds a value that waits for the reading interval's end
 };
 
 // Few boxes (the indicators of the loaded panels): a flat list.
@@ -48,6 +51,50 @@ constexpr int kWriteBackMs = 1000;
 QPointer<QTimer>& WriteBackTimer() {
     static QPointer<QTimer> timer;
     return timer;
+}
+
+// A box shows a new value at most ten times a second: a number that changes faster cannot be
+// read, and the live view writes its indicators at the frame rate (25 a second on the line,
+// thousands without it). Painting an indicator cost about a third of a live frame's painting.
+// A value written sooner waits for the next write after the interval, or, when none comes, for
+// the late timer, which every such write pushes back, so that it fires once writes stop.
+constexpr auto kReadingInterval = std::chrono::milliseconds(100);
+constexpr int kLateMs = 150;
+
+QPointer<QTimer>& LateTimer() {
+    static QPointer<QTimer> timer;
+    return timer;
+}
+
+void PaintLateValues() {
+    for (Holder& h : Holders()) {
+        if (h.late && !h.alive.isNull()) {
+            h.late = false;
+            h.asked = std::chrono::steady_clock::now();
+            h.box->update();
+        }
+    }
+}
+
+// The box paints opaquely, so the window repaints it alone. Its line edit does not: asked to
+// repaint, it would be painted from the window down through every widget above it.
+void AskRepaint(Holder& h) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - h.asked >= kReadingInterval || QCoreApplication::instance() == nullptr) {
+        h.asked = now;
+        h.late = false;
+        h.box->update();
+        return;
+    }
+    h.late = true;
+    QPointer<QTimer>& timer = LateTimer();
+    if (timer.isNull()) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        timer->setInterval(kLateMs);
+        QObject::connect(timer, &QTimer::timeout, &PaintLateValues);
+    }
+    timer->start();
 }
 
 // The number as the box's locale writes it. Most locales write the digits and the minus sign
@@ -135,7 +182,7 @@ void Write(Holder& h) {
 void AllowHeldValues(QSpinBox* box, QWidget* edit) {
     std::erase_if(Holders(), [](const Holder& h) { return h.alive.isNull(); });
     if (box != nullptr && edit != nullptr && Find(box) == nullptr) {
-        Holders().push_back({box, box, edit, std::nullopt, std::nullopt, false});
+        Holders().push_back({box, box, edit, std::nullopt, std::nullopt, false, {}, false});
     }
 }
 
@@ -149,9 +196,7 @@ bool HoldValue(QSpinBox* box, int value) {
         return false;
     }
     h->held = std::clamp(value, box->minimum(), box->maximum());
-    // The box paints opaquely, so the window repaints it alone. Its line edit does not: asked to
-    // repaint, it would be painted from the window down through every widget above it.
-    box->update();
+    AskRepaint(*h);
     return true;
 }
 

@@ -22,8 +22,9 @@ namespace ovx::ui::detail {
 void AllowHeldValues(QSpinBox* box, QWidget* edit);
 void ForgetHeldValues(const QObject* box);
 
-// Holds value for box, clamped to its range as setValue would, and asks for a repaint. False
-// when box holds no values: the caller writes it.
+// Holds value for box, clamped to its range as setValue would, and asks for a repaint: at once,
+// or, when the box was asked less than a tenth of a second ago, at the next write after that or
+// a moment after the last write. False when box holds no values: the caller writes it.
 bool HoldValue(QSpinBox* box, int value);
 std::optional<int> HeldValue(const QSpinBox* box);
 

@@ -313,6 +313,34 @@ INSTANTIATE_TEST_SUITE_P(
                  }}),
     ovx::testing::RowName{});
 
+// A number that changes faster than ten times a second cannot be read: a burst of values, each
+// followed by event processing as the live view's frames are, repaints the box at most once an
+// interval, and once the writes stop the box is painted once more, with the last value.
+TEST(IndicatorReading, ABurstIsPaintedTenTimesASecondAndItsLastValueAfterIt) {
+    QWidget window;
+    window.resize(160, 40);
+    auto* box = new QSpinBox(&window);
+    box->setGeometry(10, 5, 140, 30);
+    box->setReadOnly(true);
+    box->setRange(0, 9999);
+    detail::IndicatorPainter::AttachAll(&window);
+    window.show();
+    QCoreApplication::processEvents();
+    PaintCounter counter(box);
+    QElapsedTimer clock;
+    clock.start();
+    constexpr int kWrites = 60;
+    for (int i = 1; i <= kWrites; ++i) {
+        ASSERT_TRUE(detail::HoldValue(box, i));
+        QCoreApplication::processEvents();
+    }
+    const int burst = counter.paints;
+    EXPECT_GE(burst, 1) << "the first value at once";
+    EXPECT_LE(burst, clock.elapsed() / 100 + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints > burst; }, 2000)) << "the last value";
+    EXPECT_EQ(detail::HeldText(box).value_or(box->text()), QStringLiteral("60"));
+}
+
 TEST(IndicatorPainter, EditableSpinBoxesPaintThemselves) {
     QWidget window;
     auto* editable = new QSpinBox(&window);
