@@ -272,13 +272,19 @@ class MenuEater : public QObject {
 
 class HeldValueReached : public ::testing::TestWithParam<ReachRow> {};
 
-TEST_P(HeldValueReached, IsTakenByTheBoxAtOnce) {
-    QWidget window;
+// A read-only spin box of 0 to 9999 filling a small window, as the panels' indicators are.
+QSpinBox* IndicatorIn(QWidget& window) {
     window.resize(160, 40);
     auto* box = new QSpinBox(&window);
     box->setGeometry(10, 5, 140, 30);
     box->setReadOnly(true);
     box->setRange(0, 9999);
+    return box;
+}
+
+TEST_P(HeldValueReached, IsTakenByTheBoxAtOnce) {
+    QWidget window;
+    QSpinBox* box = IndicatorIn(window);
     box->setValue(7);
     auto* edit = box->findChild<QLineEdit*>();
     ASSERT_NE(edit, nullptr);
@@ -318,11 +324,7 @@ INSTANTIATE_TEST_SUITE_P(
 // interval, and once the writes stop the box is painted once more, with the last value.
 TEST(IndicatorReading, ABurstIsPaintedTenTimesASecondAndItsLastValueAfterIt) {
     QWidget window;
-    window.resize(160, 40);
-    auto* box = new QSpinBox(&window);
-    box->setGeometry(10, 5, 140, 30);
-    box->setReadOnly(true);
-    box->setRange(0, 9999);
+    QSpinBox* box = IndicatorIn(window);
     detail::IndicatorPainter::AttachAll(&window);
     window.show();
     QCoreApplication::processEvents();
