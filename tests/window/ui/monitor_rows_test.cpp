@@ -145,6 +145,31 @@ TEST(MonitorRowMarks, SelectedRowIsHighlightedToItsEndAndAPlainRowIsNot) {
     EXPECT_LT(Distance(pixel(x, view.rowViewportPosition(1) + 2), base), 30);
 }
 
+// The style still marks the row that has the keyboard's focus: the same row painted with and
+// without the focus differs.
+TEST(MonitorRowMarks, FocusedRowGetsTheStylesFocusFrame) {
+    QStandardItemModel model;
+    model.appendRow(new QStandardItem(QStringLiteral("   0.020  status  Line Ok!")));
+    QTableView view;
+    view.setModel(&model);
+    MonitorRowPainter rows;
+    const auto paint = [&](QStyle::State focus) {
+        QStyleOptionViewItem option;
+        option.initFrom(&view);
+        option.widget = &view;
+        option.font = view.font();
+        option.state = QStyle::State_Enabled | QStyle::State_Active | focus;
+        option.rect = QRect(0, 0, 300, QFontMetrics(view.font()).height() + 6);
+        QImage image(option.rect.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        rows.paint(&painter, option, model.index(0, 0));
+        return image;
+    };
+    EXPECT_NE(paint(QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange),
+              paint(QStyle::State_None));
+}
+
 // How tall the ink is in the columns [left, right] of an image on white.
 int InkHeight(const QImage& image, int left, int right) {
     int top = image.height();
