@@ -12,16 +12,10 @@ namespace ovx::ui {
 
 const MonitorRowPainter::Glyphs& MonitorRowPainter::GlyphsFor(const QFont& font) const {
     // Asked once a row: comparing fonts is cheap, making a font's key is not.
-    if (glyphsMade_ && font == glyphsFont_) {
+    if (glyphsFont_ && *glyphsFont_ == font) {
         return glyphs_;
     }
-    const QString key = font.key();
-    glyphsMade_ = true;
     glyphsFont_ = font;
-    if (key == fontKey_) {
-        return glyphs_;
-    }
-    fontKey_ = key;
     glyphs_ = {};
     glyphs_.font = QRawFont::fromFont(font);
     if (!glyphs_.font.isValid()) {

@@ -12,6 +12,7 @@
 #include <QStyledItemDelegate>
 
 #include <array>
+#include <optional>
 
 namespace ovx::ui {
 
@@ -49,9 +50,7 @@ class MonitorRowPainter : public QStyledItemDelegate {
     void DrawRun(QPainter* painter, const Glyphs& glyphs, const QString& text,
                  const QRect& rect) const;
 
-    mutable bool glyphsMade_ = false;
-    mutable QFont glyphsFont_; // the font glyphs_ was last asked for
-    mutable QString fontKey_;
+    mutable std::optional<QFont> glyphsFont_; // the font glyphs_ was made for
     mutable Glyphs glyphs_;
 };
 
