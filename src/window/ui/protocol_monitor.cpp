@@ -202,7 +202,7 @@ ProtocolMonitor::ProtocolMonitor(QWidget* parent) : QFrame(parent) {
     detail::AddFlushHook(this, [](QObject* owner) {
         auto* self = static_cast<ProtocolMonitor*>(owner);
         if (self->isVisible() && self->sinceRefresh_.isValid() &&
-            self->sinceRefresh_.elapsed() >= self->interval_) {
+            self->sinceRefresh_.elapsed() >= self->timer_->interval()) {
             self->refresh();
             self->list_->viewport()->repaint();
             self->countLabel_->repaint();
@@ -275,6 +275,10 @@ void ProtocolMonitor::addOrderName(const std::string& name) {
     }
 }
 
+int ProtocolMonitor::refreshInterval() const {
+    return timer_->interval();
+}
+
 void ProtocolMonitor::refresh() {
     sinceRefresh_.restart();
     if (paused_) {
@@ -282,9 +286,9 @@ void ProtocolMonitor::refresh() {
     }
     std::vector<platform::MonitorEntry> fresh;
     nextSeq_ = platform::ReadMonitorEntries(nextSeq_, fresh);
-    interval_ = std::ssize(fresh) >= kBusyEntries ? kBusyRefreshMs : kRefreshMs;
-    if (timer_->interval() != interval_) {
-        timer_->setInterval(interval_);
+    if (const int interval = std::ssize(fresh) >= kBusyEntries ? kBusyRefreshMs : kRefreshMs;
+        timer_->interval() != interval) {
+        timer_->setInterval(interval);
     }
     std::vector<platform::MonitorEntry> shown;
     for (const platform::MonitorEntry& e : fresh) {

@@ -38,7 +38,7 @@ class ProtocolMonitor : public QFrame {
     QSize sizeHint() const override { return {460, 400}; }
 
     void refresh(); // takes the new entries of the log now (the timer does it while shown)
-    int refreshInterval() const { return interval_; } // ms until the next read while shown
+    int refreshInterval() const; // ms from one read to the next while shown
     void setPaused(bool paused);
     void setDirectionFilter(int index);        // 0 all, 1 sent, 2 received, 3 status texts
     void setOrderFilter(const QString& order); // empty = every order
@@ -72,7 +72,6 @@ class ProtocolMonitor : public QFrame {
     QLabel* countLabel_ = nullptr;
     QTimer* timer_ = nullptr;
     QElapsedTimer sinceRefresh_;
-    int interval_ = kRefreshMs;
 };
 
 } // namespace ovx::ui
