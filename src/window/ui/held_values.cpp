@@ -48,9 +48,16 @@ Holder* Find(const QObject* box) {
 // write-back took about a twentieth of the live view's time with the panel shown.
 constexpr int kWriteBackMs = 1000;
 
-QPointer<QTimer>& WriteBackTimer() {
-    static QPointer<QTimer> timer;
-    return timer;
+// timer, made on first use as a single-shot timer of the application that calls fn; nullptr
+// while there is no application.
+QTimer* SingleShot(QPointer<QTimer>& timer, int ms, void (*fn)()) {
+    if (timer.isNull() && QCoreApplication::instance() != nullptr) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        timer->setInterval(ms);
+        QObject::connect(timer, &QTimer::timeout, fn);
+    }
+    return timer.data();
 }
 
 // A box shows a new value at most ten times a second: a number that changes faster cannot be
@@ -61,40 +68,32 @@ QPointer<QTimer>& WriteBackTimer() {
 constexpr auto kReadingInterval = std::chrono::milliseconds(100);
 constexpr int kLateMs = 150;
 
-QPointer<QTimer>& LateTimer() {
-    static QPointer<QTimer> timer;
-    return timer;
+// The box paints opaquely, so the window repaints it alone. Its line edit does not: asked to
+// repaint, it would be painted from the window down through every widget above it.
+void RepaintNow(Holder& h) {
+    h.asked = std::chrono::steady_clock::now();
+    h.late = false;
+    h.box->update();
 }
 
 void PaintLateValues() {
     for (Holder& h : Holders()) {
         if (h.late && !h.alive.isNull()) {
-            h.late = false;
-            h.asked = std::chrono::steady_clock::now();
-            h.box->update();
+            RepaintNow(h);
         }
     }
 }
 
-// The box paints opaquely, so the window repaints it alone. Its line edit does not: asked to
-// repaint, it would be painted from the window down through every widget above it.
 void AskRepaint(Holder& h) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - h.asked >= kReadingInterval || QCoreApplication::instance() == nullptr) {
-        h.asked = now;
-        h.late = false;
-        h.box->update();
+    if (std::chrono::steady_clock::now() - h.asked >= kReadingInterval) {
+        RepaintNow(h);
         return;
     }
     h.late = true;
-    QPointer<QTimer>& timer = LateTimer();
-    if (timer.isNull()) {
-        timer = new QTimer(QCoreApplication::instance());
-        timer->setSingleShot(true);
-        timer->setInterval(kLateMs);
-        QObject::connect(timer, &QTimer::timeout, &PaintLateValues);
+    static QPointer<QTimer> late;
+    if (QTimer* timer = SingleShot(late, kLateMs, &PaintLateValues)) {
+        timer->start();
     }
-    timer->start();
 }
 
 // The number as the box's locale writes it. Most locales write the digits and the minus sign
@@ -214,14 +213,9 @@ std::optional<QString> HeldText(const QSpinBox* box) {
 }
 
 void WriteBackSoon() {
-    QPointer<QTimer>& timer = WriteBackTimer();
-    if (timer.isNull() && QCoreApplication::instance() != nullptr) {
-        timer = new QTimer(QCoreApplication::instance());
-        timer->setSingleShot(true);
-        timer->setInterval(kWriteBackMs);
-        QObject::connect(timer, &QTimer::timeout, [] { WriteHeldValues(nullptr); });
-    }
-    if (!timer.isNull() && !timer->isActive()) {
+    static QPointer<QTimer> writeBack;
+    QTimer* timer = SingleShot(writeBack, kWriteBackMs, [] { WriteHeldValues(nullptr); });
+    if (timer != nullptr && !timer->isActive()) {
         timer->start();
     }
 }
