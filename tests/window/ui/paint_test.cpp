@@ -32,6 +32,7 @@
 
 #include "panel_fixture.h"
 #include "support/row_name.h"
+#include "support/wait_until.h"
 #include "ui/chart_axes.h"
 #include "ui/held_values.h"
 #include "ui/indicator_painter.h"
@@ -359,7 +360,7 @@ TEST(IndicatorReading, ABurstIsPaintedTenTimesASecondAndItsLastValueAfterIt) {
     }
     EXPECT_GE(painted.paints, 1) << "the first value at once";
     EXPECT_LE(painted.paints, clock.elapsed() / 100 + 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return painted.last == QStringLiteral("60"); }, 2000))
+    EXPECT_TRUE(ovx::testing::WaitUntil([&] { return painted.last == QStringLiteral("60"); }, 2.0))
         << "the last value painted: " << painted.last.toStdString();
 }
 
@@ -762,12 +763,7 @@ class PaintRegions : public QObject {
     bool PaintedAfter(StripChart& chart) {
         const std::size_t before = regions.size();
         chart.scheduleRepaint();
-        QElapsedTimer clock;
-        clock.start();
-        while (regions.size() == before && clock.elapsed() < 2000) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-        }
-        return regions.size() > before;
+        return ovx::testing::WaitUntil([&] { return regions.size() > before; }, 2.0);
     }
 
   protected:
@@ -847,11 +843,7 @@ TEST(StripChartPainting, WindowShowsWhatAWholePaintDraws) {
         chart.scheduleRepaint();
         // A frame that changes nothing shown (every trace a level line that stays) paints
         // nothing; any other paints within the chart's pacing of ~25 ms.
-        QElapsedTimer clock;
-        clock.start();
-        while (paints.regions.size() == before && clock.elapsed() < 100) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-        }
+        ovx::testing::WaitUntil([&] { return paints.regions.size() > before; }, 0.1);
         QCoreApplication::processEvents(); // a paint that asked for more gets it
         if (frame % 5 == 4) {
             EXPECT_EQ(screen(), Painted(chart)) << "frame " << frame;
