@@ -43,30 +43,51 @@ Holder* Find(const QObject* box) {
     return nullptr;
 }
 
-// The boxes take what they hold a while after it was painted: a spin box's write costs a text
-// layout, and the live view paints its indicators every frame. Run four times a second, the
-// write-back took about a twentieth of the live view's time with the panel shown.
+// The boxes take what they hold once their values stop coming: a spin box's write costs a text
+// layout, and the live view paints its indicators several times a second. Run once a second
+// during a run, the write-back took about a fortieth of the live view's time with the panel shown.
 constexpr int kWriteBackMs = 1000;
+constexpr int kWriteBackStepMs = 100;
 
-// timer, made on first use as a single-shot timer of the application that calls fn; nullptr
-// while there is no application.
-QTimer* SingleShot(QPointer<QTimer>& timer, int ms, void (*fn)()) {
-    if (timer.isNull() && QCoreApplication::instance() != nullptr) {
-        timer = new QTimer(QCoreApplication::instance());
-        timer->setSingleShot(true);
-        timer->setInterval(ms);
-        QObject::connect(timer, &QTimer::timeout, fn);
+// A single-shot timer of the application that each call of PushBack pushes back, so that it
+// calls fn once the calls stop: between period - step and period after the last one. It is
+// restarted at most once a step: the live view writes seven indicators a frame, and a restart
+// takes the timer out of the event dispatcher's list and puts it in again.
+class PushedBack {
+  public:
+    PushedBack(int periodMs, int stepMs, void (*fn)())
+        : period_(periodMs), step_(stepMs), fn_(fn) {}
+
+    void PushBack() {
+        if (timer_.isNull() && QCoreApplication::instance() != nullptr) {
+            timer_ = new QTimer(QCoreApplication::instance());
+            timer_->setSingleShot(true);
+            timer_->setInterval(period_);
+            QObject::connect(timer_, &QTimer::timeout, fn_);
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!timer_.isNull() && (!timer_->isActive() || now - started_ >= step_)) {
+            timer_->start();
+            started_ = now;
+        }
     }
-    return timer.data();
-}
+
+  private:
+    std::chrono::milliseconds period_;
+    std::chrono::milliseconds step_;
+    void (*fn_)();
+    QPointer<QTimer> timer_;
+    std::chrono::steady_clock::time_point started_;
+};
 
 // A box shows a new value at most ten times a second: a number that changes faster cannot be
 // read, and the live view writes its indicators at the frame rate (25 a second on the line,
 // thousands without it). Painting an indicator cost about a third of a live frame's painting.
 // A value written sooner waits for the next write after the interval, or, when none comes, for
-// the late timer, which every such write pushes back, so that it fires once writes stop.
+// the late timer, which such writes push back, so that it fires 100 to 150 ms after they stop.
 constexpr auto kReadingInterval = std::chrono::milliseconds(100);
 constexpr int kLateMs = 150;
+constexpr int kLateStepMs = 50;
 
 // The box paints opaquely, so the window repaints it alone. Its line edit does not: asked to
 // repaint, it would be painted from the window down through every widget above it.
@@ -90,10 +111,8 @@ void AskRepaint(Holder& h) {
         return;
     }
     h.late = true;
-    static QPointer<QTimer> late;
-    if (QTimer* timer = SingleShot(late, kLateMs, &PaintLateValues)) {
-        timer->start();
-    }
+    static PushedBack late(kLateMs, kLateStepMs, &PaintLateValues);
+    late.PushBack();
 }
 
 // The number as the box's locale writes it. Most locales write the digits and the minus sign
@@ -213,11 +232,8 @@ std::optional<QString> HeldText(const QSpinBox* box) {
 }
 
 void WriteBackSoon() {
-    static QPointer<QTimer> writeBack;
-    QTimer* timer = SingleShot(writeBack, kWriteBackMs, [] { WriteHeldValues(nullptr); });
-    if (timer != nullptr && !timer->isActive()) {
-        timer->start();
-    }
+    static PushedBack writeBack(kWriteBackMs, kWriteBackStepMs, [] { WriteHeldValues(nullptr); });
+    writeBack.PushBack();
 }
 
 void WriteHeldValue(QSpinBox* box) {

@@ -1,10 +1,11 @@
 // Inside the engine: values written to numeric indicators wait here. A box shows the text of the
-// value it holds when it is painted and takes the value itself a second after that paint, or at
-// once when the operator clicks, focuses or types into it; a read of the box gets the value it
-// holds. A spin box's setValue lays out and validates its text (about 11,000 instructions); the
-// live view writes seven indicators per frame, at up to thousands of frames per second, while the
-// window paints at most about 60 times a second and not at all while it is hidden. Only boxes
-// that the engine paints itself (IndicatorPainter) hold values.
+// value it holds when it is painted and takes the value itself once such paints stop for a
+// second (at the end of a live run), or at once when the operator clicks, focuses or types into
+// it; a read of the box gets the value it holds. A spin box's setValue lays out and validates its
+// text (about 11,000 instructions); the live view writes seven indicators per frame, at up to
+// thousands of frames per second, while the window paints at most about 60 times a second and not
+// at all while it is hidden. Only boxes that the engine paints itself (IndicatorPainter) hold
+// values.
 #pragma once
 
 #include <QString>
@@ -30,8 +31,8 @@ std::optional<int> HeldValue(const QSpinBox* box);
 
 // The text box shows for the value it holds, as its line edit will show it once written.
 std::optional<QString> HeldText(const QSpinBox* box);
-// The visible boxes take the values they hold a second from now (a painted held value asks for
-// this).
+// The visible boxes take the values they hold a second after the last call (a painted held
+// value calls it).
 void WriteBackSoon();
 // box takes the value it holds now, if it holds one.
 void WriteHeldValue(QSpinBox* box);

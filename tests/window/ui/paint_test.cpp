@@ -364,6 +364,31 @@ TEST(IndicatorReading, ABurstIsPaintedTenTimesASecondAndItsLastValueAfterIt) {
         << "the last value painted: " << painted.last.toStdString();
 }
 
+// While a live run writes a box, the box paints the values it holds and takes none of them (each
+// take lays its text out); a second after the writes stop it takes the last one.
+TEST(IndicatorReading, TheBoxTakesItsValueOnlyOnceTheWritesStop) {
+    QWidget window;
+    QSpinBox* box = IndicatorIn(window);
+    detail::IndicatorPainter::AttachAll(&window);
+    window.show();
+    QCoreApplication::processEvents(); // the box takes the focus, and with it what it holds
+    const int before = box->value();
+    PaintedText painted(box);
+    const auto frameApart = [] { ovx::testing::WaitUntil([] { return false; }, 0.04); };
+    QElapsedTimer clock;
+    clock.start();
+    int written = 0;
+    while (clock.elapsed() < 1300) { // frames 40 ms apart for longer than the write-back's second
+        ASSERT_TRUE(detail::HoldValue(box, ++written));
+        frameApart();
+    }
+    EXPECT_GE(painted.paints, 5);
+    EXPECT_EQ(box->value(), before) << "taken while the writes go on";
+    clock.restart();
+    ASSERT_TRUE(ovx::testing::WaitUntil([&] { return box->value() == written; }, 2.5));
+    EXPECT_GE(clock.elapsed(), 700) << "taken before a second without paints";
+}
+
 TEST(IndicatorPainter, EditableSpinBoxesPaintThemselves) {
     QWidget window;
     auto* editable = new QSpinBox(&window);
