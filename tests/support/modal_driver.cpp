@@ -94,6 +94,9 @@ std::string Describe(const SeenDialog& dialog) {
 ModalDialogDriver::ModalDialogDriver(std::vector<DialogStep> script, Duration bound, Duration poll)
     : script_(std::move(script)), bound_(bound), outer_(Innermost()) {
     Innermost() = this;
+    if (outer_ != nullptr) {
+        outer_->poll_.stop(); // its looks would only wake the loop
+    }
     QObject::connect(&poll_, &QTimer::timeout, [this] { Poll(); });
     poll_.start(poll);
 }
@@ -101,6 +104,9 @@ ModalDialogDriver::ModalDialogDriver(std::vector<DialogStep> script, Duration bo
 ModalDialogDriver::~ModalDialogDriver() {
     poll_.stop();
     Innermost() = outer_;
+    if (outer_ != nullptr) {
+        outer_->poll_.start();
+    }
     for (std::size_t i = next_; i < script_.size(); ++i) {
         ADD_FAILURE() << "expected dialog never came up: " << script_[i].text;
     }

@@ -37,7 +37,8 @@ class ModalDialogDriver {
   public:
     using Duration = std::chrono::milliseconds;
     // The bound is how long one dialog may take to become answerable (a file dialog lists its
-    // directory first); every poll interval the driver looks for a modal dialog.
+    // directory first); every poll interval the driver looks for a modal dialog. While it lives,
+    // the driver it takes over from does not look.
     explicit ModalDialogDriver(std::vector<DialogStep> script = {},
                                Duration bound = std::chrono::seconds(20),
                                Duration poll = std::chrono::milliseconds(10));

@@ -22,6 +22,7 @@
 #include "platform/errors.h"
 #include "platform/events.h"
 #include "platform/timing.h"
+#include "support/modal_driver.h"
 #include "support/row_name.h"
 
 namespace ovx::ui::testing {
@@ -266,17 +267,25 @@ TEST(EventLoop, QuitBeforeRunEndsTheNextRunAtOnce) {
 // milliseconds.
 struct WaitRow {
     const char* name;
-    double deadline;   // seconds from the start; negative: already past
-    int timerMs;       // a timer event this long after the start; -1: none
-    bool readable;     // a watched descriptor is readable from the start
-    double endsAfter;  // the loop ends no earlier than this
-    double endsBefore; // and before this (generous for a loaded machine)
+    double deadline;      // seconds from the start; negative: already past
+    int timerMs;          // a timer event this long after the start; -1: none
+    bool readable;        // a watched descriptor is readable from the start
+    double endsAfter;     // the loop ends no earlier than this
+    double endsBefore;    // and before this (generous for a loaded machine)
+    double earlier = 0.0; // a wait this long, ended at once by an event, came before; 0: none
 };
+
+void PrintTo(const WaitRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class WaitingLoop : public ::testing::TestWithParam<WaitRow> {};
 
 TEST_P(WaitingLoop, WakesAtTheFirstEventOrAtItsDeadline) {
     const WaitRow& row = GetParam();
+    // No looks for dialogs meanwhile: they would end a missed deadline's wait a moment later.
+    const ovx::testing::ModalDialogDriver quiet({}, std::chrono::seconds(20),
+                                                std::chrono::seconds(20));
     QCoreApplication::processEvents(); // what earlier tests left pending
     std::array<int, 2> pipeFds{-1, -1};
     ASSERT_EQ(pipe(pipeFds.data()), 0);
@@ -296,6 +305,14 @@ TEST_P(WaitingLoop, WakesAtTheFirstEventOrAtItsDeadline) {
     QObject::connect(&timer, &QTimer::timeout, [&fired] { fired = true; });
     if (row.timerMs >= 0) {
         timer.start(row.timerMs);
+    }
+    if (row.earlier > 0.0) {
+        bool ended = false;
+        QTimer::singleShot(0, [&ended] { ended = true; });
+        const double earlierUntil = platform::Timer() + row.earlier;
+        while (!ended && platform::Timer() < earlierUntil) {
+            platform::WaitForEvents(earlierUntil);
+        }
     }
     const double start = platform::Timer();
     const double until = start + row.deadline;
@@ -319,7 +336,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(WaitRow{"NothingHappens", 0.15, -1, false, 0.15, 0.6},
                       WaitRow{"TimerEventComesFirst", 2.0, 50, false, 0.05, 1.0},
                       WaitRow{"DescriptorIsReadable", 2.0, -1, true, 0.0, 1.0},
-                      WaitRow{"DeadlineAlreadyPast", -1.0, -1, false, 0.0, 0.1}),
+                      WaitRow{"DeadlineAlreadyPast", -1.0, -1, false, 0.0, 0.1},
+                      WaitRow{"NearerThanAnEarlierWaits", 0.15, -1, false, 0.15, 0.6, 5.0}),
     ovx::testing::RowName());
 
 } // namespace
