@@ -3,6 +3,8 @@
 // CPU use can be measured apart from the controller's.
 #pragma once
 
+#include <QTimer>
+
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -103,6 +105,19 @@ inline bool StartTool(const std::string& device, int argc, char** argv) {
     link::InitRS232(1);
     ui::DisplayPanel(app::panelHandle);
     return true;
+}
+
+// Runs the window's event loop for the given time.
+inline void RunEventLoopFor(double seconds) {
+    QTimer::singleShot(static_cast<int>(seconds * 1000.0), [] { ui::QuitUserInterface(0); });
+    ui::RunUserInterface();
+}
+
+// Lets the window finish what showing it or a pane of it left to do (its first paint, the
+// layout around a pane just opened) before a measurement of the live view starts.
+inline void Settle() {
+    constexpr double kSettleSeconds = 1.0;
+    RunEventLoopFor(kSettleSeconds);
 }
 
 // CPU seconds (user + system) of this process so far.
