@@ -1,6 +1,7 @@
 #include "ui/held_values.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
 #include <QSignalBlocker>
@@ -20,7 +21,7 @@ namespace {
 struct Holder {
     QSpinBox* box = nullptr;
     QPointer<QObject> alive;
-    QPointer<QWidget> edit; // the box's line edit
+    QPointer<QLineEdit> edit; // the box's line edit
     std::optional<int> held;
     std::optional<QLocale> locale; // the box's locale when its texts were last made
     bool plainDigits = false;      // it writes numbers as QString::number does but for groups
@@ -197,7 +198,11 @@ void Write(Holder& h) {
 
 } // namespace
 
-void AllowHeldValues(QSpinBox* box, QWidget* edit) {
+bool OperatorHasText(const QLineEdit* edit) {
+    return edit != nullptr && edit->hasSelectedText();
+}
+
+void AllowHeldValues(QSpinBox* box, QLineEdit* edit) {
     std::erase_if(Holders(), [](const Holder& h) { return h.alive.isNull(); });
     if (box != nullptr && edit != nullptr && Find(box) == nullptr) {
         Holders().push_back({box, box, edit, std::nullopt, std::nullopt, false, {}, false});
@@ -211,6 +216,10 @@ void ForgetHeldValues(const QObject* box) {
 bool HoldValue(QSpinBox* box, int value) {
     Holder* h = Find(box);
     if (h == nullptr) {
+        return false;
+    }
+    if (OperatorHasText(h->edit.data())) {
+        Write(*h); // what it held comes before the value written now
         return false;
     }
     h->held = std::clamp(value, box->minimum(), box->maximum());

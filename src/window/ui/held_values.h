@@ -12,6 +12,7 @@
 
 #include <optional>
 
+class QLineEdit;
 class QObject;
 class QSpinBox;
 class QWidget;
@@ -20,12 +21,17 @@ namespace ovx::ui::detail {
 
 // box, with its line edit, may hold values from now on. ForgetHeldValues ends that for a box that
 // is being destroyed (from its painter, a child that goes with it): what it holds is dropped.
-void AllowHeldValues(QSpinBox* box, QWidget* edit);
+void AllowHeldValues(QSpinBox* box, QLineEdit* edit);
 void ForgetHeldValues(const QObject* box);
+
+// True while the operator has selected some of the text of edit (to copy it, say): the box then
+// shows its text as its line edit draws it, with the selection, and every value written at once.
+bool OperatorHasText(const QLineEdit* edit);
 
 // Holds value for box, clamped to its range as setValue would, and asks for a repaint: at once,
 // or, when the box was asked less than a tenth of a second ago, at the next write after that or
-// a moment after the last write. False when box holds no values: the caller writes it.
+// a moment after the last write. False when box holds no values (the caller writes it), as while
+// the operator has its text.
 bool HoldValue(QSpinBox* box, int value);
 std::optional<int> HeldValue(const QSpinBox* box);
 

@@ -63,16 +63,21 @@ void IndicatorPainter::AttachAll(QWidget* root) {
 }
 
 bool IndicatorPainter::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::Paint) {
-        if (ReachesForTheText(event->type())) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Paint) {
+        if (ReachesForTheText(type)) {
             WriteHeldValue(qobject_cast<QSpinBox*>(box_));
         }
         return false;
     }
+    // While the operator has selected some of the text, the line edit draws it with the
+    // selection's highlight on the box's frame.
+    const bool editPaints = OperatorHasText(edit_);
     if (watched == box_) {
-        Paint();
+        Paint(!editPaints);
+        return true;
     }
-    return true; // the line edit's text is drawn with the box
+    return !editPaints; // else the line edit's text is drawn with the box
 }
 
 IndicatorPainter::FrameKey IndicatorPainter::CurrentKey() const {
@@ -175,7 +180,7 @@ const IndicatorPainter::ShapedText* IndicatorPainter::Shaped(const QString& text
     return result;
 }
 
-void IndicatorPainter::Paint() {
+void IndicatorPainter::Paint(bool withText) {
     // The value written last shows, also when the box still holds it (it takes it soon).
     const std::optional<QString> held = HeldText(qobject_cast<QSpinBox*>(box_));
     if (held) {
@@ -187,6 +192,9 @@ void IndicatorPainter::Paint() {
     }
     QPainter painter(box_);
     painter.drawPixmap(0, 0, frame_);
+    if (!withText) {
+        return;
+    }
     const QString shown = held.value_or(edit_->displayText());
     QGlyphRun run;
     qreal width = 0.0;

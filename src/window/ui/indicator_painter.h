@@ -1,6 +1,7 @@
 // Inside the engine: paints a read-only spin box (a numeric indicator) from a cached image of
 // its frame plus its text, and lets the box hold the values written to it until it paints them
-// (held_values.h). The live view rewrites its indicators every frame, and the spin box's
+// (held_values.h). While the operator has selected some of the text, the line edit draws it
+// itself, with the selection. The live view rewrites its indicators every frame, and the spin box's
 // own painting (style sheet rules, style options, its line edit's panel, the group box behind
 // it) costs several times as much as copying the frame and drawing the number.
 #pragma once
@@ -66,7 +67,8 @@ class IndicatorPainter : public QObject {
     int TextX(const QRect& line, qreal textWidth) const;
     // The baseline the line edit gives a line of the given ascent in line.
     qreal Baseline(const QRect& line, qreal ascent) const;
-    void Paint();
+    // The frame and, withText, the text of the value shown.
+    void Paint(bool withText);
 
     QAbstractSpinBox* box_;
     QLineEdit* edit_;

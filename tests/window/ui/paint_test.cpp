@@ -389,6 +389,36 @@ TEST(IndicatorReading, TheBoxTakesItsValueOnlyOnceTheWritesStop) {
     EXPECT_GE(clock.elapsed(), 700) << "taken before a second without paints";
 }
 
+// The operator who selects an indicator's text (to copy a value) sees the selection, and values
+// written meanwhile show at once; without a selection the box holds them again.
+TEST(IndicatorPainter, TheOperatorsSelectionShowsAndValuesAreWrittenAtOnce) {
+    QWidget window;
+    QSpinBox* box = IndicatorIn(window);
+    box->setValue(1234);
+    detail::IndicatorPainter::AttachAll(&window);
+    window.show();
+    QCoreApplication::processEvents();
+    auto* edit = box->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    const auto highlighted = [box, edit] {
+        const QImage image = box->grab().toImage();
+        const QRgb highlight = edit->palette().color(QPalette::Highlight).rgb();
+        int pixels = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                pixels += image.pixel(x, y) == highlight ? 1 : 0;
+            }
+        }
+        return pixels;
+    };
+    EXPECT_EQ(highlighted(), 0);
+    edit->selectAll();
+    EXPECT_GT(highlighted(), 20) << "the selection's highlight";
+    EXPECT_FALSE(detail::HoldValue(box, 4321)) << "held while the text is selected";
+    edit->deselect();
+    EXPECT_TRUE(detail::HoldValue(box, 4321));
+}
+
 TEST(IndicatorPainter, EditableSpinBoxesPaintThemselves) {
     QWidget window;
     auto* editable = new QSpinBox(&window);
