@@ -219,7 +219,7 @@ bool HoldValue(QSpinBox* box, int value) {
         return false;
     }
     if (OperatorHasText(h->edit.data())) {
-        Write(*h); // what it held comes before the value written now
+        h->held.reset(); // the caller writes the box, and a read gets what it wrote
         return false;
     }
     h->held = std::clamp(value, box->minimum(), box->maximum());

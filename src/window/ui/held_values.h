@@ -1,7 +1,8 @@
 // Inside the engine: values written to numeric indicators wait here. A box shows the text of the
 // value it holds when it is painted and takes the value itself once such paints stop for a
 // second (at the end of a live run), or at once when the operator clicks, focuses or types into
-// it; a read of the box gets the value it holds. A spin box's setValue lays out and validates its
+// it; while the operator has selected some of its text it holds nothing. A read of the box gets
+// the value it holds. A spin box's setValue lays out and validates its
 // text (about 11,000 instructions); the live view writes seven indicators per frame, at up to
 // thousands of frames per second, while the window paints at most about 60 times a second and not
 // at all while it is hidden. Only boxes that the engine paints itself (IndicatorPainter) hold

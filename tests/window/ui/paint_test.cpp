@@ -412,9 +412,11 @@ TEST(IndicatorPainter, TheOperatorsSelectionShowsAndValuesAreWrittenAtOnce) {
         return pixels;
     };
     EXPECT_EQ(highlighted(), 0);
+    ASSERT_TRUE(detail::HoldValue(box, 777)); // held when the selection begins
     edit->selectAll();
     EXPECT_GT(highlighted(), 20) << "the selection's highlight";
     EXPECT_FALSE(detail::HoldValue(box, 4321)) << "held while the text is selected";
+    EXPECT_EQ(detail::HeldValue(box), std::nullopt) << "a read would get the old value";
     edit->deselect();
     EXPECT_TRUE(detail::HoldValue(box, 4321));
 }
