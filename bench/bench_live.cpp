@@ -178,8 +178,7 @@ RunFigures MeasureRun(double seconds, int source) {
 // the panel shown again after the hidden run is painted whole, and a run's end leaves work
 // behind for a moment.
 RunFigures MeasureIdle(double seconds) {
-    constexpr double kSettleSeconds = 2.0;
-    bench::RunEventLoopFor(kSettleSeconds);
+    bench::Settle(2.0);
     RunFigures f;
     const double start = platform::Timer();
     const double cpuStart = bench::ProcessCpuSeconds();

@@ -114,10 +114,9 @@ inline void RunEventLoopFor(double seconds) {
 }
 
 // Lets the window finish what showing it or a pane of it left to do (its first paint, the
-// layout around a pane just opened) before a measurement of the live view starts.
-inline void Settle() {
-    constexpr double kSettleSeconds = 1.0;
-    RunEventLoopFor(kSettleSeconds);
+// layout around a pane just opened) before a measurement starts.
+inline void Settle(double seconds = 1.0) {
+    RunEventLoopFor(seconds);
 }
 
 // CPU seconds (user + system) of this process so far.
