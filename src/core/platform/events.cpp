@@ -25,6 +25,7 @@ struct Watch {
     WatchHandler handler;
     bool enabled = false;
     bool running = false;
+    bool backendArmed = false; // what the backend was last told (its notifiers start disarmed)
     bool Armed() const { return enabled && !running; }
 };
 
@@ -40,9 +41,11 @@ int nextId = 1;
 std::map<int, Watch> watches;
 std::map<int, OneShot> timers;
 
-void Arm(int id, const Watch& w) {
-    if (backend != nullptr) {
-        backend->WatchArmed(id, w.Armed());
+// Tells the backend when the watch's state differs from what it was told.
+void Arm(int id, Watch& w) {
+    if (backend != nullptr && w.backendArmed != w.Armed()) {
+        w.backendArmed = w.Armed();
+        backend->WatchArmed(id, w.backendArmed);
     }
 }
 
@@ -225,10 +228,13 @@ void SetWatchBackend(WatchBackend* newBackend) {
         }
     }
     backend = newBackend;
+    for (auto& [id, w] : watches) {
+        w.backendArmed = false;
+    }
     if (backend == nullptr) {
         return;
     }
-    for (const auto& [id, w] : watches) {
+    for (auto& [id, w] : watches) {
         backend->WatchAdded(id, w.fd);
         Arm(id, w);
     }
@@ -239,13 +245,19 @@ void SetWatchBackend(WatchBackend* newBackend) {
     }
 }
 
+// The handler is never re-entered, even when it processes events. The backend's notifier stays
+// armed while it runs (switching it off and on again costs two updates of the event dispatcher's
+// lists each frame) and is switched off only should it fire meanwhile.
 void ServeWatch(int id) {
     auto it = watches.find(id);
-    if (it == watches.end() || !it->second.Armed()) {
+    if (it == watches.end()) {
+        return;
+    }
+    if (!it->second.Armed()) {
+        Arm(id, it->second); // fired while its handler runs: off until the handler returns
         return;
     }
     it->second.running = true;
-    Arm(id, it->second); // never re-entered, even when the handler processes events
     const WatchHandler handler = it->second.handler; // the handler may remove its watch
     handler();
     it = watches.find(id);

@@ -164,14 +164,16 @@ bool LineWaiting(const PortSlot& slot) {
     return TimerActive(slot.lineWait);
 }
 
-// Enables the notifier exactly when a notification is due at all.
+// Enables the notifier exactly when a notification is due at all. While the callback runs the
+// notifier is left as it is (each frame's reads and flushes would switch it off and on again):
+// it is settled once the callback returns, and switched off should it fire meanwhile.
 void UpdateNotifier(PortSlot& slot, SeenQueue seen) {
-    if (!slot.os) {
+    if (!slot.os || slot.inCallback) {
         return;
     }
     const int wakeCount = slot.armedAbove + 1;
-    const bool want = slot.notify.Active() && !slot.inCallback && !slot.os->HungUp() &&
-                      wakeCount <= detail::kMaxWaitCount;
+    const bool want =
+        slot.notify.Active() && !slot.os->HungUp() && wakeCount <= detail::kMaxWaitCount;
     if (!want || LineWaiting(slot)) {
         if (!want) {
             StopTimer(slot.lineWait);
@@ -201,7 +203,11 @@ void Rearm(PortSlot& slot, bool flushed) {
 
 void OnReadable(int port) {
     PortSlot& slot = portSlots[port];
-    if (!slot.os || slot.inCallback || !slot.notify.Active()) {
+    if (slot.os && slot.inCallback) {
+        slot.os->EnableReadableHook(false); // the callback processes events: quiet until it ends
+        return;
+    }
+    if (!slot.os || !slot.notify.Active()) {
         return;
     }
     const int before = slot.os->InQueueLength();
@@ -213,7 +219,6 @@ void OnReadable(int port) {
     slot.inCallback = true;
     slot.readSinceNotify = false;
     slot.queuedAtLeast = before; // the callback's read of them need not ask again
-    UpdateNotifier(slot);        // never re-entered, even if the callback processes events
     n.callback(port, kEvNotifyCount, n.data);
     slot.inCallback = false;
     if (!slot.os) {
