@@ -1,7 +1,6 @@
 // Input-queue polling loop: CPU time of a 2-second loop that never reaches its count, how exact
 // its time-out is, and how soon it ends when the bytes do arrive. Over a pty.
 #include <pty.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "cpu_time.h"
 #include "platform/serial.h"
 #include "platform/timing.h"
 #include "ui/panel.h"
@@ -23,13 +23,6 @@ using namespace ovx::ui;
 constexpr int kPort = 201;
 constexpr double kLimit = 2.0;
 
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    const auto sec = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return sec(u.ru_utime) + sec(u.ru_stime);
-}
-
 struct LoopResult {
     double elapsed = 0;
     double cpu = 0;
@@ -40,7 +33,7 @@ struct LoopResult {
 // The firmware-information wait: poll until 64 bytes or more than 2.0 s.
 LoopResult PollLoop() {
     LoopResult r;
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = ovx::bench::ProcessCpuSeconds();
     const double t0 = Timer();
     do {
         r.count = GetInQLen(kPort);
@@ -50,7 +43,7 @@ LoopResult PollLoop() {
             break;
         }
     } while (r.count < 64);
-    r.cpu = CpuSeconds() - cpu0;
+    r.cpu = ovx::bench::ProcessCpuSeconds() - cpu0;
     return r;
 }
 

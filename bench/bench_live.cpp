@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 

@@ -3,12 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include "cpu_time.h"
 #include "params/panels.h"
 #include "ui/panel.h"
 #include "ui/plot.h"
@@ -19,22 +18,16 @@ using namespace ovx::ui;
 using namespace ovx::params;
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-           u.ru_stime.tv_usec / 1e6;
-}
-
 template <typename F> void Measure(const char* what, int frames, F frame) {
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = ovx::bench::ProcessCpuSeconds();
     const auto t0 = Clock::now();
     for (int i = 0; i < frames; ++i) {
         frame(i);
     }
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     std::printf("%-58s %7.2f us/frame, %5.1f %% of a core for 2000 frames/s\n", what,
-                1e6 * wall / frames, 100.0 * (CpuSeconds() - cpu0) / frames * 2000.0);
+                1e6 * wall / frames,
+                100.0 * (ovx::bench::ProcessCpuSeconds() - cpu0) / frames * 2000.0);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 // measured by a raw client on its pty, with the line emulated at 19200 baud and without.
 // Also the host's CPU use while the live view runs back to back.
 #include <poll.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cpu_time.h"
 #include "link/frame.h"
 #include "raw_port.h"
 #include "sim/pty_host.h"
@@ -37,13 +37,6 @@ bool ReadAll(int fd, std::size_t n) {
     return true;
 }
 
-double CpuSeconds() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 void Measure(const char* label, const ovx::sim::HostOptions& options, int order, int words,
              std::size_t replyBytes, int count) {
     ovx::sim::PtyHost host(options);
@@ -60,7 +53,7 @@ void Measure(const char* label, const ovx::sim::HostOptions& options, int order,
     const std::vector<std::uint16_t> payload(static_cast<std::size_t>(words), 0);
     const auto request = ovx::link::EncodeFrame(ovx::link::kSyncWord, order, payload);
     std::vector<double> ms;
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = ovx::bench::ProcessCpuSeconds();
     const auto wall0 = Clock::now();
     for (int i = 0; i < count; ++i) {
         const auto t0 = Clock::now();
@@ -72,7 +65,7 @@ void Measure(const char* label, const ovx::sim::HostOptions& options, int order,
         ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
     }
     const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
-    const double cpu = CpuSeconds() - cpu0;
+    const double cpu = ovx::bench::ProcessCpuSeconds() - cpu0;
     ::close(fd);
     if (ms.empty()) {
         return;

@@ -7,7 +7,6 @@
 
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +14,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "cpu_time.h"
 
 #include "app/OVEXTAR1V12.h"
 #include "app/panel_handles.h"
@@ -117,14 +118,6 @@ inline void RunEventLoopFor(double seconds) {
 // layout around a pane just opened) before a measurement starts.
 inline void Settle(double seconds = 1.0) {
     RunEventLoopFor(seconds);
-}
-
-// CPU seconds (user + system) of this process so far.
-inline double ProcessCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace ovx::bench

@@ -4,7 +4,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "cpu_time.h"
 #include "platform/timing.h"
 #include "ui/panel.h"
 
@@ -22,19 +22,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    const auto s = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return s(u.ru_utime) + s(u.ru_stime);
-}
-
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
 void PollingLoop() {
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = ovx::bench::ProcessCpuSeconds();
     const auto t0 = Clock::now();
     long calls = 0;
     while (Clock::now() - t0 < std::chrono::seconds(2)) {
@@ -42,19 +35,19 @@ void PollingLoop() {
         ++calls;
     }
     const double wall = Seconds(Clock::now() - t0);
-    const double cpu = CpuSeconds() - cpu0;
+    const double cpu = ovx::bench::ProcessCpuSeconds() - cpu0;
     std::printf("ProcessSystemEvents loop, 2 s idle: %.1f %% of a core, %ld calls (%.2f ms each)\n",
                 100.0 * cpu / wall, calls, 1000.0 * wall / static_cast<double>(calls));
 }
 
 void IdleRun() {
     QTimer::singleShot(2000, [] { ovx::ui::QuitUserInterface(0); });
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = ovx::bench::ProcessCpuSeconds();
     const auto t0 = Clock::now();
     ovx::ui::RunUserInterface();
     const double wall = Seconds(Clock::now() - t0);
     std::printf("RunUserInterface, 2 s idle: %.2f %% of a core\n",
-                100.0 * (CpuSeconds() - cpu0) / wall);
+                100.0 * (ovx::bench::ProcessCpuSeconds() - cpu0) / wall);
 }
 
 // A thread writes one byte into a pipe now and then; the polling loop's notifier reads it.
