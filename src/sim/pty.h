@@ -48,8 +48,10 @@ class Pty {
     int ClientPending() const;
     // Asks the OS to wake the calling thread at the times it waits for, not some tens of
     // microseconds after: the host paces every reply by the clock, and the last chunk of a reply
-    // leaves when its wait ends.
+    // leaves when its wait ends. WakeOnTimeEnds, on the same thread, gives that back once the
+    // host stops (on Windows the finer timer is the whole system's, and costs power).
     static void WakeOnTime();
+    static void WakeOnTimeEnds();
     // Thread-safe: ends a Read that is waiting now or the next one.
     void Wake();
     // Closes master and slave, as when the cable is pulled: the client sees a hang-up.

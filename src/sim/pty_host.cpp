@@ -120,6 +120,7 @@ void PtyHost::Impl::Run() {
         }
         received.clear();
     }
+    Pty::WakeOnTimeEnds();
 }
 
 void PtyHost::Impl::CheckUnplug() {

@@ -165,6 +165,10 @@ void Pty::WakeOnTime() {
     prctl(PR_SET_TIMERSLACK, 1000UL); // 1 us; a failure leaves the default
 }
 
+void Pty::WakeOnTimeEnds() {
+    prctl(PR_SET_TIMERSLACK, 0UL); // the thread's default again
+}
+
 void Pty::Wake() {
     if (fds_->wake[1] >= 0) {
         const char c = 1;

@@ -361,6 +361,10 @@ void Pty::WakeOnTime() {
     timeBeginPeriod(1);
 }
 
+void Pty::WakeOnTimeEnds() {
+    timeEndPeriod(1);
+}
+
 void Pty::Wake() {
     if (fds_->wake != nullptr) {
         SetEvent(fds_->wake);
