@@ -2,11 +2,10 @@
 // value it holds when it is painted and takes the value itself once such paints stop for a
 // second (at the end of a live run), or at once when the operator clicks, focuses or types into
 // it; while the operator has selected some of its text it holds nothing. A read of the box gets
-// the value it holds. A spin box's setValue lays out and validates its
-// text (about 11,000 instructions); the live view writes seven indicators per frame, at up to
-// thousands of frames per second, while the window paints at most about 60 times a second and not
-// at all while it is hidden. Only boxes that the engine paints itself (IndicatorPainter) hold
-// values.
+// the value it holds. A spin box's setValue lays out and validates its text (about 11,000
+// instructions); the live view writes seven indicators per frame, at up to thousands of frames
+// per second, while the window paints at most about 60 times a second and not at all while it is
+// hidden. Only boxes that the engine paints itself (IndicatorPainter) hold values.
 #pragma once
 
 #include <QString>
