@@ -7,6 +7,7 @@
 #include <ws2tcpip.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -20,6 +21,9 @@ enum class PeerAnswer {
     kConfirm,   // each with the value asked for
     kOtherBaud, // the baud rate with 9600, as a server whose line cannot do 19200
     kNoComPort, // WONT COM-PORT-OPTION, as a plain Telnet server
+    kAskFirst,  // with every request in, asks the client something it must refuse (WILL ECHO),
+                // then confirms them all a given lead later, as a device server's opening and
+                // replies may follow each other
 };
 
 // Waits until s is readable, at most ms milliseconds.
@@ -52,8 +56,8 @@ inline int FreeLoopbackPort() {
 
 class WinsockPeer {
   public:
-    explicit WinsockPeer(bool telnet, PeerAnswer answer = PeerAnswer::kConfirm)
-        : telnet_(telnet), answer_(answer) {
+    explicit WinsockPeer(bool telnet, PeerAnswer answer = PeerAnswer::kConfirm, int leadUs = 0)
+        : telnet_(telnet), answer_(answer), leadUs_(leadUs) {
         WSADATA data{};
         WSAStartup(MAKEWORD(2, 2), &data);
         listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -87,9 +91,10 @@ class WinsockPeer {
         server_.join();
         return conn_ != INVALID_SOCKET;
     }
-    // Sends data bytes, IAC doubled over Telnet.
-    void Send(const std::string& data) {
-        const std::string wire = telnet_ ? platform::detail::EscapeTelnetData(data) : data;
+    // Sends data bytes, IAC doubled over Telnet (or, not as data, the bytes as they are).
+    void Send(const std::string& data, bool asData = true) {
+        const std::string wire =
+            telnet_ && asData ? platform::detail::EscapeTelnetData(data) : data;
         send(conn_, wire.data(), static_cast<int>(wire.size()), 0);
     }
     void Close() {
@@ -112,11 +117,13 @@ class WinsockPeer {
             ConfirmSettings();
         }
     }
-    // Answers the five line-setting requests (as asked, or the baud rate with 9600).
+    // Answers the five line-setting requests (as asked, or the baud rate with 9600), each as it
+    // comes; asking first, all five at once.
     void ConfirmSettings() {
         platform::detail::TelnetDecoder decoder;
         std::string data;
         std::string answers;
+        std::string replies;
         int confirmed = 0;
         std::array<char, 512> chunk{};
         while (confirmed < 5 && Readable(conn_, 3000)) {
@@ -126,22 +133,36 @@ class WinsockPeer {
             }
             decoder.Feed({chunk.data(), static_cast<std::size_t>(r)}, data, answers);
             for (platform::detail::ComPortReply& request : decoder.TakeReplies()) {
-                if (answer_ == PeerAnswer::kOtherBaud &&
-                    request.command == platform::detail::telnet::kSetBaudRate) {
-                    request.value = {0, 0, 0x25, 0x80};
-                }
-                const std::string reply = platform::detail::ComPortRequest(
-                    static_cast<std::uint8_t>(request.command +
-                                              platform::detail::telnet::kServerOffset),
-                    request.value);
-                send(conn_, reply.data(), static_cast<int>(reply.size()), 0);
+                replies += Reply(request);
                 ++confirmed;
             }
+            if (answer_ != PeerAnswer::kAskFirst && !replies.empty()) {
+                Send(replies, false);
+                replies.clear();
+            }
         }
+        if (answer_ == PeerAnswer::kAskFirst) {
+            Send({'\xFF', '\xFB', '\x01'}, false); // WILL ECHO
+            const auto until =
+                std::chrono::steady_clock::now() + std::chrono::microseconds(leadUs_);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+            Send(replies, false);
+        }
+    }
+    std::string Reply(platform::detail::ComPortReply request) const {
+        if (answer_ == PeerAnswer::kOtherBaud &&
+            request.command == platform::detail::telnet::kSetBaudRate) {
+            request.value = {0, 0, 0x25, 0x80};
+        }
+        return platform::detail::ComPortRequest(
+            static_cast<std::uint8_t>(request.command + platform::detail::telnet::kServerOffset),
+            request.value);
     }
 
     bool telnet_;
     PeerAnswer answer_;
+    int leadUs_;
     SOCKET listener_ = INVALID_SOCKET;
     int port_ = 0;
     SOCKET conn_ = INVALID_SOCKET;

@@ -455,5 +455,17 @@ INSTANTIATE_TEST_SUITE_P(
                                     "the server offers no COM port control"}),
     testing::RowName());
 
+// A device server's question (WILL ECHO) comes just before its confirmations. The port answers
+// it while the confirmations come in; the open takes them whenever they come. (Each lead is
+// tried once: the moment of the answer varies, and one open in a few hundred met it.)
+TEST(WindowsNetOpenAsked, TakesTheConfirmationsThatComeWhileItAnswers) {
+    for (int leadUs = 0; leadUs <= 400; ++leadUs) {
+        testing::WinsockPeer peer(true, testing::PeerAnswer::kAskFirst, leadUs);
+        ASSERT_EQ(OpenComConfig(kNetPort, peer.Address().c_str(), 19200, 0, 8, 1, 4096, 4096), 0)
+            << "confirmations " << leadUs << " us after the question";
+        CloseCom(kNetPort);
+    }
+}
+
 } // namespace
 } // namespace ovx::platform

@@ -61,6 +61,8 @@ class NetPort final : public PolledPort, public NetWire {
     int Queued() override;
     void WaitQueued(int count, Deadline deadline, bool interruptible) override;
     int QueueLength() const { return static_cast<int>(buffer_.size()); }
+    // Reads the socket until it has nothing; the Telnet answers what came needs go to answers.
+    void ReceiveAll(std::string& answers);
     // Clears what the socket reported: what comes after sets its event again.
     void ResetSocketEvent() {
         WSANETWORKEVENTS happened{};
@@ -78,9 +80,22 @@ class NetPort final : public PolledPort, public NetWire {
     std::string buffer_; // decoded bytes not yet read: the input queue
 };
 
+// Takes everything the socket holds. The Telnet answers go out after it, and as sending resets
+// the socket's event, the socket is read once more: what came meanwhile would set the event no
+// more (a read is reported again only after the next recv), and a wait for it would sleep on.
 bool NetPort::Drain() {
-    std::array<char, 4096> chunk{};
     std::string answers;
+    ReceiveAll(answers);
+    while (!answers.empty() && !HungUp()) {
+        SendWire(answers, Clock::now() + std::chrono::milliseconds(100), nullptr);
+        answers.clear();
+        ReceiveAll(answers);
+    }
+    return !HungUp();
+}
+
+void NetPort::ReceiveAll(std::string& answers) {
+    std::array<char, 4096> chunk{};
     ResetSocketEvent();
     while (!HungUp()) {
         const int r = recv(socket_, chunk.data(), static_cast<int>(chunk.size()), 0);
@@ -97,10 +112,6 @@ bool NetPort::Drain() {
             break;
         }
     }
-    if (!answers.empty()) {
-        SendWire(answers, Clock::now() + std::chrono::milliseconds(100), nullptr);
-    }
-    return !HungUp();
 }
 
 bool NetPort::SendWire(const std::string& wire, Deadline deadline, std::size_t* sent) {
