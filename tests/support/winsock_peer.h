@@ -91,11 +91,9 @@ class WinsockPeer {
         server_.join();
         return conn_ != INVALID_SOCKET;
     }
-    // Sends data bytes, IAC doubled over Telnet (or, not as data, the bytes as they are).
-    void Send(const std::string& data, bool asData = true) {
-        const std::string wire =
-            telnet_ && asData ? platform::detail::EscapeTelnetData(data) : data;
-        send(conn_, wire.data(), static_cast<int>(wire.size()), 0);
+    // Sends data bytes, IAC doubled over Telnet.
+    void Send(const std::string& data) {
+        SendWire(telnet_ ? platform::detail::EscapeTelnetData(data) : data);
     }
     void Close() {
         if (conn_ != INVALID_SOCKET) {
@@ -105,6 +103,10 @@ class WinsockPeer {
     }
 
   private:
+    // Sends the bytes as they are: Telnet commands and replies.
+    void SendWire(const std::string& wire) {
+        send(conn_, wire.data(), static_cast<int>(wire.size()), 0);
+    }
     void Serve() {
         if (!Readable(listener_, 5000)) {
             return;
@@ -132,22 +134,24 @@ class WinsockPeer {
                 return;
             }
             decoder.Feed({chunk.data(), static_cast<std::size_t>(r)}, data, answers);
-            for (platform::detail::ComPortReply& request : decoder.TakeReplies()) {
+            for (const platform::detail::ComPortReply& request : decoder.TakeReplies()) {
                 replies += Reply(request);
                 ++confirmed;
             }
             if (answer_ != PeerAnswer::kAskFirst && !replies.empty()) {
-                Send(replies, false);
+                SendWire(replies);
                 replies.clear();
             }
         }
         if (answer_ == PeerAnswer::kAskFirst) {
-            Send({'\xFF', '\xFB', '\x01'}, false); // WILL ECHO
+            SendWire({'\xFF', '\xFB', '\x01'}); // WILL ECHO
+            // A lead of microseconds: no wait of the system is that fine (Windows sleeps a
+            // millisecond at least), so the peer's thread spins it, 400 us at most.
             const auto until =
                 std::chrono::steady_clock::now() + std::chrono::microseconds(leadUs_);
             while (std::chrono::steady_clock::now() < until) {
             }
-            Send(replies, false);
+            SendWire(replies);
         }
     }
     std::string Reply(platform::detail::ComPortReply request) const {

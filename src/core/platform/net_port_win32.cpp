@@ -3,8 +3,10 @@
 // look at the queue first drains the socket into it. The socket reports its reads, writes, close
 // and connection to an event of its own (WSAEventSelect); a wait waits on that event and on the
 // interrupt, in the system. The event is reset before every drain or send, so that what comes
-// after sets it again and a wait never spins. The readable hook and the waits of every Windows
-// port are in polled_port_win32.h; the event is the handle the shared base holds and closes.
+// after sets it again and a wait never spins; every wait for bytes follows a drain, which ends with
+// a read of the socket, so that a read reported before a reset is never lost. The readable hook and
+// the waits of every Windows port are in polled_port_win32.h; the event is the handle the shared
+// base holds and closes.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
