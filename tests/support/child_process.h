@@ -44,6 +44,7 @@ class ChildProcess {
     void Interrupt(); // SIGINT
 
     int ExitCode() const { return exitCode_; } // -signal when a signal ended it
+    pid_t Pid() const { return pid_; }
     Clock::time_point StartedAt() const { return startedAt_; }
     Clock::time_point EndedAt() const { return endedAt_; }
     std::string Out() const;

@@ -21,6 +21,39 @@ std::string BesideTestProgram(const std::string& name) {
     return (std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / name).string();
 }
 
+// The inode of the socket that listens on port of 127.0.0.1, 0 when none does (the kernel's
+// socket table: slot, local and remote address, state, queues, timer, retransmits, uid, timeout,
+// inode).
+unsigned long ListeningInode(int port) {
+    char local[32];
+    std::snprintf(local, sizeof local, "0100007F:%04X", port);
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, address, remote, state, queues, timer, retransmits, uid, timeout;
+        unsigned long inode = 0;
+        fields >> slot >> address >> remote >> state >> queues >> timer >> retransmits >> uid >>
+            timeout >> inode;
+        if (address == local && state == "0A") {
+            return inode;
+        }
+    }
+    return 0;
+}
+
+bool HoldsSocket(pid_t pid, unsigned long inode) {
+    const std::string socket = "socket:[" + std::to_string(inode) + "]";
+    std::error_code ec;
+    for (const auto& fd :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        if (std::filesystem::read_symlink(fd.path(), ec).string() == socket) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int FreeLoopbackPort() {
@@ -36,22 +69,6 @@ int FreeLoopbackPort() {
     }
     close(fd);
     return port;
-}
-
-bool Listening(int port) {
-    char local[32];
-    std::snprintf(local, sizeof local, "0100007F:%04X", port);
-    std::ifstream table("/proc/net/tcp");
-    std::string line;
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, address, remote, state;
-        fields >> slot >> address >> remote >> state;
-        if (address == local && state == "0A") {
-            return true;
-        }
-    }
-    return false;
 }
 
 DeviceServer::~DeviceServer() {
@@ -78,11 +95,37 @@ bool DeviceServer::Start(const std::vector<std::string>& simArgs, std::string& e
     return StartServer(error);
 }
 
+// The ports are free when chosen, but another program may take one before ser2net binds it:
+// ser2net then serves the other port alone and the taken one answers as the other program does.
+// A start whose ports are not both ser2net's is tried again on new ones; a restart keeps its ports.
 bool DeviceServer::StartServer(std::string& error) {
-    if (rawPort_ == 0) {
-        rawPort_ = FreeLoopbackPort();
-        telnetPort_ = FreeLoopbackPort();
+    const bool restart = rawPort_ != 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!restart) {
+            rawPort_ = FreeLoopbackPort();
+            telnetPort_ = FreeLoopbackPort();
+        }
+        if (rawPort_ == telnetPort_) {
+            error = "no two free ports of 127.0.0.1";
+            continue; // ser2net would serve one of the two connections on the port
+        }
+        if (!StartServerOnPorts(error)) {
+            return false;
+        }
+        if (ServerHolds(rawPort_) && ServerHolds(telnetPort_)) {
+            return true;
+        }
+        StopServer();
+        error = "another program took port " + std::to_string(rawPort_) + " or " +
+                std::to_string(telnetPort_) + " before ser2net: " + server_->Err();
+        if (restart) {
+            return false;
+        }
     }
+    return false;
+}
+
+bool DeviceServer::StartServerOnPorts(std::string& error) {
     const std::string config = dir_.File("ser2net.yaml");
     std::ofstream(config) << "connection: &raw\n"
                           << "  accepter: tcp,127.0.0.1," << rawPort_ << "\n"
@@ -99,7 +142,7 @@ bool DeviceServer::StartServer(std::string& error) {
     }
     // ser2net tells nothing when it listens: the kernel's table does.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!(Listening(rawPort_) && Listening(telnetPort_))) {
+    while (ListeningInode(rawPort_) == 0 || ListeningInode(telnetPort_) == 0) {
         if (std::chrono::steady_clock::now() > until) {
             error = "ser2net does not listen: " + server_->Err();
             return false;
@@ -107,6 +150,11 @@ bool DeviceServer::StartServer(std::string& error) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+bool DeviceServer::ServerHolds(int port) const {
+    const unsigned long inode = ListeningInode(port);
+    return inode != 0 && HoldsSocket(server_->Pid(), inode);
 }
 
 bool DeviceServer::RestartServer(std::string& error) {

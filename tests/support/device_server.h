@@ -36,6 +36,8 @@ class DeviceServer {
 
   private:
     bool StartServer(std::string& error);
+    bool StartServerOnPorts(std::string& error);
+    bool ServerHolds(int port) const; // ser2net listens on port (not another program)
 
     ScratchDir dir_;
     ChildProcess sim_;
@@ -47,7 +49,5 @@ class DeviceServer {
 
 // A port of 127.0.0.1 that nothing listens on now.
 int FreeLoopbackPort();
-// True once something listens on the TCP port of 127.0.0.1 (the kernel's socket table).
-bool Listening(int port);
 
 } // namespace ovx::testing
